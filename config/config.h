@@ -1,0 +1,67 @@
+#pragma once
+#include <cstdint>
+
+// Settings of section [graph]: window and drawing. Field order is the key order of the file.
+struct GraphConfig {
+    int32_t window_size;      // window width and height in pixels at start
+    int32_t render_type;      // 0 points, 1 iso-line outline, 2 shader sprites, other: nothing
+    float point_size;         // point size in pixels (mode 0); "scalar" uniform (mode 2)
+    int32_t point_colors;     // 0 white, 1 diffusing gradient, 2 density ramp
+    float point_diffusion;    // colour exchange rate between neighbours
+    int32_t surf_resolution;  // surface lattice cells per side (mode 1)
+    float surf_radius;        // splat radius in lattice units (mode 1)
+    float surf_size;          // line width in pixels
+    int32_t graph_smooth;     // non-zero: anti-aliased points/lines
+    int32_t graph_blend;      // non-zero: alpha blending (modes 0 and 1)
+};
+
+// Settings of section [phys]: simulation and bodies. Field order is the key order of the file.
+struct PhysConfig {
+    int32_t count;
+    float smooth_radius;
+    float mass;
+    float field_size;
+    float timestep;
+    float viscosity;
+    float stiff;
+    float rest_density;
+    float gravity;
+    float ext_stiff;
+    float damp;
+    int32_t geom_count;
+    int32_t geom_vertex_count_min;
+    int32_t geom_vertex_count_max;
+    float geom_w_min;
+    float geom_w_max;
+    float geom_h_min;
+    float geom_h_max;
+    float geom_mass_min;
+    float geom_mass_max;
+    float geom_m_inert_min;
+    float geom_m_inert_max;
+    float geom_stiff;
+    float mouse_radius;
+    float mouse_force;
+};
+
+// The process-wide records the program loads at start; the tools and tests use their own.
+extern GraphConfig graph_config;
+extern PhysConfig phys_config;
+
+constexpr int ini_text_size = 256;  // line, section, key and value buffers, terminator included
+
+// Leaves in `out` (ini_text_size chars) the value text of `key` in `section`, or `default_text`.
+void ini_read_value(char* out, const char* path, const char* section, const char* key,
+                    const char* default_text);
+// Moves the text before the first `separator` into `second`; `text` keeps what follows it.
+void ini_split(char* text, char* second, char separator);
+// Splits a key line into key and value; returns 1 for a pair, 0 otherwise. Empties `line`.
+int ini_parse_pair(char* line, char* value, char* key);
+
+void load_graph_config(GraphConfig* config, const char* path);
+void load_phys_config(PhysConfig* config, const char* path);
+
+// Text to number as the C library's atoi/atof read it, but locale-independent ("." always),
+// saturating integers to the 32-bit range and turning float overflow into +-infinity.
+int32_t ini_to_int(const char* text);
+float ini_to_float(const char* text);

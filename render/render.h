@@ -1,0 +1,16 @@
+#pragma once
+// Drawing with the window's GL context current. World coordinates throughout, except the
+// iso-lines of mode 1, which are in surface-lattice units.
+
+// Prints vendor, renderer, version and the extensions one per line.
+void print_gl_info();
+// Fixed-function state of the chosen render mode: smoothing, blending, line width, point size,
+// projection; creates the surface grid (mode 1) or the shader program (mode 2); then viewport
+// and clear colour. Called once after the window exists.
+void setup_render_state();
+// Vertical sync off through GLX swap control when the driver offers it; silent otherwise.
+void disable_vsync();
+void draw_particles();
+void draw_bodies();
+// Mode 1: rebuilds and draws the iso-lines.
+void draw_surface();

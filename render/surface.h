@@ -1,0 +1,31 @@
+#pragma once
+#include <cstdint>
+
+#include "sph/types.h"
+
+// Iso-line outline of the fluid (render mode 1). The header, the (R + 1)^2 samples and the line
+// vertices live in one block of 4096 * R + 4 bytes: samples right after the header, vertices
+// right after the samples, filling the rest of the block.
+//
+// Writers and readers: update_surface splats position into samples, extracts line_vertices and
+// clears samples rows 0..R-1 in the same pass; the frame driver draws line_vertices.
+struct SurfaceGrid {
+    float radius;      // r: splat radius in lattice units
+    float iso_level;   // 1.0
+    uint32_t resolution;  // R: R x R cells
+    float field_size;  // L: far wall, scales world to lattice
+    const Vec2* position;  // the simulation's position array, which never moves
+    uint32_t count;
+    int32_t line_vertex_count;
+};
+
+extern SurfaceGrid* surface_grid;
+
+// Creates the process-wide grid; false (and no grid) when the block cannot be allocated.
+bool create_surface_grid(float radius, int32_t resolution, float field_size, const Vec2* position,
+                         int32_t count);
+float* surface_samples(SurfaceGrid* grid);
+Vec2* surface_line_vertices(SurfaceGrid* grid);
+int32_t surface_vertex_capacity(const SurfaceGrid* grid);
+void update_surface();
+void release_surface_grid();

@@ -1,0 +1,122 @@
+#pragma once
+#include <cstdint>
+
+#include "bodies/rigid_body.h"
+#include "sph/types.h"
+
+constexpr int cell_capacity = 128;       // particles a grid cell holds; more are dropped
+constexpr int neighbour_capacity = 384;  // pairs one particle's list holds; more are dropped
+constexpr int max_particle_count = 65536;  // indices in the grid and the lists are 16-bit
+
+struct SortKey {
+    int32_t key;    // cell key cy * cells_per_row + cx
+    int32_t index;  // particle index when the key was computed
+};
+
+// Uniform grid of square cells of side smooth_radius. Bucket k is the run of cell_fill[k]
+// ascending particle indices starting at k * cell_capacity.
+struct CellGrid {
+    uint16_t* buckets;    // cell_count * cell_capacity
+    uint16_t* cell_fill;  // cell_count
+};
+
+struct NeighbourEntry {
+    uint16_t index;  // the other particle, always a later one in cell order
+    float dist_sq;   // squared distance of the pair
+};
+
+// Each pair closer than smooth_radius is stored once, on the list of the particle found first.
+// The lists are packed one after another in particle order (the search visits particles in
+// ascending index), so list p is entries[first_entry[p] .. first_entry[p] + neighbour_count[p]).
+// Capacity per list is still neighbour_capacity; the block is sized for count lists that full,
+// but only the used prefix is ever touched, which keeps the walk through it sequential.
+struct NeighbourList {
+    NeighbourEntry* entries;   // count * neighbour_capacity
+    uint16_t* neighbour_count;  // count
+    uint32_t* first_entry;      // count; valid where neighbour_count is non-zero
+};
+
+// The whole fluid simulation, one process-wide instance.
+//
+// Per-particle arrays (N = count), who writes and who reads them in one step:
+//   position, velocity, velocity_eval, color: permuted into cell order by reorder_particles;
+//     integrate writes position/velocity/velocity_eval, apply_mouse_force adds to the two
+//     velocities; find_neighbours, contacts, drawing and the surface read position; the pair
+//     forces read velocity_eval; colour: seeded by sim_init, exchanged by compute_pair_forces
+//     (mode 1), rewritten by compute_density_pressure (mode 2), read by draw_particles.
+//   force: acceleration (length/time^2). Cleared and filled by compute_pair_forces, added to by
+//     apply_fluid_body_contact, consumed by integrate. Not permuted.
+//   density_pressure: written by compute_density_pressure (x = 1/density, y = pressure already
+//     scaled by pressure_coef), read by compute_pair_forces. Not permuted.
+//   sort_keys: written by compute_cell_keys, sorted by sort_cell_keys, read by reorder_particles.
+//   *_scratch: gather buffers of reorder_particles only.
+struct SimState {
+    // Settings, copied from [phys] and two [graph] values.
+    int32_t count;
+    float smooth_radius;  // h: kernel support, grid cell side, lower wall position
+    float mass;
+    float field_size;  // upper wall position on both axes
+    float timestep;
+    float viscosity;
+    float stiff;
+    float rest_density;
+    float gravity;
+    float ext_stiff;
+    float damp;
+    int32_t geom_count;  // bodies actually generated (may end below the configured count)
+    int32_t geom_vertex_count_min;
+    int32_t geom_vertex_count_max;
+    float geom_w_min;
+    float geom_w_max;
+    float geom_h_min;
+    float geom_h_max;
+    float geom_mass_min;
+    float geom_mass_max;
+    float geom_m_inert_min;
+    float geom_m_inert_max;
+    float geom_stiff;
+    float mouse_radius;  // multiples of h
+    float mouse_force;
+    int32_t point_colors;
+    float point_diffusion;  // 0 unless colours are on
+
+    // Gravity along y: current_gravity is what acts; the middle button zeroes it while held
+    // and on release flips toggled_gravity and copies it back.
+    float current_gravity;
+    float toggled_gravity;
+
+    // Derived once by sim_init.
+    int32_t cells_per_row;
+    int32_t cell_count;
+    float poly6_coef;      // mass * 315 / (64 pi h^9)
+    float pressure_coef;   // stiff * mass * 45 / (2 pi h^6)
+    float viscosity_coef;  // viscosity * mass * 45 / (pi h^6)
+
+    Vec2* position;
+    Vec2* velocity;
+    Vec2* velocity_eval;  // mean of the velocities before and after the last step
+    Vec2* force;
+    Vec2* density_pressure;  // x: 1/density (raw kernel sum while summing), y: pressure
+    Color3* color;           // only when point_colors is non-zero
+    SortKey* sort_keys;
+    Vec2* position_scratch;
+    Vec2* velocity_scratch;
+    Vec2* velocity_eval_scratch;
+    Color3* color_scratch;
+
+    CellGrid grid;
+    NeighbourList neighbours;
+    RigidBody* bodies;  // geom_count records
+};
+
+extern SimState sim;
+
+struct PhysConfig;
+
+// Builds the simulation: copies the settings, allocates every array, seeds the particles from
+// `seed` and generates the bodies. Returns false (nothing left allocated) when memory runs out.
+bool sim_init_seeded(int32_t point_colors, const PhysConfig& phys, float point_diffusion,
+                     uint32_t seed);
+// The same, seeded from the calendar time in whole seconds.
+bool sim_init(int32_t point_colors, const PhysConfig& phys, float point_diffusion);
+void sim_free();

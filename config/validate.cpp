@@ -30,11 +30,16 @@ Text show(int32_t value) {
     return t;
 }
 
-// The shortest decimal form that reads back as the same float, so 0.01 shows as "0.01".
+// The shortest decimal form that reads back as the same float, so 0.01 shows as "0.01", with
+// whole numbers up to 1e9 written out rather than in exponent form (20000, not 2e+04).
 Text show(float value) {
     Text t;
+    const double v = static_cast<double>(value);
+    const double magnitude = std::fabs(v);
+    const int whole_digits =
+        magnitude >= 1.0 && magnitude < 1e9 ? static_cast<int>(std::log10(magnitude)) + 1 : 1;
     for (int digits = 1; digits <= 9; ++digits) {
-        std::snprintf(t.s, sizeof t.s, "%.*g", digits, static_cast<double>(value));
+        std::snprintf(t.s, sizeof t.s, "%.*g", digits > whole_digits ? digits : whole_digits, v);
         if (std::isnan(value) || std::strtof(t.s, nullptr) == value) break;
     }
     return t;
@@ -135,7 +140,7 @@ void check_kernel_coefficients(Refusals& r, const PhysConfig& p) {
         {"viscosity", p.viscosity, 45.0f, "viscosity*mass*45/(pi*smooth_radius^6)"},
     };
     for (const Coefficient& c : coefficients) {
-        if (r.has(c.key)) continue;
+        if (r.has(c.key) || r.has("mass")) continue;  // a refused mass spoils all three
         const float coef = f32(f32(f32(c.setting * p.mass) * c.factor) / h6_pi);
         // A zero setting asks for no pressure or no viscosity; only a lost non-zero one is wrong.
         if (std::isfinite(coef) && (coef != 0.0f || c.setting == 0.0f)) continue;

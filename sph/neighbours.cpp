@@ -1,5 +1,6 @@
-#include <cstdint>
 #include <cstddef>
+#include <cstdint>
+#include <limits>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -26,7 +27,7 @@ struct Stencil {
 };
 
 void pad(Stencil& st) {
-    const float nan = __builtin_nanf("");
+    const float nan = std::numeric_limits<float>::quiet_NaN();
     for (int j = st.total; j < st.total + 3; ++j) {
         st.x[j] = nan;
         st.y[j] = nan;

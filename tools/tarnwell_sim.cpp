@@ -180,8 +180,8 @@ Options parse_arguments(int argc, char** argv) {
     if (!has_config) {
         options.config_path = own_folder(argv[0]) + "config.ini";
     } else if (access(options.config_path.c_str(), R_OK) != 0) {
-        std::fprintf(stderr, "tarnwell-sim: --config: cannot read '%s': %s\n",
-                     options.config_path.c_str(), std::strerror(errno));
+        std::fprintf(stderr, "tarnwell-sim: --config: cannot read '%s': %s\n%s",
+                     options.config_path.c_str(), std::strerror(errno), usage_text);
         std::exit(2);
     }
     return options;

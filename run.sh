@@ -14,13 +14,16 @@ if [ -n "${DISPLAY:-}" ]; then
 fi
 
 shot="$PWD/build/screenshot.png"
+log="$PWD/build/run.log"
 rm -f "$shot"
 xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
-    "$1" & pid=$!
+    "$1" >"$3" 2>&1 & pid=$!
     sleep 5
     win=$(xdotool search --name "Tarnwell" | head -n 1)
     [ -n "$win" ] && import -window "$win" "$2"
     kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null
-    true' shot "$program" "$shot"
-[ -f "$shot" ] || { echo "no window appeared; no screenshot taken" >&2; exit 1; }
+    true' shot "$program" "$shot" "$log"
+head -n 4 "$log"
+[ -f "$shot" ] || { cat "$log"; echo "no window appeared; no screenshot taken" >&2; exit 1; }
+echo "Program output: $log"
 echo "Screenshot: $shot"

@@ -7,7 +7,7 @@ function inside(x) { return x >= h - slack && x <= field_size + slack }
 BEGIN { errors = 0; particles = 0; bodies = 0 }
 NR == 1 {
     if ($0 !~ /^# tarnwell-sim state: step=[0-9]+ count=[0-9]+ bodies=[0-9]+$/) bad("header: " $0)
-    split($4, c, "="); split($5, b, "="); want_p = c[2]; want_b = b[2]
+    split($5, c, "="); split($6, b, "="); want_p = c[2]; want_b = b[2]
     next
 }
 { for (i = 2; i <= NF; i++) if (!num($i)) bad("not a finite number: " $i) }

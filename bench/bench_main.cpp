@@ -119,13 +119,13 @@ void BM_update_surface(benchmark::State& state) {
 int main(int argc, char** argv) {
     for (int n : {2500, 10000, 40000, 65536}) {
         benchmark::RegisterBenchmark("physics_step", BM_physics_step)
-            ->Arg(n)->Unit(benchmark::kMillisecond);
+            ->Arg(n)->Unit(benchmark::kMillisecond)->UseRealTime();
         benchmark::RegisterBenchmark("update_surface", BM_update_surface)
-            ->Arg(n)->Unit(benchmark::kMillisecond);
+            ->Arg(n)->Unit(benchmark::kMillisecond)->UseRealTime();
         if (n == 10000) {
             benchmark::RegisterBenchmark("physics_step_ten_small_bodies",
                                          BM_physics_step_ten_small_bodies)
-                ->Arg(n)->Unit(benchmark::kMillisecond);
+                ->Arg(n)->Unit(benchmark::kMillisecond)->UseRealTime();
         }
     }
     benchmark::Initialize(&argc, argv);

@@ -19,9 +19,9 @@ grep -q '70000' "$work/out.txt" && fail "the refusal went to standard output"
 # No file at all: 10000 particles in a 740 x 740 window.
 rm -f "$work/app/config.ini"
 start_program
-window=$(wait_for_window 15)
+window=$(wait_for_window 15) || exit 1
 xwininfo -id "$window" | grep -q 'Width: 740$' || fail "default window is not 740 wide"
-wait_for_title "$window" 'FPS: [1-9][0-9]*   .*   Count: 10000   >>>$' 30 >/dev/null
+wait_for_title "$window" 'FPS: [1-9][0-9]*   .*   Count: 10000   >>>$' 30 >/dev/null || exit 1
 close_window "$window"
 wait_for_exit 10
 [ "$exit_status" = 0 ] || fail "exit status $exit_status after closing the default window"

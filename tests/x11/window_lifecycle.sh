@@ -12,14 +12,14 @@ count=3000
 geom_count=0
 INI
 start_program
-window=$(wait_for_window 15)
+window=$(wait_for_window 15) || exit 1
 
 geometry=$(xwininfo -id "$window")
 grep -q 'Width: 400$' <<<"$geometry" || fail "window width is not 400: $geometry"
 grep -q 'Height: 400$' <<<"$geometry" || fail "window height is not 400: $geometry"
 
 title=$(wait_for_title "$window" \
-    '^Tarnwell SPH v 1\.09a   <<<   FPS: [1-9][0-9]*   Render: [0-9]+\.[0-9]{3}   Phys: [0-9]+\.[0-9]{3}   Count: 3000   >>>$' 20)
+    '^Tarnwell SPH v 1\.09a   <<<   FPS: [1-9][0-9]*   Render: [0-9]+\.[0-9]{3}   Phys: [0-9]+\.[0-9]{3}   Count: 3000   >>>$' 20) || exit 1
 
 close_window "$window"
 wait_for_exit 10

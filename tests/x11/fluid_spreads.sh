@@ -30,7 +30,7 @@ awk -v v="$right" 'BEGIN { exit !(v < 0.1) }' || fail "points right of the block
 
 # Run-out: poll until the strip along the floor at the right wall has filled.
 floor_right=0
-for (( i = 0; i < ${TARNWELL_RUNOUT_S:-40}; ++i )); do
+for (( i = 0; i < 40; ++i )); do
     sleep 1
     kill -0 "$app_pid" 2>/dev/null || fail "program ended while running"
     import -window "$window" "$work/later.png" || fail "no screenshot"

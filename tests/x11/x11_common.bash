@@ -1,6 +1,7 @@
 # Shared by the window tests: a private Xvfb, a private copy of the program, and helpers to
 # find, watch, photograph and close its window. Sourced, never run on its own.
 #   $1: folder of the built tarnwell   $2: source folder
+# TARNWELL_SHOT_DIR, if set, receives copies of the screenshots the tests judge.
 
 # Re-enter under a virtual X server of our own. xvfb-run -a searches upwards from -n for a free
 # display; a random start keeps tests that run side by side from racing for the same one.
@@ -24,6 +25,13 @@ cleanup() {
     rm -rf "$work"
 }
 trap cleanup EXIT
+
+# xvfb-run can hand over before the server accepts clients; a program started in that window
+# fails with "failed to open display". Wait until a client gets through.
+for (( i = 0; i < 100; ++i )); do
+    xdpyinfo >/dev/null 2>&1 && break
+    sleep 0.1
+done
 
 fail() {
     echo "FAIL: $*" >&2

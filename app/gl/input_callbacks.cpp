@@ -1,8 +1,16 @@
+#include <GL/freeglut.h>
+
 #include "app/gl/callbacks.h"
 #include "app/input.h"
 #include "config/config.h"
 #include "render/render.h"
 #include "sph/sim_state.h"
+
+static_assert(GLUT_LEFT_BUTTON == button_left && GLUT_MIDDLE_BUTTON == button_middle &&
+                  GLUT_RIGHT_BUTTON == button_right,
+              "button_down is indexed by the GLUT button number");
+static_assert(GLUT_DOWN == button_pressed && GLUT_UP == button_released,
+              "button states are GLUT's");
 
 namespace {
 // The window always shows the square 0..h+L, whatever the render mode draws into it.

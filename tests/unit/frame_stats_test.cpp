@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <cfloat>
-#include <cstring>
 #include <string>
 
 #include "app/frame_stats.h"

@@ -11,6 +11,9 @@ point_colors=1
 [phys]
 count=6000
 geom_count=0
+; a third of the default step: the block holds its seeded shape for a few hundred frames, long
+; enough for the first screenshot even on a busy machine
+timestep=0.0005
 INI
 start_program
 window=$(wait_for_window 15) || exit 1

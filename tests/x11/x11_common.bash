@@ -5,9 +5,13 @@
 
 # Re-enter under a virtual X server of our own. xvfb-run -a searches upwards from -n for a free
 # display; a random start keeps tests that run side by side from racing for the same one.
+# -noreset: by default the server resets whenever its last client disconnects (each xdotool
+# call, each closed program) and refuses connections while it does, so a program starting at
+# that moment fails with "failed to open display".
 if [ -z "${TARNWELL_UNDER_XVFB:-}" ]; then
     export TARNWELL_UNDER_XVFB=1
-    exec xvfb-run -a -n $(( 100 + RANDOM % 800 )) -s "-screen 0 1280x1024x24" bash "$0" "$@"
+    exec xvfb-run -a -n $(( 100 + RANDOM % 800 )) -s "-screen 0 1280x1024x24 -noreset" \
+        bash "$0" "$@"
 fi
 
 set -u
@@ -26,8 +30,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# xvfb-run can hand over before the server accepts clients; a program started in that window
-# fails with "failed to open display". Wait until a client gets through.
+# Make sure the server accepts clients before the program is started.
 for (( i = 0; i < 100; ++i )); do
     xdpyinfo >/dev/null 2>&1 && break
     sleep 0.1

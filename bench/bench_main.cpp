@@ -1,0 +1,138 @@
+// Speed of the physics step, of each of its stages and of the iso-line outline, on a fluid that
+// is already flowing (500 steps after seeding) in the default box.
+//
+// The simulation is one process-wide record, so a scene is built once and kept while the
+// following benchmarks use the same particle count and bodies; the fluid simply keeps flowing,
+// which is what the program does frame after frame. Stages are not run in isolation (each needs
+// the state the previous one leaves): whole steps are timed and every stage's mean share, read
+// from the step's own profile, is reported as a counter in milliseconds.
+
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+
+#include "config/config.h"
+#include "render/surface.h"
+#include "sph/physics_step.h"
+#include "sph/sim_state.h"
+
+namespace {
+
+constexpr uint32_t bench_seed = 20240611u;
+constexpr int warm_up_steps = 500;
+
+// A settings file that does not exist gives every key its default.
+PhysConfig default_phys() {
+    PhysConfig p{};
+    load_phys_config(&p, "/nonexistent/tarnwell-bench/config.ini");
+    return p;
+}
+
+enum class Bodies { two, ten_small };
+
+struct Scene {
+    int count = -1;
+    Bodies bodies = Bodies::two;
+};
+Scene current;
+
+// Builds (or keeps) a flowing scene with `count` particles. Colours as in the default
+// graph section: gradient with diffusion 0.002.
+bool prepare_scene(benchmark::State& state, int count, Bodies bodies) {
+    if (current.count == count && current.bodies == bodies) return true;
+    release_surface_grid();
+    if (current.count >= 0) sim_free();
+    current.count = -1;
+    PhysConfig phys = default_phys();
+    phys.count = count;
+    if (bodies == Bodies::ten_small) {
+        phys.geom_count = 10;
+        phys.geom_w_min = 2.0f;
+        phys.geom_w_max = 4.0f;
+        phys.geom_h_min = 2.0f;
+        phys.geom_h_max = 4.0f;
+    }
+    if (!sim_init_seeded(1, phys, 0.002f, bench_seed)) {
+        state.SkipWithError("sim_init_seeded failed");
+        return false;
+    }
+    StepProfile profile{};
+    for (int i = 0; i < warm_up_steps; ++i) physics_step(&profile);
+    current.count = count;
+    current.bodies = bodies;
+    return true;
+}
+
+void add_stage_counters(benchmark::State& state, const StepProfile& sum, double steps) {
+    const double k = steps > 0.0 ? 1.0 / steps : 0.0;
+    state.counters["sort_grid_ms"] = sum.sort_grid * k;
+    state.counters["neighbours_ms"] = sum.neighbours * k;
+    state.counters["density_ms"] = sum.density * k;
+    state.counters["forces_ms"] = sum.forces * k;
+    state.counters["bodies_ms"] = sum.bodies * k;
+    state.counters["integrate_ms"] = sum.integrate * k;
+    state.counters["particles"] = sim.count;
+    state.counters["bodies"] = sim.geom_count;
+}
+
+void run_steps(benchmark::State& state, Bodies bodies) {
+    if (!prepare_scene(state, static_cast<int>(state.range(0)), bodies)) return;
+    StepProfile profile{};
+    StepProfile sum{};
+    double steps = 0.0;
+    for (auto _ : state) {
+        physics_step(&profile);
+        sum.sort_grid += profile.sort_grid;
+        sum.neighbours += profile.neighbours;
+        sum.density += profile.density;
+        sum.forces += profile.forces;
+        sum.bodies += profile.bodies;
+        sum.integrate += profile.integrate;
+        steps += 1.0;
+    }
+    add_stage_counters(state, sum, steps);
+}
+
+void BM_physics_step(benchmark::State& state) { run_steps(state, Bodies::two); }
+void BM_physics_step_ten_small_bodies(benchmark::State& state) {
+    run_steps(state, Bodies::ten_small);
+}
+
+void BM_update_surface(benchmark::State& state) {
+    if (!prepare_scene(state, static_cast<int>(state.range(0)), Bodies::two)) return;
+    // The lattice of render mode 1 with the default [graph] values.
+    if (!create_surface_grid(2.0f, 128, sim.field_size, sim.position, sim.count)) {
+        state.SkipWithError("create_surface_grid failed");
+        return;
+    }
+    for (auto _ : state) {
+        update_surface();
+        benchmark::DoNotOptimize(surface_grid->line_vertex_count);
+    }
+    state.counters["line_vertices"] = surface_grid->line_vertex_count;
+    release_surface_grid();
+}
+
+}  // namespace
+
+// Grouped by particle count so each scene is warmed up once.
+int main(int argc, char** argv) {
+    for (int n : {2500, 10000, 40000, 65536}) {
+        benchmark::RegisterBenchmark("physics_step", BM_physics_step)
+            ->Arg(n)->Unit(benchmark::kMillisecond)->UseRealTime();
+        benchmark::RegisterBenchmark("update_surface", BM_update_surface)
+            ->Arg(n)->Unit(benchmark::kMillisecond)->UseRealTime();
+        if (n == 10000) {
+            benchmark::RegisterBenchmark("physics_step_ten_small_bodies",
+                                         BM_physics_step_ten_small_bodies)
+                ->Arg(n)->Unit(benchmark::kMillisecond)->UseRealTime();
+        }
+    }
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    release_surface_grid();
+    if (current.count >= 0) sim_free();
+    return 0;
+}

@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build, the tests and run.sh need, only those missing.
+set -euo pipefail
+
+packages=(build-essential cmake freeglut3-dev libglu1-mesa-dev mesa-common-dev libgl1-mesa-dri
+          libgtest-dev libgmock-dev googletest libbenchmark-dev
+          xvfb xauth xdotool x11-utils imagemagick)
+
+missing=()
+for p in "${packages[@]}"; do
+    dpkg -s "$p" 2>/dev/null | grep -q '^Status: install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}"
+sudo=()
+if [ "$(id -u)" -ne 0 ]; then
+    command -v sudo >/dev/null || { echo "need root or sudo to install: ${missing[*]}" >&2; exit 1; }
+    sudo=(sudo)
+fi
+"${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -q
+"${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends \
+    "${missing[@]}"

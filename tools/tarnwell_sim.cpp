@@ -1,0 +1,359 @@
+// tarnwell-sim: the program's simulation without a window. It loads the same config.ini the
+// program reads, applies the same fix-ups and checks, runs a number of physics steps from a
+// chosen seed, reports how long the steps took and can write the final state as text.
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <chrono>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <limits>
+#include <memory>
+#include <string>
+
+#include "app/startup.h"
+#include "config/config.h"
+#include "config/validate.h"
+#include "render/surface.h"
+#include "sph/physics_step.h"
+#include "sph/sim_state.h"
+#include "sph/steps.h"
+
+namespace {
+
+constexpr long long max_steps = 1000000000LL;
+// Per-step timings kept for the medians. Longer runs keep every k-th step so memory stays
+// bounded (4 bytes x stage x cap); minimum and maximum still see every step.
+constexpr long long timing_sample_cap = 1 << 18;
+
+const char usage_text[] =
+    "usage: tarnwell-sim [--config PATH] [--seed N] [--steps N] [--dump PATH]\n"
+    "                    [--stir X,Y,SIGN] [--surface]\n";
+
+const char help_text[] =
+    "Runs the fluid simulation without a window and reports the time per step.\n"
+    "\n"
+    "  --config PATH    settings file (default: config.ini beside this tool; when that\n"
+    "                   file is absent every setting takes its default)\n"
+    "  --seed N         seed of the random generator, 0..4294967295 (default: the clock);\n"
+    "                   the same seed and settings give the same state bit for bit\n"
+    "  --steps N        physics steps to run, 0..1000000000 (default 1000)\n"
+    "  --dump PATH      after the last step write the whole state as text to PATH:\n"
+    "                     # tarnwell-sim state: step=S count=N bodies=B\n"
+    "                     p i x y vx vy evx evy inv_density pressure r g b\n"
+    "                     b k cx cy angle vx vy w\n"
+    "                     s line_vertex_count      (with --surface)\n"
+    "                     v x y                    (with --surface, one per line vertex)\n"
+    "  --stir X,Y,SIGN  after every step stir at (X, Y) in simulation units; SIGN 1 pulls\n"
+    "                   the fluid towards the point, -1 pushes it away\n"
+    "  --surface        also rebuild the iso-line outline after every step, on the grid\n"
+    "                   the program uses in render mode 1 (surf_radius, surf_resolution)\n"
+    "  --help           show this text\n"
+    "\n"
+    "Exit status: 0 done, 1 settings refused or the run failed, 2 bad arguments.\n";
+
+struct Options {
+    std::string config_path;
+    bool has_seed = false;
+    uint32_t seed = 0;
+    long long steps = 1000;
+    std::string dump_path;
+    bool stir = false;
+    float stir_x = 0.0f;
+    float stir_y = 0.0f;
+    float stir_sign = 0.0f;
+    bool surface = false;
+};
+
+[[noreturn]] void usage_error(const char* what, const char* value) {
+    if (value != nullptr) {
+        std::fprintf(stderr, "tarnwell-sim: %s: '%s'\n%s", what, value, usage_text);
+    } else {
+        std::fprintf(stderr, "tarnwell-sim: %s\n%s", what, usage_text);
+    }
+    std::exit(2);
+}
+
+// Whole decimal integer in [lo, hi]; anything else (blanks, signs out of range, trailing text,
+// overflow) is refused.
+bool parse_integer(const char* text, long long lo, long long hi, long long* out) {
+    if (text[0] == '\0' || std::isspace(static_cast<unsigned char>(text[0]))) return false;
+    errno = 0;
+    char* end = nullptr;
+    const long long value = std::strtoll(text, &end, 10);
+    if (errno != 0 || *end != '\0' || value < lo || value > hi) return false;
+    *out = value;
+    return true;
+}
+
+// Finite float; `end_char` is the character that must follow the number (',' or '\0').
+bool parse_float(const char* text, char end_char, float* out, const char** rest) {
+    if (text[0] == '\0' || std::isspace(static_cast<unsigned char>(text[0]))) return false;
+    errno = 0;
+    char* end = nullptr;
+    const double value = std::strtod(text, &end);
+    if (end == text || errno != 0 || *end != end_char || !std::isfinite(value) ||
+        std::fabs(value) > std::numeric_limits<float>::max()) {
+        return false;
+    }
+    *out = static_cast<float>(value);
+    *rest = end;
+    return true;
+}
+
+bool parse_stir(const char* text, Options* options) {
+    const char* rest = text;
+    float sign = 0.0f;
+    if (!parse_float(rest, ',', &options->stir_x, &rest)) return false;
+    if (!parse_float(rest + 1, ',', &options->stir_y, &rest)) return false;
+    if (!parse_float(rest + 1, '\0', &sign, &rest)) return false;
+    if (sign != 1.0f && sign != -1.0f) return false;
+    options->stir_sign = sign;
+    return true;
+}
+
+// The folder of this executable: /proc/self/exe, else the folder part of argv[0].
+std::string own_folder(const char* argv0) {
+    char buffer[4096];
+    const ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+    if (n > 0) {
+        buffer[n] = '\0';
+        return exe_folder_of(buffer);
+    }
+    return exe_folder_of(argv0);
+}
+
+Options parse_arguments(int argc, char** argv) {
+    Options options;
+    bool has_config = false;
+    for (int i = 1; i < argc; ++i) {
+        const char* arg = argv[i];
+        if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
+            std::fputs(usage_text, stdout);
+            std::fputs(help_text, stdout);
+            std::exit(0);
+        }
+        if (std::strcmp(arg, "--surface") == 0) {
+            options.surface = true;
+            continue;
+        }
+        const bool takes_value = std::strcmp(arg, "--config") == 0 ||
+                                 std::strcmp(arg, "--seed") == 0 ||
+                                 std::strcmp(arg, "--steps") == 0 ||
+                                 std::strcmp(arg, "--dump") == 0 || std::strcmp(arg, "--stir") == 0;
+        if (!takes_value) usage_error("unknown argument", arg);
+        if (i + 1 >= argc) usage_error("missing value after", arg);
+        const char* value = argv[++i];
+        if (std::strcmp(arg, "--config") == 0) {
+            if (value[0] == '\0') usage_error("--config needs a file path, got", value);
+            options.config_path = value;
+            has_config = true;
+        } else if (std::strcmp(arg, "--seed") == 0) {
+            long long seed = 0;
+            if (!parse_integer(value, 0, 4294967295LL, &seed)) {
+                usage_error("--seed takes a whole number from 0 to 4294967295, got", value);
+            }
+            options.has_seed = true;
+            options.seed = static_cast<uint32_t>(seed);
+        } else if (std::strcmp(arg, "--steps") == 0) {
+            if (!parse_integer(value, 0, max_steps, &options.steps)) {
+                usage_error("--steps takes a whole number from 0 to 1000000000, got", value);
+            }
+        } else if (std::strcmp(arg, "--dump") == 0) {
+            if (value[0] == '\0') usage_error("--dump needs a file path, got", value);
+            options.dump_path = value;
+        } else {
+            if (!parse_stir(value, &options)) {
+                usage_error("--stir takes X,Y,SIGN with finite X and Y and SIGN 1 or -1, got",
+                            value);
+            }
+            options.stir = true;
+        }
+    }
+    if (!has_config) {
+        options.config_path = own_folder(argv[0]) + "config.ini";
+    } else if (access(options.config_path.c_str(), R_OK) != 0) {
+        std::fprintf(stderr, "tarnwell-sim: --config: cannot read '%s': %s\n%s",
+                     options.config_path.c_str(), std::strerror(errno), usage_text);
+        std::exit(2);
+    }
+    return options;
+}
+
+// Per-stage step times, sampled into arrays sized once before the run.
+enum Stage { stage_step, stage_sort_grid, stage_neighbours, stage_density, stage_forces,
+             stage_bodies, stage_integrate, stage_surface, stage_count };
+const char* const stage_names[stage_count] = {"step",   "sort and grid", "neighbours",
+                                              "density", "forces",       "bodies",
+                                              "integrate", "surface"};
+
+struct Timings {
+    std::unique_ptr<float[]> samples[stage_count];
+    long long capacity = 0;
+    long long stride = 1;
+    long long used = 0;
+    double min_step = 0.0;
+    double max_step = 0.0;
+};
+
+void prepare_timings(Timings* timings, long long steps) {
+    timings->stride = steps > timing_sample_cap ? (steps + timing_sample_cap - 1) / timing_sample_cap
+                                                : 1;
+    timings->capacity = steps / timings->stride + 1;
+    for (auto& s : timings->samples) s.reset(new float[static_cast<size_t>(timings->capacity)]);
+}
+
+void record_timings(Timings* timings, long long step, const double (&ms)[stage_count]) {
+    if (step == 0 || ms[stage_step] < timings->min_step) timings->min_step = ms[stage_step];
+    if (step == 0 || ms[stage_step] > timings->max_step) timings->max_step = ms[stage_step];
+    if (step % timings->stride != 0 || timings->used >= timings->capacity) return;
+    for (int s = 0; s < stage_count; ++s) {
+        timings->samples[s][static_cast<size_t>(timings->used)] = static_cast<float>(ms[s]);
+    }
+    ++timings->used;
+}
+
+double median(float* values, long long n) {
+    if (n == 0) return 0.0;
+    float* mid = values + n / 2;
+    std::nth_element(values, mid, values + n);
+    return *mid;
+}
+
+void print_timings(Timings* timings, long long steps) {
+    if (steps == 0) return;
+    const long long n = timings->used;
+    std::printf("step time ms: min %.3f  median %.3f  max %.3f  (%lld steps%s)\n",
+                timings->min_step, median(timings->samples[stage_step].get(), n), timings->max_step,
+                steps, timings->stride > 1 ? ", median over a sample" : "");
+    std::printf("median per stage ms:");
+    for (int s = stage_sort_grid; s < stage_count; ++s) {
+        std::printf("%s %s %.3f", s == stage_sort_grid ? "" : ",", stage_names[s],
+                    median(timings->samples[s].get(), n));
+    }
+    std::printf("\n");
+}
+
+bool write_dump(const char* path, long long steps, bool with_surface) {
+    std::FILE* out = std::fopen(path, "w");
+    if (out == nullptr) {
+        std::fprintf(stderr, "tarnwell-sim: cannot write '%s': %s\n", path, std::strerror(errno));
+        return false;
+    }
+    std::fprintf(out, "# tarnwell-sim state: step=%lld count=%d bodies=%d\n", steps, sim.count,
+                 sim.geom_count);
+    for (int32_t i = 0; i < sim.count; ++i) {
+        const Vec2 p = sim.position[i];
+        const Vec2 v = sim.velocity[i];
+        const Vec2 e = sim.velocity_eval[i];
+        const Vec2 dp = sim.density_pressure[i];
+        const Color3 c = sim.color != nullptr ? sim.color[i] : Color3{0.0f, 0.0f, 0.0f};
+        std::fprintf(out, "p %d %.9g %.9g %.9g %.9g %.9g %.9g %.9g %.9g %.9g %.9g %.9g\n", i, p.x,
+                     p.y, v.x, v.y, e.x, e.y, dp.x, dp.y, c.r, c.g, c.b);
+    }
+    for (int32_t k = 0; k < sim.geom_count; ++k) {
+        const RigidBody& b = sim.bodies[k];
+        std::fprintf(out, "b %d %.9g %.9g %.9g %.9g %.9g %.9g\n", k, b.center.x, b.center.y,
+                     b.angle, b.linear_velocity.x, b.linear_velocity.y, b.angular_velocity);
+    }
+    if (with_surface) {
+        const int32_t n = surface_grid != nullptr ? surface_grid->line_vertex_count : 0;
+        std::fprintf(out, "s %d\n", n);
+        const Vec2* v = n > 0 ? surface_line_vertices(surface_grid) : nullptr;
+        for (int32_t i = 0; i < n; ++i) std::fprintf(out, "v %.9g %.9g\n", v[i].x, v[i].y);
+    }
+    const bool ok = std::ferror(out) == 0;
+    if (std::fclose(out) != 0 || !ok) {
+        std::fprintf(stderr, "tarnwell-sim: writing '%s' failed\n", path);
+        return false;
+    }
+    return true;
+}
+
+double ms_since(std::chrono::steady_clock::time_point t) {
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t).count();
+}
+
+int run(const Options& options) {
+    GraphConfig graph;
+    PhysConfig phys;
+    load_graph_config(&graph, options.config_path.c_str());
+    load_phys_config(&phys, options.config_path.c_str());
+    apply_fixups(graph, phys);
+    if (validate_settings(graph, phys, stderr) != 0) {
+        std::fprintf(stderr, "tarnwell-sim: settings from '%s' refused\n",
+                     options.config_path.c_str());
+        return 1;
+    }
+
+    const uint32_t seed =
+        options.has_seed ? options.seed : static_cast<uint32_t>(std::time(nullptr));
+    if (!sim_init_seeded(graph.point_colors, phys, graph.point_diffusion, seed)) {
+        std::fprintf(stderr, "tarnwell-sim: not enough memory for %d particles\n", phys.count);
+        return 1;
+    }
+    if (options.surface &&
+        !create_surface_grid(graph.surf_radius, graph.surf_resolution, phys.field_size,
+                             sim.position, sim.count)) {
+        std::fprintf(stderr, "tarnwell-sim: cannot create the surface grid (surf_resolution %d)\n",
+                     graph.surf_resolution);
+        sim_free();
+        return 1;
+    }
+    std::printf("tarnwell-sim: config %s, seed %u, %d particles, %d bodies, %lld steps%s%s\n",
+                options.config_path.c_str(), seed, sim.count, sim.geom_count, options.steps,
+                options.stir ? ", stirring" : "", options.surface ? ", surface" : "");
+    std::fflush(stdout);
+
+    Timings timings;
+    prepare_timings(&timings, options.steps);
+    const bool show_progress = isatty(STDERR_FILENO) != 0 && options.steps >= 200;
+    int shown_percent = -1;
+    StepProfile profile{};
+    for (long long step = 0; step < options.steps; ++step) {
+        const auto start = std::chrono::steady_clock::now();
+        physics_step(&profile);
+        if (options.stir) apply_mouse_force(options.stir_x, options.stir_y, options.stir_sign);
+        double surface_ms = 0.0;
+        if (options.surface) {
+            const auto surface_start = std::chrono::steady_clock::now();
+            update_surface();
+            surface_ms = ms_since(surface_start);
+        }
+        const double ms[stage_count] = {ms_since(start), profile.sort_grid, profile.neighbours,
+                                        profile.density, profile.forces,    profile.bodies,
+                                        profile.integrate, surface_ms};
+        record_timings(&timings, step, ms);
+        if (show_progress) {
+            const int percent = static_cast<int>((step + 1) * 100 / options.steps);
+            if (percent != shown_percent) {
+                shown_percent = percent;
+                std::fprintf(stderr, "\rstep %lld of %lld (%d%%)", step + 1, options.steps,
+                             percent);
+            }
+        }
+    }
+    if (show_progress) std::fprintf(stderr, "\n");
+    print_timings(&timings, options.steps);
+
+    bool ok = true;
+    if (!options.dump_path.empty()) ok = write_dump(options.dump_path.c_str(), options.steps,
+                                                    options.surface);
+    release_surface_grid();
+    sim_free();
+    return ok ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const Options options = parse_arguments(argc, argv);
+    return run(options);
+}

@@ -4,6 +4,9 @@
 struct GraphConfig;
 struct PhysConfig;
 
+// The program's own folder, ending in '/' (or empty): config.ini, vs.glsl and fs.glsl live there.
+extern std::string exe_folder;
+
 constexpr const char* program_title = "Tarnwell SPH v 1.09a";
 
 // Folder part of a program path, up to and including its last '/'; empty without one.

@@ -90,7 +90,10 @@ void update_surface() {
     const float r = grid->radius;
     // World to lattice: the box [h, L] lands on [h*s + r, R - 3r], leaving a margin of 3r
     // at the far side and at least r at the near side for the splat to fall off.
-    const float s = (static_cast<float>(res) - 4.0f * r) / grid->field_size;
+    // Held in a 32-bit float even where the arithmetic runs wider (x87), so the mapping of a
+    // particle onto the lattice does not depend on register allocation.
+    volatile float s_stored = (static_cast<float>(res) - 4.0f * r) / grid->field_size;
+    const float s = s_stored;
     const float r_sq = r * r;
     const int64_t w = half_width_of(r);
     float* samples = surface_samples(grid);
@@ -122,7 +125,8 @@ void update_surface() {
     }
 
     // Marching squares at the iso level, clearing each cell's lower-left sample once read: no
-    // later cell reads it, and the cells of rows 0..R-1 cover every sample of those rows.
+    // later cell reads it, and the cells of rows 0..R-1 cover every sample of those rows. A
+    // value exactly at the level counts as inside.
     const float level = grid->iso_level;
     Vec2* out = surface_line_vertices(grid);
     const int32_t capacity = surface_vertex_capacity(grid);
@@ -156,6 +160,11 @@ void update_surface() {
             lower[k] = 0.0f;
         }
     }
+    // Row R is read by the last cell row but belongs to no cell. Only particles beyond the far
+    // wall reach it; cleared here too, so such a visit does not pile up frame after frame into a
+    // line along the top that never goes away.
+    float* top = samples + static_cast<size_t>(res) * res;
+    for (uint32_t k = 0; k <= res; ++k) top[k] = 0.0f;
     grid->line_vertex_count = n;
 }
 

@@ -1,6 +1,8 @@
 #version 120
-// A soft drop: opaque in the middle, fading to nothing at the rim, lit from the upper left
-// with a small highlight and a darker lower-right edge so overlapping drops read as a volume.
+// A soft drop: dense in the middle, fading to nothing at the rim, lit from the upper left with
+// a darker lower-right side and a small highlight, so overlapping drops read as a volume.
+// The highlight mixes the colour at most 40 % towards white: coloured drops never turn white,
+// which keeps them apart from the white body outlines.
 
 void main()
 {
@@ -10,11 +12,12 @@ void main()
     if (d2 >= 1.0)
         discard;
 
-    float alpha = (1.0 - d2) * (1.0 - d2) * 0.85 + 0.15 * (1.0 - d2);
-    float shade = 0.78 + 0.22 * dot(normalize(vec3(p, sqrt(1.0 - d2))), normalize(vec3(-0.5, 0.6, 0.62)));
+    float rim = 1.0 - d2;
+    float alpha = rim * rim * 0.85 + rim * 0.15;
+    vec3 normal = vec3(p, sqrt(rim));
+    float shade = 0.75 + 0.25 * dot(normal, normalize(vec3(-0.5, 0.6, 0.62)));
     vec2 h = p - vec2(-0.32, 0.36);
-    float highlight = 0.55 * exp(-dot(h, h) * 14.0);
+    float highlight = 0.4 * exp(-dot(h, h) * 12.0);
 
-    vec3 colour = gl_Color.rgb * shade + vec3(highlight);
-    gl_FragColor = vec4(min(colour, vec3(1.0)), alpha);
+    gl_FragColor = vec4(mix(gl_Color.rgb * shade, vec3(1.0), highlight), alpha);
 }

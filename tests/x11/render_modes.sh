@@ -1,6 +1,6 @@
 # One screenshot of the default scene per render mode after a few seconds, checked by what
 # must be on it. Set TARNWELL_SHOTS=<folder> to keep the screenshots there as PNG.
-source "$(dirname "$0")/x11_common.bash"
+source "$(dirname "$0")/x11_common.bash" || { echo "FAIL: x11_common.bash missing" >&2; exit 1; }
 
 declare -A lit white coloured white_top blob
 install_program

@@ -1,7 +1,7 @@
 # Mode 2 with a vertex shader that does not compile, then with none at all: the driver's log is
 # printed (the compile log, then the link log) and the program keeps drawing the particles,
 # now as plain points.
-source "$(dirname "$0")/x11_common.bash"
+source "$(dirname "$0")/x11_common.bash" || { echo "FAIL: x11_common.bash missing" >&2; exit 1; }
 
 check() {
     local name=$1

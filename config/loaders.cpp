@@ -1,0 +1,112 @@
+// The two section loaders and the text-to-number conversions they use.
+#include <cfloat>
+#include <climits>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <locale.h>
+
+#include "config/config.h"
+
+GraphConfig graph_config;
+PhysConfig phys_config;
+
+namespace {
+
+// The "C" locale, made once: numbers in the settings file always use "." as decimal point,
+// whatever locale the user runs in. Null only if the C library cannot make it.
+locale_t c_locale() {
+    static const locale_t locale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
+    return locale;
+}
+
+// The largest double that still rounds to a finite float under round-to-nearest-even:
+// FLT_MAX = (2 - 2^-23) * 2^127 and the next step would be 2^128, so every value below the
+// halfway point 2^128 - 2^103 rounds down to FLT_MAX and the halfway point itself rounds (to even)
+// up to infinity.
+constexpr double float_overflow_threshold = 0x1.ffffffp127;
+
+}  // namespace
+
+int32_t ini_to_int(const char* text) {
+    // strtol in base 10 reads what atoi reads (blanks, sign, decimal digits) but reports overflow
+    // instead of leaving it undefined; a long may be wider than 32 bits, so clamp once more.
+    locale_t locale = c_locale();
+    long value = locale ? strtol_l(text, nullptr, 10, locale) : std::strtol(text, nullptr, 10);
+    if (value > INT32_MAX) return INT32_MAX;
+    if (value < INT32_MIN) return INT32_MIN;
+    return static_cast<int32_t>(value);
+}
+
+float ini_to_float(const char* text) {
+    locale_t locale = c_locale();
+    double value = locale ? strtod_l(text, nullptr, locale) : std::strtod(text, nullptr);
+    // Rounding an out-of-range double to float is left undefined by C++, so overflow is settled
+    // here with the result IEEE rounding would give; NaN passes through unchanged.
+    if (value >= float_overflow_threshold) return HUGE_VALF;
+    if (value <= -float_overflow_threshold) return -HUGE_VALF;
+    if (value > FLT_MAX) return FLT_MAX;
+    if (value < -FLT_MAX) return -FLT_MAX;
+    return static_cast<float>(value);
+}
+
+namespace {
+
+int32_t read_int(const char* path, const char* section, const char* key, const char* default_text) {
+    char text[ini_text_size];
+    ini_read_value(text, path, section, key, default_text);
+    return ini_to_int(text);
+}
+
+float read_float(const char* path, const char* section, const char* key, const char* default_text) {
+    char text[ini_text_size];
+    ini_read_value(text, path, section, key, default_text);
+    return ini_to_float(text);
+}
+
+}  // namespace
+
+void load_graph_config(GraphConfig* config, const char* path) {
+    const char* s = "graph";
+    std::memset(config, 0, sizeof *config);
+    config->window_size = read_int(path, s, "window_size", "740");
+    config->render_type = read_int(path, s, "render_type", "0");
+    config->point_size = read_float(path, s, "point_size", "3.0");
+    config->point_colors = read_int(path, s, "point_colors", "1");
+    config->point_diffusion = read_float(path, s, "point_diffusion", "0.002");
+    config->surf_resolution = read_int(path, s, "surf_resolution", "128");
+    config->surf_radius = read_float(path, s, "surf_radius", "2.0");
+    config->surf_size = read_float(path, s, "surf_size", "2.0");
+    config->graph_smooth = read_int(path, s, "graph_smooth", "1");
+    config->graph_blend = read_int(path, s, "graph_blend", "1");
+}
+
+void load_phys_config(PhysConfig* config, const char* path) {
+    const char* s = "phys";
+    std::memset(config, 0, sizeof *config);
+    config->count = read_int(path, s, "count", "10000");
+    config->smooth_radius = read_float(path, s, "smooth_radius", "0.01");
+    config->mass = read_float(path, s, "mass", "0.0002");
+    config->field_size = read_float(path, s, "field_size", "0.8");
+    config->timestep = read_float(path, s, "timestep", "0.0015");
+    config->viscosity = read_float(path, s, "viscosity", "0.4");
+    config->stiff = read_float(path, s, "stiff", "2.5");
+    config->rest_density = read_float(path, s, "rest_density", "600.0");
+    config->gravity = read_float(path, s, "gravity", "-9.8");
+    config->ext_stiff = read_float(path, s, "ext_stiff", "100000.0");
+    config->damp = read_float(path, s, "damp", "0.998");
+    config->geom_count = read_int(path, s, "geom_count", "2");
+    config->geom_vertex_count_min = read_int(path, s, "geom_vertex_count_min", "4");
+    config->geom_vertex_count_max = read_int(path, s, "geom_vertex_count_max", "10");
+    config->geom_w_min = read_float(path, s, "geom_w_min", "5.0");
+    config->geom_w_max = read_float(path, s, "geom_w_max", "10.0");
+    config->geom_h_min = read_float(path, s, "geom_h_min", "5.0");
+    config->geom_h_max = read_float(path, s, "geom_h_max", "10.0");
+    config->geom_mass_min = read_float(path, s, "geom_mass_min", "0.000005");
+    config->geom_mass_max = read_float(path, s, "geom_mass_max", "0.00002");
+    config->geom_m_inert_min = read_float(path, s, "geom_m_inert_min", "8.0");
+    config->geom_m_inert_max = read_float(path, s, "geom_m_inert_max", "12.0");
+    config->geom_stiff = read_float(path, s, "geom_stiff", "200000.0");
+    config->mouse_radius = read_float(path, s, "mouse_radius", "13.0");
+    config->mouse_force = read_float(path, s, "mouse_force", "75.0");
+}

@@ -1,0 +1,73 @@
+// libFuzzer target: arbitrary bytes as config.ini, through the loaders, the start-up fix-ups and
+// the validation; settings that pass are then run for a few physics steps with the surface
+// outline, capped in size so that one input stays fast.
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "app/startup.h"
+#include "config/config.h"
+#include "config/validate.h"
+#include "render/surface.h"
+#include "sph/physics_step.h"
+#include "sph/sim_state.h"
+#include "sph/steps.h"
+
+namespace {
+
+std::string config_path() {
+    static std::string path = [] {
+        char name[] = "/tmp/tarnwell-fuzz-XXXXXX";
+        int fd = mkstemp(name);
+        if (fd >= 0) close(fd);
+        return std::string(name);
+    }();
+    return path;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::string path = config_path();
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (f == nullptr) return 0;
+    if (size > 0) std::fwrite(data, 1, size, f);
+    std::fclose(f);
+
+    GraphConfig graph;
+    PhysConfig phys;
+    load_graph_config(&graph, path.c_str());
+    load_phys_config(&phys, path.c_str());
+    apply_fixups(graph, phys);
+
+    std::FILE* sink = std::fopen("/dev/null", "w");
+    const int refused = validate_settings(graph, phys, sink);
+    if (sink != nullptr) std::fclose(sink);
+    if (refused != 0) return 0;
+
+    // Accepted settings may still ask for 65,536 particles or a 1024-cell grid; keep each input
+    // to a few milliseconds so the fuzzer explores the reader rather than waiting on physics.
+    const double h = phys.smooth_radius;
+    if ((h * 2 + phys.field_size) / h > 200.0) return 0;
+    phys.count = std::min(phys.count, 300);
+    phys.geom_count = std::min(phys.geom_count, 4);
+
+    if (!sim_init_seeded(graph.point_colors, phys, graph.point_diffusion, 12345u)) return 0;
+    const bool surface = graph.render_type == 1 &&
+                         create_surface_grid(graph.surf_radius, graph.surf_resolution,
+                                             phys.field_size, sim.position, sim.count);
+    StepProfile profile;
+    const float extent = phys.smooth_radius + phys.field_size;
+    for (int step = 0; step < 3; ++step) {
+        physics_step(&profile);
+        apply_mouse_force(extent * 0.5f, extent * 0.25f, step % 2 == 0 ? 1.0f : -1.0f);
+        if (surface) update_surface();
+    }
+    release_surface_grid();
+    sim_free();
+    return 0;
+}

@@ -1,0 +1,185 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include <unistd.h>
+
+#include "config/config.h"
+#include "config/validate.h"
+
+namespace {
+
+struct Outcome {
+    int refused;
+    std::string text;
+};
+
+Outcome validate(const GraphConfig& g, const PhysConfig& p) {
+    char* buffer = nullptr;
+    std::size_t size = 0;
+    std::FILE* err = open_memstream(&buffer, &size);
+    Outcome o{validate_settings(g, p, err), std::string()};
+    std::fclose(err);
+    o.text.assign(buffer, size);
+    std::free(buffer);
+    return o;
+}
+
+struct Settings {
+    GraphConfig graph;
+    PhysConfig phys;
+};
+
+// Settings as the program would have them after reading `text` (key lines of both sections) and
+// applying the start-up fix-ups of outline mode.
+Settings settings(const std::string& graph_lines, const std::string& phys_lines) {
+    const char* tmp = std::getenv("TMPDIR");
+    std::string path = std::string(tmp && *tmp ? tmp : "/tmp") + "/tarnwell-validate-XXXXXX";
+    const int fd = mkstemp(&path[0]);
+    EXPECT_GE(fd, 0);
+    const std::string text = "[graph]\n" + graph_lines + "\n[phys]\n" + phys_lines + "\n";
+    EXPECT_EQ(write(fd, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+    close(fd);
+    Settings s;
+    load_graph_config(&s.graph, path.c_str());
+    load_phys_config(&s.phys, path.c_str());
+    std::remove(path.c_str());
+    if (s.graph.render_type == 1) {
+        s.graph.point_colors = 0;
+        s.graph.point_diffusion = 0.0f;
+        s.phys.geom_count = 0;
+    }
+    return s;
+}
+
+struct Case {
+    const char* graph;
+    const char* phys;
+    const char* line_start;  // "[section] key = value as read", for refused settings
+};
+
+TEST(Validate, DefaultsAndOddButWorkableSettingsPass) {
+    const Case cases[] = {
+        {"", "", ""},                                   // the defaults
+        {"render_type=1", "", ""},                      // outline mode
+        {"render_type=2", "", ""},                      // sprites
+        {"render_type=3", "", ""},                      // draws nothing
+        {"window_size=1\npoint_colors=7", "count=0", ""},
+        {"window_size=16384", "count=65536", ""},
+        {"", "stiff=0\nviscosity=0", ""},               // no pressure, no viscosity
+        {"surf_resolution=0\nsurf_radius=-1", "", ""},  // lattice unused outside outline mode
+        {"", "geom_count=0\ngeom_vertex_count_min=0\ngeom_mass_min=0", ""},
+        {"render_type=1", "geom_count=-5\ngeom_w_min=0", ""},  // the fix-up removes the bodies
+        {"", "geom_count=256\ngeom_vertex_count_min=3\ngeom_vertex_count_max=3", ""},
+        {"", "geom_vertex_count_min=32\ngeom_vertex_count_max=32", ""},
+        {"", "smooth_radius=1\nfield_size=1022", ""},   // exactly 1024 cells per row
+        {"render_type=1\nsurf_resolution=1021", "", ""},
+        {"render_type=1\nsurf_radius=31.99", "", ""},   // the lattice scale stays positive
+        {"point_colors=0\npoint_diffusion=1e37", "", ""},
+    };
+    for (const Case& c : cases) {
+        Settings s = settings(c.graph, c.phys);
+        Outcome o = validate(s.graph, s.phys);
+        EXPECT_EQ(o.refused, 0) << c.graph << " | " << c.phys << "\n" << o.text;
+        EXPECT_EQ(o.text, "");
+    }
+}
+
+TEST(Validate, EachRefusedKeyGivesOneLineWithKeyAndValue) {
+    const Case cases[] = {
+        {"", "count=70000", "[phys] count = 70000"},
+        {"", "count=-1", "[phys] count = -1"},
+        {"window_size=0", "", "[graph] window_size = 0"},
+        {"window_size=16385", "", "[graph] window_size = 16385"},
+        {"point_size=nan", "", "[graph] point_size = nan"},
+        {"surf_size=1e39", "", "[graph] surf_size = inf"},
+        {"", "timestep=nan", "[phys] timestep = nan"},
+        {"", "gravity=-inf", "[phys] gravity = -inf"},
+        {"", "geom_stiff=inf", "[phys] geom_stiff = inf"},
+        {"", "smooth_radius=0", "[phys] smooth_radius = 0"},
+        {"", "smooth_radius=-0.01", "[phys] smooth_radius = -0.01"},
+        {"", "smooth_radius=nan", "[phys] smooth_radius = nan"},
+        {"", "field_size=0.01", "[phys] field_size = 0.01"},
+        {"", "field_size=inf", "[phys] field_size = inf"},
+        {"", "mass=0", "[phys] mass = 0"},
+        {"", "mass=-1", "[phys] mass = -1"},
+        // Grids: 8002 cells per row, and one past the largest accepted.
+        {"", "smooth_radius=0.0001", "[phys] smooth_radius = 0.0001"},
+        {"", "smooth_radius=1\nfield_size=1023", "[phys] smooth_radius = 1"},
+        // Kernel coefficients: h^9 underflowing to 0 and overflowing, numerators overflowing, and
+        // a non-zero stiffness that vanishes in the product.
+        {"", "smooth_radius=1e-6\nfield_size=5e-6", "[phys] smooth_radius = 1e-06"},
+        {"", "smooth_radius=20000\nfield_size=30000", "[phys] smooth_radius = 20000"},
+        {"", "mass=1e38", "[phys] mass = 1e+38"},
+        {"", "stiff=1e38", "[phys] stiff = 1e+38"},
+        {"", "viscosity=1e30", "[phys] viscosity = 1e+30"},
+        {"", "stiff=1e-45", "[phys] stiff = 1e-45"},
+        {"point_diffusion=1e37", "", "[graph] point_diffusion = 1e+37"},
+        // Bodies.
+        {"", "geom_count=257", "[phys] geom_count = 257"},
+        {"", "geom_count=-1", "[phys] geom_count = -1"},
+        {"", "geom_vertex_count_min=2", "[phys] geom_vertex_count_min = 2"},
+        {"", "geom_vertex_count_min=33", "[phys] geom_vertex_count_min = 33"},
+        {"", "geom_vertex_count_max=33", "[phys] geom_vertex_count_max = 33"},
+        {"", "geom_vertex_count_min=8\ngeom_vertex_count_max=6",
+         "[phys] geom_vertex_count_max = 6"},
+        {"", "geom_w_min=0", "[phys] geom_w_min = 0"},
+        {"", "geom_w_max=-1", "[phys] geom_w_max = -1"},
+        {"", "geom_h_min=0", "[phys] geom_h_min = 0"},
+        {"", "geom_h_max=-2", "[phys] geom_h_max = -2"},
+        {"", "geom_mass_min=0", "[phys] geom_mass_min = 0"},
+        {"", "geom_mass_max=-0.00001", "[phys] geom_mass_max = -1e-05"},
+        {"", "geom_m_inert_min=0", "[phys] geom_m_inert_min = 0"},
+        {"", "geom_m_inert_max=0", "[phys] geom_m_inert_max = 0"},
+        // The outline lattice.
+        {"render_type=1\nsurf_resolution=0", "", "[graph] surf_resolution = 0"},
+        {"render_type=1\nsurf_resolution=1022", "", "[graph] surf_resolution = 1022"},
+        {"render_type=1\nsurf_radius=0", "", "[graph] surf_radius = 0"},
+        {"render_type=1\nsurf_radius=32", "", "[graph] surf_radius = 32"},
+        {"render_type=1\nsurf_resolution=8", "", "[graph] surf_radius = 2"},
+    };
+    for (const Case& c : cases) {
+        Settings s = settings(c.graph, c.phys);
+        Outcome o = validate(s.graph, s.phys);
+        EXPECT_EQ(o.refused, 1) << c.line_start << "\n" << o.text;
+        const std::string start = std::string("error: ") + c.line_start + " is not accepted: ";
+        EXPECT_EQ(o.text.compare(0, start.size(), start), 0) << o.text;
+        EXPECT_EQ(o.text.find('\n'), o.text.size() - 1) << o.text;
+    }
+}
+
+TEST(Validate, MessagesSayWhatIsAcceptedAndName) {
+    Settings s = settings("", "count=70000");
+    EXPECT_EQ(validate(s.graph, s.phys).text,
+              "error: [phys] count = 70000 is not accepted: use a whole number from 0 to 65536 "
+              "(particle indices are 16-bit)\n");
+    s = settings("", "smooth_radius=0.0001");
+    const std::string grid = validate(s.graph, s.phys).text;
+    EXPECT_NE(grid.find("field_size = 0.8"), std::string::npos) << grid;
+    EXPECT_NE(grid.find("8002"), std::string::npos) << grid;
+    s = settings("", "field_size=0.005");
+    const std::string box = validate(s.graph, s.phys).text;
+    EXPECT_NE(box.find("above smooth_radius = 0.01"), std::string::npos) << box;
+}
+
+TEST(Validate, SeveralBadKeysGiveOneLineEachInFileOrder) {
+    Settings s = settings("window_size=0\npoint_size=-inf",
+                          "count=70000\ntimestep=nan\ngeom_m_inert_max=0");
+    Outcome o = validate(s.graph, s.phys);
+    EXPECT_EQ(o.refused, 5);
+    const char* keys[] = {"[graph] window_size = 0", "[graph] point_size = -inf",
+                          "[phys] count = 70000", "[phys] timestep = nan",
+                          "[phys] geom_m_inert_max = 0"};
+    std::size_t from = 0;
+    for (const char* key : keys) {
+        const std::size_t at = o.text.find(std::string("error: ") + key + " is not", from);
+        ASSERT_NE(at, std::string::npos) << key << "\n" << o.text;
+        from = o.text.find('\n', at);
+        ASSERT_NE(from, std::string::npos);
+    }
+    EXPECT_EQ(from, o.text.size() - 1) << "nothing after the last line";
+}
+
+}  // namespace

@@ -4,6 +4,7 @@
 
 #include "sph/sim_state.h"
 #include "sph/steps.h"
+#include "sim_test_util.h"
 #include "sph_fixture.h"
 
 TEST(Integrate, FreeFallAndMidStepVelocity) {
@@ -23,13 +24,13 @@ TEST(Integrate, FreeFallAndMidStepVelocity) {
 
     integrate();
     EXPECT_EQ(sim.velocity[0].x, 0.0f);
-    EXPECT_EQ(sim.velocity[0].y, dt * g);
+    EXPECT_SAME_FLOAT(sim.velocity[0].y, dt * g);
     EXPECT_FLOAT_EQ(sim.velocity[0].y, -0.0147f);
     EXPECT_EQ(sim.position[0].x, 0.4f);
-    EXPECT_EQ(sim.position[0].y, 0.5f + dt * (dt * g));
+    EXPECT_SAME_FLOAT(sim.position[0].y, 0.5f + dt * (dt * g));
     EXPECT_NEAR(sim.position[0].y - 0.5f, dt * dt * g, 1e-7f);
     EXPECT_EQ(sim.velocity_eval[0].x, 0.0f);
-    EXPECT_EQ(sim.velocity_eval[0].y, 0.5f * (dt * g));
+    EXPECT_SAME_FLOAT(sim.velocity_eval[0].y, 0.5f * (dt * g));
 
     EXPECT_EQ(sim.velocity[1].x, 0.3f);
     EXPECT_FLOAT_EQ(sim.velocity_eval[1].y, -0.2f + 0.5f * dt * g);
@@ -79,8 +80,8 @@ TEST(Integrate, WallsPushBackFromBothSides) {
         sim.force[0] = Vec2{-0.0f, -0.0f};
         integrate();
         const float dt = sim.timestep;
-        EXPECT_EQ(sim.velocity[0].x, dt * (c.depth_x * sim.ext_stiff));
-        EXPECT_EQ(sim.velocity[0].y, dt * (c.depth_y * sim.ext_stiff));
+        EXPECT_SAME_FLOAT(sim.velocity[0].x, dt * (c.depth_x * sim.ext_stiff));
+        EXPECT_SAME_FLOAT(sim.velocity[0].y, dt * (c.depth_y * sim.ext_stiff));
         EXPECT_EQ(std::signbit(sim.velocity[0].x), !(c.depth_x > 0.0f));
         EXPECT_EQ(std::signbit(sim.velocity[0].y), !(c.depth_y > 0.0f));
         if (c.depth_x != 0.0f) {
@@ -137,8 +138,8 @@ TEST(Stirring, PullsAndPushesWithinTheRadius) {
                 EXPECT_NEAR((dv.x * dx + dv.y * dy) / (magnitude * d), sign, 1e-5);
             }
             // The mid-step velocity gets the same change.
-            EXPECT_EQ(sim.velocity_eval[i].x, 0.25f + dv.x);
-            EXPECT_EQ(sim.velocity_eval[i].y, -0.5f + dv.y);
+            EXPECT_SAME_FLOAT(sim.velocity_eval[i].x, 0.25f + dv.x);
+            EXPECT_SAME_FLOAT(sim.velocity_eval[i].y, -0.5f + dv.y);
         }
         EXPECT_NEAR(sim.velocity[6].x, sign * 75.0f * (radius - 0.001f) / 100.0f, 1e-5f);
     }

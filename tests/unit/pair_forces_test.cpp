@@ -5,6 +5,7 @@
 
 #include "sph/sim_state.h"
 #include "sph/steps.h"
+#include "sim_test_util.h"
 #include "sph_fixture.h"
 
 TEST(PairForces, ConserveMomentumAndColourOnARandomCloud) {
@@ -171,8 +172,8 @@ TEST(PairForces, CoincidentParticlesFeelOnlyViscosity) {
 
     const float h = sim.smooth_radius;
     const float w = (sim.density_pressure[1].x * sim.density_pressure[0].x) * h;
-    EXPECT_EQ(sim.force[0].x, ((-0.2f - 0.2f) * sim.viscosity_coef) * w);
-    EXPECT_EQ(sim.force[0].y, ((0.3f - -0.1f) * sim.viscosity_coef) * w);
+    EXPECT_SAME_FLOAT(sim.force[0].x, ((-0.2f - 0.2f) * sim.viscosity_coef) * w);
+    EXPECT_SAME_FLOAT(sim.force[0].y, ((0.3f - -0.1f) * sim.viscosity_coef) * w);
     EXPECT_LT(sim.force[0].x, 0.0f);
     EXPECT_GT(sim.force[0].y, 0.0f);
     EXPECT_EQ(sim.force[1].x, -sim.force[0].x);

@@ -49,7 +49,7 @@ struct NeighbourList {
 //   density_pressure: written by compute_density_pressure (x = 1/density, y = pressure already
 //     scaled by pressure_coef), read by compute_pair_forces. Not permuted.
 //   sort_keys: written by compute_cell_keys, sorted by sort_cell_keys, read by reorder_particles.
-//   *_scratch: gather buffers of reorder_particles only.
+//   *_scratch: gather buffers of reorder_particles (sort_keys_scratch: of sort_cell_keys) only.
 struct SimState {
     // Settings, copied from [phys] and two [graph] values.
     int32_t count;
@@ -99,6 +99,7 @@ struct SimState {
     Vec2* density_pressure;  // x: 1/density (raw kernel sum while summing), y: pressure
     Color3* color;           // only when point_colors is non-zero
     SortKey* sort_keys;
+    SortKey* sort_keys_scratch;  // merge buffer of sort_cell_keys when insertion would go quadratic
     Vec2* position_scratch;
     Vec2* velocity_scratch;
     Vec2* velocity_eval_scratch;

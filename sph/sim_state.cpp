@@ -1,0 +1,219 @@
+#include "sph/sim_state.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+
+#include "bodies/bodies.h"
+#include "config/config.h"
+#include "sph/random.h"
+
+SimState sim;
+
+namespace {
+
+// Largest row length whose square (the cell count) still fits an int32.
+constexpr int32_t max_cells_per_row = 46340;
+
+// Zero-filled block of `n` elements (at least one, so a count of 0 still yields a valid
+// pointer that free() accepts and no caller has to special-case).
+template <typename T>
+T* alloc_zeroed(int64_t n) {
+    return static_cast<T*>(std::calloc(static_cast<size_t>(n > 0 ? n : 1), sizeof(T)));
+}
+
+// Uninitialised block for buffers that are always written before they are read.
+template <typename T>
+T* alloc_raw(int64_t n) {
+    return static_cast<T*>(std::malloc(static_cast<size_t>(n > 0 ? n : 1) * sizeof(T)));
+}
+
+void copy_settings(int32_t point_colors, const PhysConfig& phys, float point_diffusion) {
+    sim.count = phys.count;
+    sim.smooth_radius = phys.smooth_radius;
+    sim.mass = phys.mass;
+    sim.field_size = phys.field_size;
+    sim.timestep = phys.timestep;
+    sim.viscosity = phys.viscosity;
+    sim.stiff = phys.stiff;
+    sim.rest_density = phys.rest_density;
+    sim.gravity = phys.gravity;
+    sim.ext_stiff = phys.ext_stiff;
+    sim.damp = phys.damp;
+    sim.geom_count = phys.geom_count;
+    sim.geom_vertex_count_min = phys.geom_vertex_count_min;
+    sim.geom_vertex_count_max = phys.geom_vertex_count_max;
+    sim.geom_w_min = phys.geom_w_min;
+    sim.geom_w_max = phys.geom_w_max;
+    sim.geom_h_min = phys.geom_h_min;
+    sim.geom_h_max = phys.geom_h_max;
+    sim.geom_mass_min = phys.geom_mass_min;
+    sim.geom_mass_max = phys.geom_mass_max;
+    sim.geom_m_inert_min = phys.geom_m_inert_min;
+    sim.geom_m_inert_max = phys.geom_m_inert_max;
+    sim.geom_stiff = phys.geom_stiff;
+    sim.mouse_radius = phys.mouse_radius;
+    sim.mouse_force = phys.mouse_force;
+    sim.point_colors = point_colors;
+    sim.current_gravity = phys.gravity;
+    sim.toggled_gravity = phys.gravity;
+    // Without a colour array there is nothing to diffuse.
+    sim.point_diffusion = point_colors != 0 ? point_diffusion : 0.0f;
+}
+
+// Grid of square cells of side h covering 0 .. (2h + field_size) on both axes, so the box
+// [h, field_size] has at least one spare cell beyond each wall. The quotient is checked
+// before it is truncated: a NaN or out-of-range float-to-int conversion has no defined result.
+bool derive_grid() {
+    const float h = sim.smooth_radius;
+    const float span = h * 2.0f + sim.field_size;
+    const float per_row = span / h;
+    if (!(per_row >= 1.0f && per_row < static_cast<float>(max_cells_per_row + 1))) return false;
+    sim.cells_per_row = static_cast<int32_t>(per_row);
+    sim.cell_count = sim.cells_per_row * sim.cells_per_row;
+    return true;
+}
+
+// Kernel normalisations with the mass folded in (h in length units):
+//   poly6 315/(64 pi h^9), spiky gradient 45/(pi h^6) halved for the symmetric pressure term,
+//   viscosity Laplacian 45/(pi h^6). 201.06194 is 64 pi and 3.1415927 is pi, both as floats.
+void derive_kernel_coefficients() {
+    const float h = sim.smooth_radius;
+    float h6 = h * h;
+    h6 = h6 * h;
+    h6 = h6 * h;
+    h6 = h6 * h;
+    h6 = h6 * h;
+    float h9 = h6 * h;
+    h9 = h9 * h;
+    h9 = h9 * h;
+    sim.poly6_coef = (sim.mass * 315.0f) / (h9 * 201.06194f);
+    sim.pressure_coef = (sim.stiff * sim.mass * 22.5f) / (h6 * 3.1415927f);
+    sim.viscosity_coef = (sim.viscosity * sim.mass * 45.0f) / (h6 * 3.1415927f);
+}
+
+bool allocate_arrays() {
+    const int64_t n = sim.count;
+    const int64_t cells = sim.cell_count;
+    sim.position = alloc_raw<Vec2>(n);
+    sim.velocity = alloc_zeroed<Vec2>(n);
+    sim.velocity_eval = alloc_zeroed<Vec2>(n);
+    sim.force = alloc_zeroed<Vec2>(n);
+    sim.density_pressure = alloc_zeroed<Vec2>(n);
+    sim.color = sim.point_colors != 0 ? alloc_raw<Color3>(n) : nullptr;
+    sim.bodies = alloc_zeroed<RigidBody>(sim.geom_count);
+    sim.sort_keys = alloc_zeroed<SortKey>(n);
+    sim.sort_keys_scratch = alloc_raw<SortKey>(n);
+    sim.position_scratch = alloc_raw<Vec2>(n);
+    sim.velocity_scratch = alloc_raw<Vec2>(n);
+    sim.velocity_eval_scratch = alloc_raw<Vec2>(n);
+    sim.color_scratch = sim.point_colors != 0 ? alloc_raw<Color3>(n) : nullptr;
+    sim.grid.buckets = alloc_raw<uint16_t>(cells * cell_capacity);
+    sim.grid.cell_fill = alloc_zeroed<uint16_t>(cells);
+    // Sized for every list full, but never cleared: the search only writes the used prefix,
+    // so the pages behind it are never touched and cost no memory.
+    sim.neighbours.entries = alloc_raw<NeighbourEntry>(n * neighbour_capacity);
+    sim.neighbours.neighbour_count = alloc_zeroed<uint16_t>(n);
+    // Zeroed so that every offset is inside the block even before the first search.
+    sim.neighbours.first_entry = alloc_zeroed<uint32_t>(n);
+
+    return sim.position && sim.velocity && sim.velocity_eval && sim.force &&
+           sim.density_pressure && (sim.point_colors == 0 || (sim.color && sim.color_scratch)) &&
+           sim.bodies && sim.sort_keys && sim.sort_keys_scratch && sim.position_scratch &&
+           sim.velocity_scratch && sim.velocity_eval_scratch && sim.grid.buckets &&
+           sim.grid.cell_fill && sim.neighbours.entries && sim.neighbours.neighbour_count &&
+           sim.neighbours.first_entry;
+}
+
+// A block from the lower left corner: x in [h, 0.9090909 field_size) (about 1/1.1 of the box
+// width), y in [h, 0.6666667 field_size) (two thirds of its height). Each draw is one of 32768
+// steps of the span, so the upper bound is never reached. Colours: red falls as blue rises
+// with height (red + blue = 1), green rises with x.
+void seed_particles() {
+    const float h = sim.smooth_radius;
+    const float width = 0.9090909f * sim.field_size;
+    const float height = 0.6666667f * sim.field_size;
+    const float x_span = width - h;
+    const float y_span = height - h;
+    for (int32_t i = 0; i < sim.count; ++i) {
+        const float r1 = static_cast<float>(rng_draw());
+        const float x = h + r1 * x_span / 32768.0f;
+        const float r2 = static_cast<float>(rng_draw());
+        const float y = h + r2 * y_span / 32768.0f;
+        sim.position[i] = Vec2{x, y};
+        if (sim.point_colors != 0) {
+            const float up = (y - h) / height;
+            const float right = (x - h) / width;
+            sim.color[i] = Color3{1.0f - up, right, up};
+        }
+    }
+}
+
+// After a refused start no step may walk arrays that do not exist.
+void fail_empty() {
+    sim.count = 0;
+    sim.geom_count = 0;
+    sim.cells_per_row = 0;
+    sim.cell_count = 0;
+}
+
+}  // namespace
+
+bool sim_init_seeded(int32_t point_colors, const PhysConfig& phys, float point_diffusion,
+                     uint32_t seed) {
+    sim_free();  // a second initialisation replaces the first instead of leaking it
+    copy_settings(point_colors, phys, point_diffusion);
+    // Settings no simulation can run with: indices are 16-bit, the grid must have at least one
+    // cell and a cell count that fits an int32.
+    if (sim.count < 0 || sim.count > max_particle_count || sim.geom_count < 0 ||
+        !std::isfinite(sim.smooth_radius) || !(sim.smooth_radius > 0.0f) ||
+        !std::isfinite(sim.field_size) || !derive_grid()) {
+        fail_empty();
+        return false;
+    }
+    if (!allocate_arrays()) {
+        sim_free();
+        fail_empty();
+        return false;
+    }
+    rng_seed(seed);
+    derive_kernel_coefficients();
+    seed_particles();
+    generate_bodies();
+    return true;
+}
+
+bool sim_init(int32_t point_colors, const PhysConfig& phys, float point_diffusion) {
+    // Whole seconds of calendar time; the unsigned conversion wraps, which is all a seed needs.
+    return sim_init_seeded(point_colors, phys, point_diffusion,
+                           static_cast<uint32_t>(std::time(nullptr)));
+}
+
+void sim_free() {
+    std::free(sim.position);
+    std::free(sim.velocity);
+    std::free(sim.velocity_eval);
+    std::free(sim.force);
+    std::free(sim.density_pressure);
+    std::free(sim.color);
+    std::free(sim.bodies);
+    std::free(sim.sort_keys);
+    std::free(sim.sort_keys_scratch);
+    std::free(sim.position_scratch);
+    std::free(sim.velocity_scratch);
+    std::free(sim.velocity_eval_scratch);
+    std::free(sim.color_scratch);
+    std::free(sim.grid.buckets);
+    std::free(sim.grid.cell_fill);
+    std::free(sim.neighbours.entries);
+    std::free(sim.neighbours.neighbour_count);
+    std::free(sim.neighbours.first_entry);
+    sim.position = sim.velocity = sim.velocity_eval = sim.force = sim.density_pressure = nullptr;
+    sim.position_scratch = sim.velocity_scratch = sim.velocity_eval_scratch = nullptr;
+    sim.color = sim.color_scratch = nullptr;
+    sim.bodies = nullptr;
+    sim.sort_keys = sim.sort_keys_scratch = nullptr;
+    sim.grid = CellGrid{nullptr, nullptr};
+    sim.neighbours = NeighbourList{nullptr, nullptr, nullptr};
+}

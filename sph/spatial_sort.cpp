@@ -1,0 +1,157 @@
+#include "sph/spatial_sort.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+#include "sph/steps.h"
+
+namespace {
+
+// Converting a float to an integer is undefined when the truncated value does not fit (and for
+// NaN). Below 2^24 cells every float is representable and the truncation fits easily, and the
+// key is then exactly row * cells_per_row + column. Anything further out is no cell of any grid
+// the program can allocate; it gets the extreme key on its side so it sorts to that end (NaN to
+// the top) and fails the bucket range test.
+constexpr float exact_cell_limit = 16777216.0f;
+constexpr int32_t key_max = std::numeric_limits<int32_t>::max();
+constexpr int32_t key_min = std::numeric_limits<int32_t>::min();
+
+int32_t off_grid_key(float column, float row) {
+    if (std::isnan(column) || std::isnan(row)) return key_max;
+    if (!(std::fabs(row) < exact_cell_limit)) return row > 0.0f ? key_max : key_min;
+    return column > 0.0f ? key_max : key_min;
+}
+
+// Number of entry shifts the insertion sort may spend before the merge sort takes over. Between
+// two steps only the particles that crossed a cell border move, each by about the particles of
+// one row of cells, so the usual cost is well under a few passes; right after random seeding
+// it would be about n^2 / 4.
+int64_t insertion_budget(int32_t n) { return 4 * static_cast<int64_t>(n) + 1024; }
+
+}  // namespace
+
+int32_t cell_key(Vec2 position, float inv_h, int32_t cells_per_row) {
+    const float column = position.x * inv_h;
+    const float row = position.y * inv_h;
+    if (std::fabs(column) < exact_cell_limit && std::fabs(row) < exact_cell_limit) {
+        // Truncation toward zero: (-h, 0) falls in column/row 0 like [0, h).
+        const int64_t key = static_cast<int64_t>(static_cast<int32_t>(row)) * cells_per_row +
+                            static_cast<int32_t>(column);
+        if (key > key_max) return key_max;
+        if (key < key_min) return key_min;
+        return static_cast<int32_t>(key);
+    }
+    return off_grid_key(column, row);
+}
+
+bool insertion_sort_keys(SortKey* keys, int32_t n, int64_t max_moves) {
+    int64_t moves = 0;
+    for (int32_t i = 1; i < n; ++i) {
+        const SortKey item = keys[i];
+        if (keys[i - 1].key <= item.key) continue;  // already in place: the common case
+        int32_t j = i;
+        while (j > 0 && keys[j - 1].key > item.key) {  // strict: equal keys never pass
+            keys[j] = keys[j - 1];
+            --j;
+        }
+        keys[j] = item;
+        moves += i - j;
+        if (moves > max_moves) return false;
+    }
+    return true;
+}
+
+void merge_sort_keys(SortKey* keys, SortKey* scratch, int32_t n) {
+    // Bottom-up, alternating between the two buffers; on equal keys the left run wins, which
+    // keeps the sort stable.
+    SortKey* from = keys;
+    SortKey* to = scratch;
+    for (int64_t width = 1; width < n; width *= 2) {
+        for (int64_t lo = 0; lo < n; lo += 2 * width) {
+            const int64_t mid = std::min<int64_t>(lo + width, n);
+            const int64_t hi = std::min<int64_t>(lo + 2 * width, n);
+            int64_t a = lo;
+            int64_t b = mid;
+            int64_t out = lo;
+            while (a < mid && b < hi) to[out++] = from[b].key < from[a].key ? from[b++] : from[a++];
+            while (a < mid) to[out++] = from[a++];
+            while (b < hi) to[out++] = from[b++];
+        }
+        std::swap(from, to);
+    }
+    if (from != keys) std::memcpy(keys, from, static_cast<size_t>(n) * sizeof(SortKey));
+}
+
+void compute_cell_keys() {
+    const float inv_h = 1.0f / sim.smooth_radius;
+    const int32_t per_row = sim.cells_per_row;
+    const Vec2* position = sim.position;
+    SortKey* keys = sim.sort_keys;
+    for (int32_t i = 0; i < sim.count; ++i) {
+        keys[i] = SortKey{cell_key(position[i], inv_h, per_row), i};
+    }
+}
+
+void sort_cell_keys() {
+    const int32_t n = sim.count;
+    if (n < 2) return;
+    // The particles are still in last step's cell order, so the insertion sort is about one
+    // pass; only when it turns out far from sorted (the first step after seeding) does the
+    // O(n log n) sort finish it. Both are stable, so the order is the same either way.
+    if (!insertion_sort_keys(sim.sort_keys, n, insertion_budget(n))) {
+        merge_sort_keys(sim.sort_keys, sim.sort_keys_scratch, n);
+    }
+}
+
+namespace {
+
+// Gathers elements first .. n-1 of `data` into the new order and copies them back.
+template <typename T>
+void permute_tail(T* data, T* scratch, const SortKey* keys, int32_t first, int32_t n) {
+    for (int32_t i = first; i < n; ++i) scratch[i] = data[keys[i].index];
+    std::memcpy(data + first, scratch + first, static_cast<size_t>(n - first) * sizeof(T));
+}
+
+}  // namespace
+
+void reorder_particles() {
+    const int32_t n = sim.count;
+    const SortKey* keys = sim.sort_keys;
+    Vec2* position = sim.position;
+    Vec2* gathered = sim.position_scratch;
+    int32_t first_moved = n;
+    for (int32_t i = 0; i < n; ++i) {
+        gathered[i] = position[keys[i].index];
+        if (keys[i].index != i && first_moved == n) first_moved = i;
+    }
+    if (first_moved == n) return;
+    // Everything before the first moved entry is already in place.
+    std::memcpy(position + first_moved, gathered + first_moved,
+                static_cast<size_t>(n - first_moved) * sizeof(Vec2));
+    permute_tail(sim.velocity, sim.velocity_scratch, keys, first_moved, n);
+    permute_tail(sim.velocity_eval, sim.velocity_eval_scratch, keys, first_moved, n);
+    if (sim.point_colors != 0) permute_tail(sim.color, sim.color_scratch, keys, first_moved, n);
+}
+
+void fill_cell_grid() {
+    const float inv_h = 1.0f / sim.smooth_radius;
+    const int32_t per_row = sim.cells_per_row;
+    const int32_t cells = sim.cell_count;
+    uint16_t* fill = sim.grid.cell_fill;
+    uint16_t* buckets = sim.grid.buckets;
+    std::memset(fill, 0, static_cast<size_t>(cells > 0 ? cells : 0) * sizeof(uint16_t));
+    const int32_t n = sim.count;
+    if (n <= 0) return;
+    std::memset(sim.neighbours.neighbour_count, 0, static_cast<size_t>(n) * sizeof(uint16_t));
+    const Vec2* position = sim.position;
+    for (int32_t i = 0; i < n; ++i) {
+        const int32_t key = cell_key(position[i], inv_h, per_row);
+        if (key < 0 || key >= cells) continue;  // outside the grid: in no cell this step
+        const uint16_t used = fill[key];
+        if (used >= cell_capacity) continue;  // full cell: the highest indices are dropped
+        buckets[static_cast<size_t>(key) * cell_capacity + used] = static_cast<uint16_t>(i);
+        fill[key] = static_cast<uint16_t>(used + 1);
+    }
+}

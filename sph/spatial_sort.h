@@ -1,0 +1,16 @@
+#pragma once
+#include <cstdint>
+
+#include "sph/sim_state.h"
+
+// Cell key of a position: trunc(y / h) * cells_per_row + trunc(x / h), with `inv_h` the float
+// reciprocal of h. Positions whose key cannot be formed exactly (NaN, infinite or far outside
+// the grid) get a key outside 0 .. cell_count - 1, so they sort to one end and land in no cell.
+int32_t cell_key(Vec2 position, float inv_h, int32_t cells_per_row);
+
+// The two stable sorts behind sort_cell_keys, ascending by key. The insertion sort gives up
+// once it has shifted more than `max_moves` entries and returns false; the entries are then
+// still a permutation in which equal keys keep their first order, so the merge sort (which
+// needs `scratch` of n entries) finishes the job with the same result.
+bool insertion_sort_keys(SortKey* keys, int32_t n, int64_t max_moves);
+void merge_sort_keys(SortKey* keys, SortKey* scratch, int32_t n);

@@ -1,0 +1,126 @@
+#pragma once
+// A hand-built fluid state for testing the density, force and integration steps on their own:
+// it owns every array those steps touch, installs them into `sim` and puts the previous
+// contents of `sim` back when it goes out of scope. Neighbour lists come from a brute-force
+// pair finder that keeps the usual invariants: list p starts with p itself at distance 0 and
+// then names later particles q > p closer than h, each pair once; lists are packed in order.
+#include <cstdint>
+#include <random>
+#include <vector>
+
+#include "sph/sim_state.h"
+
+class HandState {
+public:
+    // The settings are those of an unmodified config.ini; colours exist unless point_colors is 0.
+    explicit HandState(int32_t n, int32_t point_colors = 1, float h = 0.01f)
+        : saved_(sim),
+          position_(static_cast<size_t>(n)),
+          velocity_(static_cast<size_t>(n)),
+          velocity_eval_(static_cast<size_t>(n)),
+          force_(static_cast<size_t>(n)),
+          density_pressure_(static_cast<size_t>(n)),
+          color_(static_cast<size_t>(n)),
+          entries_(static_cast<size_t>(n) * neighbour_capacity),
+          counts_(static_cast<size_t>(n)),
+          first_(static_cast<size_t>(n)) {
+        sim = SimState{};
+        sim.count = n;
+        sim.smooth_radius = h;
+        sim.mass = 0.0002f;
+        sim.field_size = 0.8f;
+        sim.timestep = 0.0015f;
+        sim.viscosity = 0.4f;
+        sim.stiff = 2.5f;
+        sim.rest_density = 600.0f;
+        sim.gravity = -9.8f;
+        sim.ext_stiff = 100000.0f;
+        sim.damp = 0.998f;
+        sim.mouse_radius = 13.0f;
+        sim.mouse_force = 75.0f;
+        sim.point_colors = point_colors;
+        sim.point_diffusion = point_colors == 1 ? 0.002f : 0.0f;
+        sim.current_gravity = sim.gravity;
+        sim.toggled_gravity = sim.gravity;
+        derive_coefficients();
+
+        sim.position = position_.data();
+        sim.velocity = velocity_.data();
+        sim.velocity_eval = velocity_eval_.data();
+        sim.force = force_.data();
+        sim.density_pressure = density_pressure_.data();
+        sim.color = point_colors != 0 ? color_.data() : nullptr;
+        sim.neighbours.entries = entries_.data();
+        sim.neighbours.neighbour_count = counts_.data();
+        sim.neighbours.first_entry = first_.data();
+    }
+    ~HandState() { sim = saved_; }
+    HandState(const HandState&) = delete;
+    HandState& operator=(const HandState&) = delete;
+
+    // Kernel constants from mass, stiff, viscosity and h, as the simulation derives them.
+    static void derive_coefficients() {
+        const float h = sim.smooth_radius;
+        float h9 = h;
+        for (int k = 0; k < 8; ++k) {
+            h9 *= h;
+        }
+        float h6 = h;
+        for (int k = 0; k < 5; ++k) {
+            h6 *= h;
+        }
+        sim.poly6_coef = (sim.mass * 315.0f) / (h9 * 201.06194f);
+        sim.pressure_coef = (sim.stiff * sim.mass * 22.5f) / (h6 * 3.1415927f);
+        sim.viscosity_coef = (sim.viscosity * sim.mass * 45.0f) / (h6 * 3.1415927f);
+    }
+
+    // Rebuilds every list from the current positions by testing all pairs.
+    static void find_pairs_brute_force() {
+        const float h2 = sim.smooth_radius * sim.smooth_radius;
+        uint32_t next = 0;
+        for (int32_t p = 0; p < sim.count; ++p) {
+            sim.neighbours.first_entry[p] = next;
+            NeighbourEntry* list = sim.neighbours.entries + next;
+            uint16_t c = 0;
+            list[c++] = NeighbourEntry{static_cast<uint16_t>(p), 0.0f};
+            for (int32_t q = p + 1; q < sim.count && c < neighbour_capacity; ++q) {
+                const float dx = sim.position[p].x - sim.position[q].x;
+                const float dy = sim.position[p].y - sim.position[q].y;
+                const float d2 = dy * dy + dx * dx;
+                if (d2 < h2) {
+                    list[c++] = NeighbourEntry{static_cast<uint16_t>(q), d2};
+                }
+            }
+            sim.neighbours.neighbour_count[p] = c;
+            next += c;
+        }
+    }
+
+    // Uniform random positions in [lo, hi)^2, velocities in [-vmax, vmax)^2 for both velocity
+    // arrays, colours in [0, 1).
+    static void scatter(std::mt19937& rng, float lo, float hi, float vmax) {
+        std::uniform_real_distribution<float> p(lo, hi);
+        std::uniform_real_distribution<float> v(-vmax, vmax);
+        std::uniform_real_distribution<float> c(0.0f, 1.0f);
+        for (int32_t i = 0; i < sim.count; ++i) {
+            sim.position[i] = Vec2{p(rng), p(rng)};
+            sim.velocity[i] = Vec2{v(rng), v(rng)};
+            sim.velocity_eval[i] = Vec2{v(rng), v(rng)};
+            if (sim.color != nullptr) {
+                sim.color[i] = Color3{c(rng), c(rng), c(rng)};
+            }
+        }
+    }
+
+private:
+    SimState saved_;
+    std::vector<Vec2> position_;
+    std::vector<Vec2> velocity_;
+    std::vector<Vec2> velocity_eval_;
+    std::vector<Vec2> force_;
+    std::vector<Vec2> density_pressure_;
+    std::vector<Color3> color_;
+    std::vector<NeighbourEntry> entries_;
+    std::vector<uint16_t> counts_;
+    std::vector<uint32_t> first_;
+};

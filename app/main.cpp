@@ -1,1 +1,58 @@
-int main() { return 0; }
+#include <GL/freeglut.h>
+
+#include <cstdio>
+#include <string>
+
+#include "app/frame_stats.h"
+#include "app/gl/callbacks.h"
+#include "app/input.h"
+#include "app/startup.h"
+#include "config/config.h"
+#include "config/validate.h"
+#include "render/shader.h"
+#include "render/surface.h"
+#include "sph/sim_state.h"
+
+int main(int argc, char** argv) {
+    std::printf("%s\n%s\n\n", program_title,
+                "Mouse: hold left to pull the fluid, right to push it, middle to float "
+                "(release reverses gravity)");
+
+    exe_folder = exe_folder_of(argc > 0 ? argv[0] : nullptr);
+    const std::string config_path = exe_folder + "config.ini";
+    std::printf("Load config from file: %s\n\n", config_path.c_str());
+    load_graph_config(&graph_config, config_path.c_str());
+    load_phys_config(&phys_config, config_path.c_str());
+    apply_fixups(graph_config, phys_config);
+
+    // Refuse settings the program cannot run with before any window opens.
+    std::fflush(stdout);
+    if (validate_settings(graph_config, phys_config, stderr) != 0) {
+        std::fprintf(stderr, "Correct the settings above in %s (or remove them to use the "
+                             "defaults) and start again.\n",
+                     config_path.c_str());
+        return 1;
+    }
+    if (!sim_init(graph_config.point_colors, phys_config, graph_config.point_diffusion)) {
+        std::fprintf(stderr,
+                     "Not enough memory for the simulation of %d particles and %d bodies; lower "
+                     "count or geom_count in %s.\n",
+                     phys_config.count, phys_config.geom_count, config_path.c_str());
+        return 1;
+    }
+
+    init_graphics(argc, argv);
+
+    mouse_state = MouseState{};
+    frame_stats = FrameStats{};
+    format_title(title_text, 0, 0.0f, frame_stats.physics_ms, phys_config.count);
+    glutSetWindowTitle(title_text);
+    frame_stats.frame_start_ms = glut_time_ms();
+
+    glutMainLoop();
+
+    release_shader_program();
+    release_surface_grid();
+    sim_free();
+    return 0;
+}

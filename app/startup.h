@@ -6,7 +6,12 @@ struct PhysConfig;
 
 constexpr const char* program_title = "Tarnwell SPH v 1.09a";
 
-// Folder part of a program path, up to and including its last '/'; empty without one.
+// The program's own folder, '/' included (empty when started by a bare name). config.ini,
+// vs.glsl and fs.glsl are looked up with it as prefix.
+extern std::string exe_folder;
+
+// Folder part of a program path, up to and including its last '/'; empty without one or for a
+// null path.
 std::string exe_folder_of(const char* program_path);
 
 // Settings that depend on each other, written into the records so every reader sees them:

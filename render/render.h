@@ -8,8 +8,11 @@ void print_gl_info();
 // projection; creates the surface grid (mode 1) or the shader program (mode 2); then viewport
 // and clear colour. Called once after the window exists.
 void setup_render_state();
-// Vertical sync off through GLX swap control when the driver offers it; silent otherwise.
-void disable_vsync();
+// Viewport over the whole client area after a resize; the projection stays, so the picture
+// stretches with the window.
+void set_viewport(int width, int height);
+// Clears the frame and draws it in the configured render mode (nothing for unknown modes).
+void draw_frame();
 void draw_particles();
 void draw_bodies();
 // Mode 1: rebuilds and draws the iso-lines.

@@ -21,7 +21,9 @@ struct SurfaceGrid {
 
 extern SurfaceGrid* surface_grid;
 
-// Creates the process-wide grid; false (and no grid) when the block cannot be allocated.
+// Creates the process-wide grid (replacing any earlier one); false, and no grid, when the
+// resolution is outside 1..1021 (the block would not hold the samples), the count is negative
+// or the block cannot be allocated.
 bool create_surface_grid(float radius, int32_t resolution, float field_size, const Vec2* position,
                          int32_t count);
 float* surface_samples(SurfaceGrid* grid);

@@ -1,37 +1,105 @@
+#include <cstddef>
 #include <cstdint>
+#include <limits>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "sph/sim_state.h"
 #include "sph/steps.h"
 
 namespace {
 
-// Appends to `out` (which holds `count` entries) every particle in slots from .. fill-1 of
-// `slots` that lies closer than h to p, with its squared distance, in slot order; returns the
-// new count. A full list takes no more: those pairs are lost for both particles.
-inline int scan_cell(const uint16_t* slots, int from, int fill, const Vec2* position, Vec2 p,
-                     float h2, NeighbourEntry* out, int count) {
-    if (count + (fill - from) <= neighbour_capacity) {
-        // Room for every candidate: store unconditionally and advance only on a hit, which
-        // keeps the loop free of unpredictable branches. The slot written on a miss is still
-        // inside this list's capacity and is overwritten by the next hit or the next list.
-        for (int s = from; s < fill; ++s) {
-            const uint16_t q = slots[s];
-            const float dx = p.x - position[q].x;
-            const float dy = p.y - position[q].y;
-            const float d2 = dy * dy + dx * dx;
-            out[count] = NeighbourEntry{q, d2};
-            count += d2 < h2 ? 1 : 0;  // strict, and false for NaN
-        }
-        return count;
+// Three slots of padding behind the last candidate let the scan read four at a time; they
+// hold NaN coordinates, whose distance is never below h^2.
+constexpr int stencil_capacity = 5 * cell_capacity + 3;
+
+// The candidates of one cell's stencil, gathered once per cell so that every particle of the
+// cell scans one contiguous run: own cell (slots in order), right-hand cell, then the three
+// cells above from left to right. The particle in own slot k scans entries k .. total-1,
+// which is exactly "own cell from slot k, then the other four from slot 0".
+struct Stencil {
+    alignas(16) float x[stencil_capacity];
+    alignas(16) float y[stencil_capacity];
+    alignas(16) uint32_t index[stencil_capacity];
+    int total;
+};
+
+void pad(Stencil& st) {
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    for (int j = st.total; j < st.total + 3; ++j) {
+        st.x[j] = nan;
+        st.y[j] = nan;
+        st.index[j] = 0;
     }
-    for (int s = from; s < fill && count < neighbour_capacity; ++s) {
-        const uint16_t q = slots[s];
-        const float dx = p.x - position[q].x;
-        const float dy = p.y - position[q].y;
+}
+
+// Appends candidates k .. total-1 that lie closer than h to (px, py) to `out`, which has room
+// for more than total - k entries, and returns how many it appended. Every candidate is
+// stored and the count advances only on a hit (strict, false for NaN), so no branch depends
+// on the data; a slot written on a miss is overwritten by the next hit or the next list.
+int scan_with_room(const Stencil& st, int k, float px, float py, float h2, NeighbourEntry* out) {
+    int count = 0;
+#if defined(__SSE2__)
+    // Four candidates at a time. Each lane does the scalar arithmetic, dy*dy + dx*dx in single
+    // precision without contraction, so the distances are bit for bit the scalar ones.
+    // An entry is stored as one 64-bit word: index in the low half, distance in the high.
+    static_assert(sizeof(NeighbourEntry) == 8 && offsetof(NeighbourEntry, dist_sq) == 4,
+                  "entry layout: 16-bit index, padding, float at byte 4");
+    const __m128 vx = _mm_set1_ps(px);
+    const __m128 vy = _mm_set1_ps(py);
+    const __m128 vh2 = _mm_set1_ps(h2);
+    for (int j = k; j < st.total; j += 4) {
+        const __m128 dx = _mm_sub_ps(vx, _mm_loadu_ps(st.x + j));
+        const __m128 dy = _mm_sub_ps(vy, _mm_loadu_ps(st.y + j));
+        const __m128 d2 = _mm_add_ps(_mm_mul_ps(dy, dy), _mm_mul_ps(dx, dx));
+        const int hits = _mm_movemask_ps(_mm_cmplt_ps(d2, vh2));
+        const __m128i index = _mm_loadu_si128(reinterpret_cast<const __m128i*>(st.index + j));
+        const __m128i low = _mm_unpacklo_epi32(index, _mm_castps_si128(d2));
+        const __m128i high = _mm_unpackhi_epi32(index, _mm_castps_si128(d2));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + count), low);
+        count += hits & 1;
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + count), _mm_unpackhi_epi64(low, low));
+        count += (hits >> 1) & 1;
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + count), high);
+        count += (hits >> 2) & 1;
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + count), _mm_unpackhi_epi64(high, high));
+        count += (hits >> 3) & 1;
+    }
+#else
+    for (int j = k; j < st.total; ++j) {
+        const float dx = px - st.x[j];
+        const float dy = py - st.y[j];
         const float d2 = dy * dy + dx * dx;
-        if (d2 < h2) out[count++] = NeighbourEntry{q, d2};
+        out[count] = NeighbourEntry{static_cast<uint16_t>(st.index[j]), d2};
+        count += d2 < h2 ? 1 : 0;
+    }
+#endif
+    return count;
+}
+
+// The same for a list that may fill up: a full list takes no more, and those pairs are lost
+// for both particles.
+int scan_until_full(const Stencil& st, int k, float px, float py, float h2, NeighbourEntry* out) {
+    int count = 0;
+    for (int j = k; j < st.total && count < neighbour_capacity; ++j) {
+        const float dx = px - st.x[j];
+        const float dy = py - st.y[j];
+        const float d2 = dy * dy + dx * dx;
+        if (d2 < h2) out[count++] = NeighbourEntry{static_cast<uint16_t>(st.index[j]), d2};
     }
     return count;
+}
+
+void append_cell(Stencil& st, const uint16_t* slots, int fill, const Vec2* position) {
+    for (int s = 0; s < fill; ++s) {
+        const uint16_t q = slots[s];
+        st.x[st.total] = position[q].x;
+        st.y[st.total] = position[q].y;
+        st.index[st.total] = q;
+        ++st.total;
+    }
 }
 
 }  // namespace
@@ -53,29 +121,31 @@ void find_neighbours() {
     uint16_t* counts = sim.neighbours.neighbour_count;
     uint32_t* first_entry = sim.neighbours.first_entry;
 
+    Stencil st;
+
     // Lists are packed in visiting order; each takes at most neighbour_capacity entries, so
     // the cursor never passes count * neighbour_capacity.
     uint32_t cursor = 0;
     for (int64_t own = 0; own < cells; ++own) {
         const int own_fill = fill[own];
         if (own_fill == 0) continue;
-        const uint16_t* own_slots = buckets + own * cell_capacity;
-        // The four other cells of the stencil, in scan order, or -1 outside 0 .. cells-1.
-        int64_t other[4] = {own + 1, own + per_row - 1, own + per_row, own + per_row + 1};
-        for (int64_t& key : other) {
-            if (key < 0 || key >= cells) key = -1;
-        }
-        for (int k = 0; k < own_fill; ++k) {
-            const uint16_t p = own_slots[k];
-            const Vec2 at = position[p];
-            NeighbourEntry* out = entries + cursor;
-            int count = scan_cell(own_slots, k, own_fill, position, at, h2, out, 0);
-            for (int64_t key : other) {
-                if (key < 0) continue;
-                if (count == neighbour_capacity) break;  // nothing more could be stored
-                count = scan_cell(buckets + key * cell_capacity, 0, fill[key], position, at, h2,
-                                  out, count);
+        st.total = 0;
+        append_cell(st, buckets + own * cell_capacity, own_fill, position);
+        const int64_t others[4] = {own + 1, own + per_row - 1, own + per_row, own + per_row + 1};
+        for (const int64_t key : others) {
+            if (key >= 0 && key < cells) {
+                append_cell(st, buckets + key * cell_capacity, fill[key], position);
             }
+        }
+        pad(st);
+
+        for (int k = 0; k < own_fill; ++k) {
+            const uint16_t p = static_cast<uint16_t>(st.index[k]);
+            NeighbourEntry* out = entries + cursor;
+            // The fast scan writes up to one slot past its last hit, so it needs one spare.
+            const int count = st.total - k < neighbour_capacity
+                                  ? scan_with_room(st, k, st.x[k], st.y[k], h2, out)
+                                  : scan_until_full(st, k, st.x[k], st.y[k], h2, out);
             first_entry[p] = cursor;
             counts[p] = static_cast<uint16_t>(count);
             cursor += static_cast<uint32_t>(count);

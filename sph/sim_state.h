@@ -99,7 +99,7 @@ struct SimState {
     Vec2* density_pressure;  // x: 1/density (raw kernel sum while summing), y: pressure
     Color3* color;           // only when point_colors is non-zero
     SortKey* sort_keys;
-    SortKey* sort_keys_scratch;  // merge buffer of sort_cell_keys when insertion would go quadratic
+    SortKey* sort_keys_scratch;  // radix sort buffer of sort_cell_keys when much has moved
     Vec2* position_scratch;
     Vec2* velocity_scratch;
     Vec2* velocity_eval_scratch;

@@ -10,7 +10,7 @@ int32_t cell_key(Vec2 position, float inv_h, int32_t cells_per_row);
 
 // The two stable sorts behind sort_cell_keys, ascending by key. The insertion sort gives up
 // once it has shifted more than `max_moves` entries and returns false; the entries are then
-// still a permutation in which equal keys keep their first order, so the merge sort (which
+// still a permutation in which equal keys keep their first order, so the radix sort (which
 // needs `scratch` of n entries) finishes the job with the same result.
 bool insertion_sort_keys(SortKey* keys, int32_t n, int64_t max_moves);
-void merge_sort_keys(SortKey* keys, SortKey* scratch, int32_t n);
+void radix_sort_keys(SortKey* keys, SortKey* scratch, int32_t n);

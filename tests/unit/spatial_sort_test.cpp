@@ -126,7 +126,7 @@ bool same_keys(const std::vector<SortKey>& a, const std::vector<SortKey>& b) {
     });
 }
 
-TEST_F(SpatialSortTest, InsertionAndMergeSortsGiveTheSameStableOrder) {
+TEST_F(SpatialSortTest, InsertionAndRadixSortsGiveTheSameStableOrder) {
     for (int32_t n : {0, 1, 2, 3, 17, 128, 1000, 4097}) {
         SCOPED_TRACE(testing::Message() << "n = " << n);
         std::vector<SortKey> input = n >= 2 ? random_keys(n, 40u + n) : std::vector<SortKey>(n);
@@ -141,14 +141,14 @@ TEST_F(SpatialSortTest, InsertionAndMergeSortsGiveTheSameStableOrder) {
         EXPECT_TRUE(same_keys(by_insertion, expected));
 
         std::vector<SortKey> scratch(std::max(n, 1));
-        std::vector<SortKey> by_merge = input;
-        merge_sort_keys(by_merge.data(), scratch.data(), n);
-        EXPECT_TRUE(same_keys(by_merge, expected));
+        std::vector<SortKey> by_radix = input;
+        radix_sort_keys(by_radix.data(), scratch.data(), n);
+        EXPECT_TRUE(same_keys(by_radix, expected));
 
-        // Giving up part-way, as sort_cell_keys does after seeding, then merging.
+        // Giving up part-way, as sort_cell_keys does after seeding, then radix sorting.
         std::vector<SortKey> abandoned = input;
         if (!insertion_sort_keys(abandoned.data(), n, n / 4)) {
-            merge_sort_keys(abandoned.data(), scratch.data(), n);
+            radix_sort_keys(abandoned.data(), scratch.data(), n);
         }
         EXPECT_TRUE(same_keys(abandoned, expected));
     }

@@ -1,0 +1,17 @@
+#pragma once
+// The GLUT side of the program: window creation and the five callbacks.
+
+// Opens the square window, binds the callbacks, prints the driver's identification, switches
+// vertical sync off where possible and sets up the render mode. argc/argv go to glutInit.
+void init_graphics(int argc, char** argv);
+
+// One frame: a physics step, stirring, drawing, statistics and, once a second, the title.
+void on_display();
+// Requests the next frame at once: the loop runs free, one physics step per frame.
+void on_idle();
+void on_reshape(int width, int height);
+void on_mouse(int button, int state, int x, int y);
+void on_motion(int x, int y);
+
+// Current GLUT clock, milliseconds since glutInit.
+int glut_time_ms();

@@ -1,0 +1,37 @@
+#include <GL/freeglut.h>
+
+#include <string>
+
+#include "app/gl/callbacks.h"
+#include "app/input.h"
+#include "app/startup.h"
+#include "config/config.h"
+#include "platform/swap_control.h"
+#include "render/render.h"
+
+void init_graphics(int argc, char** argv) {
+    window_width = graph_config.window_size;
+    window_height = graph_config.window_size;
+    const std::string startup_title = std::string(program_title) + "   <<<   Init   >>>";
+
+    int glut_argc = argc;  // glutInit may remove the options it consumes
+    glutInit(&glut_argc, argv);
+    // Closing the window ends the main loop instead of the process, so main can tear down.
+    glutSetOption(GLUT_ACTION_ON_WINDOW_CLOSE, GLUT_ACTION_GLUTMAINLOOP_RETURNS);
+    glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE);
+    glutInitWindowSize(window_width, window_height);
+    glutCreateWindow(startup_title.c_str());
+
+    print_gl_info();
+
+    glutDisplayFunc(on_display);
+    glutIdleFunc(on_idle);
+    glutReshapeFunc(on_reshape);
+    glutMouseFunc(on_mouse);
+    glutMotionFunc(on_motion);
+
+    disable_vsync();
+    setup_render_state();
+}
+
+int glut_time_ms() { return glutGet(GLUT_ELAPSED_TIME); }

@@ -1,0 +1,33 @@
+#include <GL/freeglut.h>
+
+#include "app/gl/callbacks.h"
+#include "app/input.h"
+#include "config/config.h"
+#include "render/render.h"
+#include "sph/sim_state.h"
+
+static_assert(GLUT_LEFT_BUTTON == button_left && GLUT_MIDDLE_BUTTON == button_middle &&
+                  GLUT_RIGHT_BUTTON == button_right,
+              "button_down is indexed by the GLUT button number");
+static_assert(GLUT_DOWN == button_pressed && GLUT_UP == button_released,
+              "button states are GLUT's");
+
+namespace {
+// The window always shows the square 0..h+L, whatever the render mode draws into it.
+float world_extent() { return phys_config.smooth_radius + phys_config.field_size; }
+}  // namespace
+
+void on_reshape(int width, int height) {
+    set_viewport(width, height);
+    window_width = width;
+    window_height = height;
+}
+
+void on_mouse(int button, int state, int x, int y) {
+    map_pointer(mouse_state, x, y, window_width, window_height, world_extent());
+    apply_mouse_button(mouse_state, sim, button, state);
+}
+
+void on_motion(int x, int y) {
+    map_pointer(mouse_state, x, y, window_width, window_height, world_extent());
+}

@@ -1,0 +1,30 @@
+#include <GL/gl.h>
+
+#include "config/config.h"
+#include "render/render.h"
+#include "render/shader.h"
+#include "sph/sim_state.h"
+
+void draw_frame() {
+    glClear(GL_COLOR_BUFFER_BIT);
+    switch (graph_config.render_type) {
+    case 0:
+        draw_particles();
+        if (sim.geom_count != 0) draw_bodies();
+        break;
+    case 1:
+        draw_surface();
+        break;
+    case 2:
+        begin_shader_pass();
+        draw_particles();
+        // Back to the fixed pipeline so the outlines never go through the sprite shader.
+        if (shader_program != 0 && arb_shader_api != nullptr &&
+            arb_shader_api->glUseProgramObjectARB != nullptr)
+            arb_shader_api->glUseProgramObjectARB(0);
+        if (sim.geom_count != 0) draw_bodies();
+        break;
+    default:
+        break;
+    }
+}

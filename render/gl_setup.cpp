@@ -1,0 +1,80 @@
+#include <GL/gl.h>
+#include <GL/glu.h>
+
+#include <cstdio>
+#include <string>
+
+#include "config/config.h"
+#include "render/render.h"
+#include "render/shader.h"
+#include "render/surface.h"
+#include "sph/sim_state.h"
+
+namespace {
+const char* gl_text(GLenum name) {
+    const GLubyte* text = glGetString(name);
+    return text != nullptr ? reinterpret_cast<const char*>(text) : "";
+}
+
+void enable_alpha_blend() {
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+}
+}  // namespace
+
+void print_gl_info() {
+    // One extension name per line; a driver without the string still gets the other lines.
+    std::string extensions = gl_text(GL_EXTENSIONS);
+    for (char& c : extensions)
+        if (c == ' ') c = '\n';
+    std::printf("OpenGL Info:\n");
+    std::printf("- Vendor:     %s\n", gl_text(GL_VENDOR));
+    std::printf("- Renderer:   %s\n", gl_text(GL_RENDERER));
+    std::printf("- Version:    %s\n", gl_text(GL_VERSION));
+    std::printf("- Extensions:\n%s\n", extensions.c_str());
+}
+
+void setup_render_state() {
+    const GraphConfig& g = graph_config;
+    // Modes 0 and 2 show the box [h, L] with a margin of h: world square 0..h+L.
+    const double world = static_cast<double>(phys_config.smooth_radius + phys_config.field_size);
+
+    switch (g.render_type) {
+    case 0:
+        if (g.graph_smooth != 0) {
+            glEnable(GL_POINT_SMOOTH);
+            glEnable(GL_LINE_SMOOTH);
+        }
+        if (g.graph_blend != 0) enable_alpha_blend();
+        glLineWidth(g.surf_size);
+        glPointSize(g.point_size);
+        gluOrtho2D(0.0, world, 0.0, world);
+        break;
+    case 1: {
+        if (g.graph_smooth != 0) glEnable(GL_LINE_SMOOTH);
+        if (g.graph_blend != 0) enable_alpha_blend();
+        glLineWidth(g.surf_size);
+        // Lattice units: the splat maps the box to [h*s + r, R - 3r], so 0..R-r frames it.
+        const float lattice = static_cast<float>(g.surf_resolution) - g.surf_radius;
+        gluOrtho2D(0.0, lattice, 0.0, lattice);
+        glColor3f(1.0f, 1.0f, 1.0f);
+        create_surface_grid(g.surf_radius, g.surf_resolution, phys_config.field_size,
+                            sim.position, sim.count);
+        break;
+    }
+    case 2:
+        // Blending is switched on by every shader pass, whatever graph_blend says.
+        if (g.graph_smooth != 0) glEnable(GL_LINE_SMOOTH);
+        glLineWidth(g.surf_size);
+        build_shader_program(g.point_size, static_cast<float>(g.window_size));
+        gluOrtho2D(0.0, world, 0.0, world);
+        break;
+    default:
+        // Unknown modes draw nothing, so they need no state and keep the identity projection.
+        break;
+    }
+    set_viewport(g.window_size, g.window_size);
+    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+}
+
+void set_viewport(int width, int height) { glViewport(0, 0, width, height); }

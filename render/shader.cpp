@@ -1,0 +1,183 @@
+#include "render/shader.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "app/startup.h"
+#include "platform/gl_proc.h"
+#include "render/text_file.h"
+
+ArbShaderApi* arb_shader_api = nullptr;
+GLhandleARB shader_program = 0;
+float shader_scalar = 0.0f;
+float shader_height = 0.0f;
+
+static_assert(sizeof(ArbShaderApi) == 39 * sizeof(void (*)()),
+              "the shader-object table holds exactly 39 entry points");
+
+namespace {
+
+constexpr size_t path_size = 512;
+constexpr int info_log_size = 2048;
+
+// Whether the current context lists `name` as a whole token of its extension string.
+bool context_offers(const char* name) {
+    const char* list = reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));
+    if (list == nullptr) return false;
+    const size_t length = std::strlen(name);
+    for (const char* at = std::strstr(list, name); at != nullptr; at = std::strstr(at + 1, name)) {
+        const bool starts = at == list || at[-1] == ' ';
+        const bool ends = at[length] == '\0' || at[length] == ' ';
+        if (starts && ends) return true;
+    }
+    return false;
+}
+
+// The entries the program calls: deletion, creation, source, compilation, attachment, linking,
+// use, glUniform1fARB, status and log queries, uniform location.
+bool has_used_entries(const ArbShaderApi& api) {
+    return api.glDeleteObjectARB && api.glCreateShaderObjectARB && api.glShaderSourceARB &&
+           api.glCompileShaderARB && api.glCreateProgramObjectARB && api.glAttachObjectARB &&
+           api.glLinkProgramARB && api.glUseProgramObjectARB && api.glUniform1fARB &&
+           api.glGetObjectParameterivARB && api.glGetInfoLogARB && api.glGetUniformLocationARB;
+}
+
+// The whole file as zero-terminated text with bare line feeds, or an empty text when the
+// file cannot be opened or held: compiling that fails with the driver's log, and rendering
+// goes on.
+char* read_shader_text(const char* path) {
+    char* text = nullptr;
+    if (std::FILE* file = std::fopen(path, "r")) text = read_text_file(file);
+    if (text == nullptr) text = static_cast<char*>(std::calloc(1, 1));
+    return text;
+}
+
+// Compiles one shader object and prints the driver's log when that fails.
+void compile_and_report(GLhandleARB shader) {
+    arb_shader_api->glCompileShaderARB(shader);
+    GLint status = 0;
+    arb_shader_api->glGetObjectParameterivARB(shader, GL_OBJECT_COMPILE_STATUS_ARB, &status);
+    if (status == 0) print_info_log(shader);
+}
+
+}  // namespace
+
+ArbShaderApi* load_arb_shader_api() {
+    ArbShaderApi* api = new (std::nothrow) ArbShaderApi{};
+    if (api == nullptr) return nullptr;
+#define TARNWELL_LOOKUP(name) \
+    api->name = reinterpret_cast<decltype(api->name)>(gl_get_proc_address(#name))
+    TARNWELL_LOOKUP(glDeleteObjectARB);
+    TARNWELL_LOOKUP(glGetHandleARB);
+    TARNWELL_LOOKUP(glDetachObjectARB);
+    TARNWELL_LOOKUP(glCreateShaderObjectARB);
+    TARNWELL_LOOKUP(glShaderSourceARB);
+    TARNWELL_LOOKUP(glCompileShaderARB);
+    TARNWELL_LOOKUP(glCreateProgramObjectARB);
+    TARNWELL_LOOKUP(glAttachObjectARB);
+    TARNWELL_LOOKUP(glLinkProgramARB);
+    TARNWELL_LOOKUP(glUseProgramObjectARB);
+    TARNWELL_LOOKUP(glValidateProgramARB);
+    TARNWELL_LOOKUP(glUniform1fARB);
+    TARNWELL_LOOKUP(glUniform2fARB);
+    TARNWELL_LOOKUP(glUniform3fARB);
+    TARNWELL_LOOKUP(glUniform4fARB);
+    TARNWELL_LOOKUP(glUniform1iARB);
+    TARNWELL_LOOKUP(glUniform2iARB);
+    TARNWELL_LOOKUP(glUniform3iARB);
+    TARNWELL_LOOKUP(glUniform4iARB);
+    TARNWELL_LOOKUP(glUniform1fvARB);
+    TARNWELL_LOOKUP(glUniform2fvARB);
+    TARNWELL_LOOKUP(glUniform3fvARB);
+    TARNWELL_LOOKUP(glUniform4fvARB);
+    TARNWELL_LOOKUP(glUniform1ivARB);
+    TARNWELL_LOOKUP(glUniform2ivARB);
+    TARNWELL_LOOKUP(glUniform3ivARB);
+    TARNWELL_LOOKUP(glUniform4ivARB);
+    TARNWELL_LOOKUP(glUniformMatrix2fvARB);
+    TARNWELL_LOOKUP(glUniformMatrix3fvARB);
+    TARNWELL_LOOKUP(glUniformMatrix4fvARB);
+    TARNWELL_LOOKUP(glGetObjectParameterfvARB);
+    TARNWELL_LOOKUP(glGetObjectParameterivARB);
+    TARNWELL_LOOKUP(glGetInfoLogARB);
+    TARNWELL_LOOKUP(glGetAttachedObjectsARB);
+    TARNWELL_LOOKUP(glGetUniformLocationARB);
+    TARNWELL_LOOKUP(glGetActiveUniformARB);
+    TARNWELL_LOOKUP(glGetUniformfvARB);
+    TARNWELL_LOOKUP(glGetUniformivARB);
+    TARNWELL_LOOKUP(glGetShaderSourceARB);
+#undef TARNWELL_LOOKUP
+    // GLX hands out a dispatch stub for any "gl..." name, offered or not, so a non-null address
+    // proves nothing. All 39 names belong to GL_ARB_shader_objects: when the context does not
+    // list that extension, none of them is offered and every entry is empty.
+    if (!context_offers("GL_ARB_shader_objects")) *api = ArbShaderApi{};
+    return api;
+}
+
+void build_shader_program(float scalar, float height) {
+    char vs_path[path_size];
+    char fs_path[path_size];
+    std::snprintf(vs_path, sizeof vs_path, "%s%s", exe_folder.c_str(), "vs.glsl");
+    std::snprintf(fs_path, sizeof fs_path, "%s%s", exe_folder.c_str(), "fs.glsl");
+
+    arb_shader_api = load_arb_shader_api();
+    if (arb_shader_api == nullptr) return;
+    if (!has_used_entries(*arb_shader_api)) {
+        // Without these the program could not even be switched off again: plain points.
+        delete arb_shader_api;
+        arb_shader_api = nullptr;
+        return;
+    }
+    const ArbShaderApi& gl = *arb_shader_api;
+
+    char* vs_text = read_shader_text(vs_path);
+    char* fs_text = read_shader_text(fs_path);
+
+    GLhandleARB vs = gl.glCreateShaderObjectARB(GL_VERTEX_SHADER_ARB);
+    GLhandleARB fs = gl.glCreateShaderObjectARB(GL_FRAGMENT_SHADER_ARB);
+    // A text that could not be held at all (no memory even for the empty one) is sent as "".
+    const GLcharARB* vs_source = vs_text != nullptr ? vs_text : "";
+    const GLcharARB* fs_source = fs_text != nullptr ? fs_text : "";
+    gl.glShaderSourceARB(vs, 1, &vs_source, nullptr);
+    gl.glShaderSourceARB(fs, 1, &fs_source, nullptr);
+    compile_and_report(vs);
+    compile_and_report(fs);
+
+    shader_program = gl.glCreateProgramObjectARB();
+    gl.glAttachObjectARB(shader_program, vs);
+    gl.glAttachObjectARB(shader_program, fs);
+    gl.glLinkProgramARB(shader_program);
+    GLint linked = 0;
+    gl.glGetObjectParameterivARB(shader_program, GL_OBJECT_LINK_STATUS_ARB, &linked);
+    if (linked == 0) print_info_log(shader_program);
+
+    // Attached objects live on inside the program; these only drop our references.
+    gl.glDeleteObjectARB(vs);
+    gl.glDeleteObjectARB(fs);
+    std::free(vs_text);
+    std::free(fs_text);
+
+    shader_scalar = scalar;
+    shader_height = height;
+}
+
+void print_info_log(GLhandleARB object) {
+    if (arb_shader_api == nullptr || arb_shader_api->glGetInfoLogARB == nullptr) return;
+    char log[info_log_size] = {};
+    arb_shader_api->glGetInfoLogARB(object, info_log_size, nullptr, log);
+    log[info_log_size - 1] = '\0';
+    std::printf("%s", log);
+    std::fflush(stdout);  // the log must survive the process being killed from outside
+}
+
+void release_shader_program() {
+    if (arb_shader_api == nullptr) return;
+    if (shader_program != 0) {
+        arb_shader_api->glDeleteObjectARB(shader_program);
+        shader_program = 0;
+    }
+    delete arb_shader_api;
+    arb_shader_api = nullptr;
+}

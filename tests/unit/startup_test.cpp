@@ -1,0 +1,72 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "app/startup.h"
+#include "config/config.h"
+
+TEST(Startup, FolderOfProgramPathKeepsTheLastSlash) {
+    struct Case {
+        const char* path;
+        const char* folder;
+    };
+    const Case cases[] = {
+        {"/a/b/tarnwell", "/a/b/"},
+        {"tarnwell", ""},  // bare name: config.ini comes from the working folder
+        {"/tarnwell", "/"},
+        {"a/", "a/"},
+        {"", ""},
+        {"./tarnwell", "./"},
+        {"a//b/", "a//b/"},
+        {"dir.v2/tarn\\well", "dir.v2/"},  // a backslash is an ordinary character here
+    };
+    for (const Case& c : cases) EXPECT_EQ(exe_folder_of(c.path), c.folder) << c.path;
+    EXPECT_EQ(exe_folder_of(nullptr), "");
+
+    // Far longer than any fixed buffer: the folder must come back whole.
+    std::string deep;
+    for (int i = 0; i < 2000; ++i) deep += "segment" + std::to_string(i) + "/";
+    EXPECT_EQ(exe_folder_of((deep + "tarnwell").c_str()), deep);
+    EXPECT_EQ(exe_folder_of((deep + "tarnwell").c_str()).size(), deep.size());
+}
+
+TEST(Startup, FixupsFollowTheRenderAndColourModes) {
+    struct Case {
+        int32_t render_type;
+        int32_t point_colors;
+        int32_t want_colors;
+        float want_diffusion;
+        int32_t want_geom;
+    };
+    const Case cases[] = {
+        {1, 1, 0, 0.0f, 0},     // iso-lines: no colours, no diffusion, no bodies
+        {1, 2, 0, 0.0f, 0},
+        {0, 2, 2, 0.0f, 5},     // density colours never diffuse
+        {2, 2, 2, 0.0f, 5},
+        {0, 1, 1, 0.25f, 5},    // gradient colours keep their diffusion
+        {2, 1, 1, 0.25f, 5},    // sprite mode has no fix-up of its own
+        {0, 0, 0, 0.25f, 5},
+        {3, 2, 2, 0.0f, 5},     // unknown modes are not mode 1
+        {-1, 1, 1, 0.25f, 5},
+    };
+    for (const Case& c : cases) {
+        GraphConfig g{};
+        PhysConfig p{};
+        g.render_type = c.render_type;
+        g.point_colors = c.point_colors;
+        g.point_diffusion = 0.25f;
+        g.window_size = 400;
+        p.geom_count = 5;
+        p.count = 1234;
+        apply_fixups(g, p);
+        SCOPED_TRACE(testing::Message() << "render_type " << c.render_type << " point_colors "
+                                        << c.point_colors);
+        EXPECT_EQ(g.point_colors, c.want_colors);
+        EXPECT_EQ(g.point_diffusion, c.want_diffusion);
+        EXPECT_EQ(p.geom_count, c.want_geom);
+        // Nothing else moves.
+        EXPECT_EQ(g.render_type, c.render_type);
+        EXPECT_EQ(g.window_size, 400);
+        EXPECT_EQ(p.count, 1234);
+    }
+}

@@ -61,6 +61,10 @@ int ini_parse_pair(char* line, char* value, char* key);
 void load_graph_config(GraphConfig* config, const char* path);
 void load_phys_config(PhysConfig* config, const char* path);
 
+// Every key at its default, as the loaders give them when there is no file.
+GraphConfig default_graph_config();
+PhysConfig default_phys_config();
+
 // Text to number as the C library's atoi/atof read it, but locale-independent ("." always),
 // saturating integers to the 32-bit range and turning float overflow into +-infinity.
 int32_t ini_to_int(const char* text);

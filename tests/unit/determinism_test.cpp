@@ -29,43 +29,13 @@ struct Fnv1a {
     }
 };
 
-PhysConfig default_settings() {
-    PhysConfig p{};
-    p.count = 10000;
-    p.smooth_radius = 0.01f;
-    p.mass = 0.0002f;
-    p.field_size = 0.8f;
-    p.timestep = 0.0015f;
-    p.viscosity = 0.4f;
-    p.stiff = 2.5f;
-    p.rest_density = 600.0f;
-    p.gravity = -9.8f;
-    p.ext_stiff = 100000.0f;
-    p.damp = 0.998f;
-    p.geom_count = 2;
-    p.geom_vertex_count_min = 4;
-    p.geom_vertex_count_max = 10;
-    p.geom_w_min = 5.0f;
-    p.geom_w_max = 10.0f;
-    p.geom_h_min = 5.0f;
-    p.geom_h_max = 10.0f;
-    p.geom_mass_min = 0.000005f;
-    p.geom_mass_max = 0.00002f;
-    p.geom_m_inert_min = 8.0f;
-    p.geom_m_inert_max = 12.0f;
-    p.geom_stiff = 200000.0f;
-    p.mouse_radius = 13.0f;
-    p.mouse_force = 75.0f;
-    return p;
-}
-
 constexpr uint32_t seed = 1234567u;
 constexpr int steps = 200;
 
 // Runs the default scene (gradient colours diffusing, two bodies) and hashes every array a
 // step produces. Steps 120..159 also stir, pulling towards the middle of the box.
 uint64_t run_and_hash(int32_t* body_count) {
-    const PhysConfig phys = default_settings();
+    const PhysConfig phys = default_phys_config();
     if (!sim_init_seeded(1, phys, 0.002f, seed)) return 0;
     StepProfile profile{};
     for (int step = 0; step < steps; ++step) {

@@ -105,6 +105,7 @@ bool allocate_arrays() {
     sim.bodies = alloc_zeroed<RigidBody>(sim.geom_count);
     sim.sort_keys = alloc_zeroed<SortKey>(n);
     sim.sort_keys_scratch = alloc_raw<SortKey>(n);
+    sim.cell_start = alloc_raw<uint32_t>(cells + 1);
     sim.position_scratch = alloc_raw<Vec2>(n);
     sim.velocity_scratch = alloc_raw<Vec2>(n);
     sim.velocity_eval_scratch = alloc_raw<Vec2>(n);
@@ -120,7 +121,7 @@ bool allocate_arrays() {
 
     return sim.position && sim.velocity && sim.velocity_eval && sim.force &&
            sim.density_pressure && (sim.point_colors == 0 || (sim.color && sim.color_scratch)) &&
-           sim.bodies && sim.sort_keys && sim.sort_keys_scratch && sim.position_scratch &&
+           sim.bodies && sim.sort_keys && sim.sort_keys_scratch && sim.cell_start && sim.position_scratch &&
            sim.velocity_scratch && sim.velocity_eval_scratch && sim.grid.buckets &&
            sim.grid.cell_fill && sim.neighbours.entries && sim.neighbours.neighbour_count &&
            sim.neighbours.first_entry;
@@ -200,6 +201,7 @@ void sim_free() {
     std::free(sim.bodies);
     std::free(sim.sort_keys);
     std::free(sim.sort_keys_scratch);
+    std::free(sim.cell_start);
     std::free(sim.position_scratch);
     std::free(sim.velocity_scratch);
     std::free(sim.velocity_eval_scratch);
@@ -214,6 +216,7 @@ void sim_free() {
     sim.color = sim.color_scratch = nullptr;
     sim.bodies = nullptr;
     sim.sort_keys = sim.sort_keys_scratch = nullptr;
+    sim.cell_start = nullptr;
     sim.grid = CellGrid{nullptr, nullptr};
     sim.neighbours = NeighbourList{nullptr, nullptr, nullptr};
 }

@@ -99,7 +99,8 @@ struct SimState {
     Vec2* density_pressure;  // x: 1/density (raw kernel sum while summing), y: pressure
     Color3* color;           // only when point_colors is non-zero
     SortKey* sort_keys;
-    SortKey* sort_keys_scratch;  // radix sort buffer of sort_cell_keys when much has moved
+    SortKey* sort_keys_scratch;  // gather buffer of the counting and radix sorts
+    uint32_t* cell_start;        // cell_count + 1: counting-sort offsets of sort_cell_keys
     Vec2* position_scratch;
     Vec2* velocity_scratch;
     Vec2* velocity_eval_scratch;

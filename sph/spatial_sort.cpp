@@ -24,13 +24,6 @@ int32_t off_grid_key(float column, float row) {
     return column > 0.0f ? key_max : key_min;
 }
 
-// Number of entry shifts the insertion sort may spend before the radix sort takes over. A
-// particle that crosses a row of cells moves past a whole row of particles, so once the fluid
-// flows the insertion sort costs several passes (and about n^2 / 4 right after random
-// seeding), while the radix sort costs about three. The insertion sort keeps the quiet case,
-// a fluid at rest, at one pass with no copying.
-int64_t insertion_budget(int32_t n) { return static_cast<int64_t>(n) / 2 + 64; }
-
 }  // namespace
 
 int32_t cell_key(Vec2 position, float inv_h, int32_t cells_per_row) {
@@ -45,6 +38,52 @@ int32_t cell_key(Vec2 position, float inv_h, int32_t cells_per_row) {
         return static_cast<int32_t>(key);
     }
     return off_grid_key(column, row);
+}
+
+namespace {
+
+// cell_key for a whole pass: within `limit` cells of the origin on both axes the key fits in
+// 32 bits without clamping, which covers every particle of a running simulation; the rest
+// take the general path with the same result.
+struct KeyMaker {
+    float inv_h;
+    int32_t per_row;
+    float limit;
+
+    KeyMaker() : inv_h(1.0f / sim.smooth_radius), per_row(sim.cells_per_row) {
+        // |row| * per_row + |column| < limit * (per_row + 1) <= 2^30.
+        const int64_t cells = (int64_t{1} << 30) / (static_cast<int64_t>(per_row > 0 ? per_row : 0) + 1);
+        limit = static_cast<float>(cells < (int64_t{1} << 24) ? cells : (int64_t{1} << 24));
+    }
+
+    int32_t operator()(Vec2 p) const {
+        const float column = p.x * inv_h;
+        const float row = p.y * inv_h;
+        if (std::fabs(column) < limit && std::fabs(row) < limit) {
+            return static_cast<int32_t>(row) * per_row + static_cast<int32_t>(column);
+        }
+        return cell_key(p, inv_h, per_row);
+    }
+};
+
+}  // namespace
+
+bool counting_sort_keys(SortKey* keys, SortKey* scratch, int32_t n, uint32_t* start,
+                        int32_t cells) {
+    if (n < 2) return true;
+    int32_t i = 1;
+    while (i < n && keys[i - 1].key <= keys[i].key) ++i;
+    if (i == n) return keys[0].key >= 0 && keys[n - 1].key < cells;  // nothing to move
+    std::memset(start, 0, (static_cast<size_t>(cells) + 1) * sizeof(uint32_t));
+    for (i = 0; i < n; ++i) {
+        const uint32_t k = static_cast<uint32_t>(keys[i].key);
+        if (k >= static_cast<uint32_t>(cells)) return false;  // negative keys wrap past cells too
+        ++start[k + 1];
+    }
+    for (int32_t k = 0; k < cells; ++k) start[k + 1] += start[k];
+    for (i = 0; i < n; ++i) scratch[start[keys[i].key]++] = keys[i];
+    std::memcpy(keys, scratch, static_cast<size_t>(n) * sizeof(SortKey));
+    return true;
 }
 
 bool insertion_sort_keys(SortKey* keys, int32_t n, int64_t max_moves) {
@@ -101,22 +140,22 @@ void radix_sort_keys(SortKey* keys, SortKey* scratch, int32_t n) {
 }
 
 void compute_cell_keys() {
-    const float inv_h = 1.0f / sim.smooth_radius;
-    const int32_t per_row = sim.cells_per_row;
+    const KeyMaker key_of;
     const Vec2* position = sim.position;
     SortKey* keys = sim.sort_keys;
-    for (int32_t i = 0; i < sim.count; ++i) {
-        keys[i] = SortKey{cell_key(position[i], inv_h, per_row), i};
-    }
+    for (int32_t i = 0; i < sim.count; ++i) keys[i] = SortKey{key_of(position[i]), i};
 }
 
 void sort_cell_keys() {
     const int32_t n = sim.count;
     if (n < 2) return;
-    // The particles are still in last step's cell order, so the insertion sort starts; when
-    // too much has moved it hands over to the radix sort. Both are stable, so the order is the
-    // same either way.
-    if (!insertion_sort_keys(sim.sort_keys, n, insertion_budget(n))) {
+    // A flowing fluid moves a few hundred particles across cell borders every step, each past
+    // a row of others, so an insertion sort would shift O(n * sqrt(n)) entries. The counting
+    // sort costs two passes over the keys and one over the cells whatever moved, and is
+    // stable, so within a cell the particles keep their order. Keys outside the grid (a
+    // particle that escaped) go to the radix sort, which orders any int32 key the same way.
+    if (!counting_sort_keys(sim.sort_keys, sim.sort_keys_scratch, n, sim.cell_start,
+                            sim.cell_count)) {
         radix_sort_keys(sim.sort_keys, sim.sort_keys_scratch, n);
     }
 }
@@ -152,8 +191,7 @@ void reorder_particles() {
 }
 
 void fill_cell_grid() {
-    const float inv_h = 1.0f / sim.smooth_radius;
-    const int32_t per_row = sim.cells_per_row;
+    const KeyMaker key_of;
     const int32_t cells = sim.cell_count;
     uint16_t* fill = sim.grid.cell_fill;
     uint16_t* buckets = sim.grid.buckets;
@@ -163,7 +201,7 @@ void fill_cell_grid() {
     std::memset(sim.neighbours.neighbour_count, 0, static_cast<size_t>(n) * sizeof(uint16_t));
     const Vec2* position = sim.position;
     for (int32_t i = 0; i < n; ++i) {
-        const int32_t key = cell_key(position[i], inv_h, per_row);
+        const int32_t key = key_of(position[i]);
         if (key < 0 || key >= cells) continue;  // outside the grid: in no cell this step
         const uint16_t used = fill[key];
         if (used >= cell_capacity) continue;  // full cell: the highest indices are dropped

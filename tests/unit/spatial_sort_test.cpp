@@ -126,7 +126,7 @@ bool same_keys(const std::vector<SortKey>& a, const std::vector<SortKey>& b) {
     });
 }
 
-TEST_F(SpatialSortTest, InsertionAndRadixSortsGiveTheSameStableOrder) {
+TEST_F(SpatialSortTest, InsertionCountingAndRadixSortsGiveTheSameStableOrder) {
     for (int32_t n : {0, 1, 2, 3, 17, 128, 1000, 4097}) {
         SCOPED_TRACE(testing::Message() << "n = " << n);
         std::vector<SortKey> input = n >= 2 ? random_keys(n, 40u + n) : std::vector<SortKey>(n);
@@ -151,14 +151,41 @@ TEST_F(SpatialSortTest, InsertionAndRadixSortsGiveTheSameStableOrder) {
             radix_sort_keys(abandoned.data(), scratch.data(), n);
         }
         EXPECT_TRUE(same_keys(abandoned, expected));
+
+        // The counting sort covers keys 0 .. 60 only: with the out-of-grid keys in it must
+        // refuse and leave the input as it was; with them moved into range it sorts.
+        constexpr int32_t cells = 61;
+        std::vector<uint32_t> start(cells + 1);
+        std::vector<SortKey> by_counting = input;
+        if (n >= 2) {
+            EXPECT_FALSE(counting_sort_keys(by_counting.data(), scratch.data(), n, start.data(), cells));
+            EXPECT_TRUE(same_keys(by_counting, input));
+        }
+        std::vector<SortKey> in_range = input;
+        for (SortKey& k : in_range) k.key = std::clamp(k.key, 0, cells - 1);
+        std::vector<SortKey> in_range_sorted = in_range;
+        std::stable_sort(in_range_sorted.begin(), in_range_sorted.end(),
+                         [](SortKey a, SortKey b) { return a.key < b.key; });
+        by_counting = in_range;
+        EXPECT_TRUE(counting_sort_keys(by_counting.data(), scratch.data(), n, start.data(), cells));
+        EXPECT_TRUE(same_keys(by_counting, in_range_sorted));
+        // Sorted input stays as it is, and a key equal to the cell count is out of range
+        // even when it is the last one.
+        EXPECT_TRUE(counting_sort_keys(by_counting.data(), scratch.data(), n, start.data(), cells));
+        EXPECT_TRUE(same_keys(by_counting, in_range_sorted));
+        if (n >= 2) {
+            by_counting.back().key = cells;
+            EXPECT_FALSE(counting_sort_keys(by_counting.data(), scratch.data(), n, start.data(), cells));
+        }
     }
 
-    // The step itself, both on freshly seeded (random) particles, where the insertion sort
-    // gives up, and on a nearly sorted state, where it finishes.
+    // The step itself, both on freshly seeded (random) particles and on a nearly sorted state,
+    // and then with one particle outside the grid, which hands the sort to the radix sort.
     PhysConfig phys = default_phys();
     phys.count = 20000;
     ASSERT_TRUE(sim_init_seeded(0, phys, 0.0f, 11u));
-    for (int round = 0; round < 2; ++round) {
+    for (int round = 0; round < 3; ++round) {
+        if (round == 2) sim.position[sim.count / 2] = Vec2{-5.0f, -5.0f};
         compute_cell_keys();
         std::vector<SortKey> expected(sim.sort_keys, sim.sort_keys + sim.count);
         std::stable_sort(expected.begin(), expected.end(),

@@ -23,13 +23,6 @@ namespace {
 constexpr uint32_t bench_seed = 20240611u;
 constexpr int warm_up_steps = 500;
 
-// A settings file that does not exist gives every key its default.
-PhysConfig default_phys() {
-    PhysConfig p{};
-    load_phys_config(&p, "/nonexistent/tarnwell-bench/config.ini");
-    return p;
-}
-
 enum class Bodies { two, ten_small };
 
 struct Scene {
@@ -45,7 +38,7 @@ bool prepare_scene(benchmark::State& state, int count, Bodies bodies) {
     release_surface_grid();
     if (current.count >= 0) sim_free();
     current.count = -1;
-    PhysConfig phys = default_phys();
+    PhysConfig phys = default_phys_config();
     phys.count = count;
     if (bodies == Bodies::ten_small) {
         phys.geom_count = 10;

@@ -16,32 +16,9 @@
 namespace {
 
 PhysConfig default_phys(int32_t count) {
-    PhysConfig p{};
+    PhysConfig p = default_phys_config();
     p.count = count;
-    p.smooth_radius = 0.01f;
-    p.mass = 0.0002f;
-    p.field_size = 0.8f;
-    p.timestep = 0.0015f;
-    p.viscosity = 0.4f;
-    p.stiff = 2.5f;
-    p.rest_density = 600.0f;
-    p.gravity = -9.8f;
-    p.ext_stiff = 100000.0f;
-    p.damp = 0.998f;
     p.geom_count = 0;
-    p.geom_vertex_count_min = 4;
-    p.geom_vertex_count_max = 10;
-    p.geom_w_min = 5.0f;
-    p.geom_w_max = 10.0f;
-    p.geom_h_min = 5.0f;
-    p.geom_h_max = 10.0f;
-    p.geom_mass_min = 0.000005f;
-    p.geom_mass_max = 0.00002f;
-    p.geom_m_inert_min = 8.0f;
-    p.geom_m_inert_max = 12.0f;
-    p.geom_stiff = 200000.0f;
-    p.mouse_radius = 13.0f;
-    p.mouse_force = 75.0f;
     return p;
 }
 

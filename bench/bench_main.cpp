@@ -115,7 +115,9 @@ void BM_update_surface(benchmark::State& state) {
 
 }  // namespace
 
-// Grouped by particle count so each scene is warmed up once.
+// The benchmark program's entry point. Benchmarks of other files register themselves and run
+// first (each builds and frees its own scene); these are grouped by particle count so each
+// scene is warmed up once.
 int main(int argc, char** argv) {
     for (int n : {2500, 10000, 40000, 65536}) {
         benchmark::RegisterBenchmark("physics_step", BM_physics_step)

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and run.sh need, only those missing.
+# Further packages named as arguments are installed the same way (CI adds the fuzzing compiler).
 set -euo pipefail
 
 packages=(build-essential cmake freeglut3-dev libglu1-mesa-dev mesa-common-dev libgl1-mesa-dri
           libgtest-dev libgmock-dev googletest libbenchmark-dev
-          xvfb xauth xdotool x11-utils imagemagick)
+          xvfb xauth xdotool x11-utils imagemagick "$@")
 
 missing=()
 for p in "${packages[@]}"; do

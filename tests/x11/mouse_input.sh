@@ -84,6 +84,7 @@ surface=$(awk -v t="$top" 'BEGIN { printf "%d", t * 400 }')
 # fluid rises into the empty air under the pointer. (The stirring radius, 13 h = 0.13, is 64 px.)
 y=$(( surface - 40 ))
 before=$(region_lit "$work/settled.png" 120 $(( y - 15 )) 30 30)
+awk -v v="$before" 'BEGIN { exit !(v < 0.1) }' || fail "left button: fluid above the surface already ($before)"
 xdotool mousemove --window "$window" 135 "$y" mousedown 1 || fail "xdotool could not press"
 wait_lit pull 'lit > 0.3' 120 $(( y - 15 )) 30 30 15 ||
     fail "left button: no fluid near the pointer (lit $before before, $lit after)"
@@ -151,8 +152,9 @@ echo "at rest under the ceiling after ${i} s more: mean row $mean_after, band $t
 
 # 5. Stretched to 1000 x 500 the picture still shows the whole box, so the pointer maps x by
 # the width and y by the height. Press the right button at three fifths of the width in the
-# middle of the band under the ceiling: the hole opens there, and the fluid at the mirrored
-# place on the left stays (a mapping by the old 400 px size would miss both, or hit the left).
+# middle of the band under the ceiling: the hole opens there (0.13 wide = 160 px across, 80 px
+# up and down), and the fluid 200 px to its left stays. Mapping x by the start size (400 px) or
+# by the height would put the pointer beyond the right wall: no hole at all.
 xdotool windowsize "$window" 1000 500 || fail "xdotool could not resize"
 for (( i = 0; i < 50; ++i )); do
     shot wide

@@ -288,7 +288,9 @@ int run(const Options& options) {
     load_phys_config(&phys, options.config_path.c_str());
     apply_fixups(graph, phys);
     if (validate_settings(graph, phys, stderr) != 0) {
-        std::fprintf(stderr, "tarnwell-sim: settings from '%s' refused\n",
+        std::fprintf(stderr,
+                     "tarnwell-sim: correct the settings above in '%s' (or remove them to use "
+                     "the defaults) and run again\n",
                      options.config_path.c_str());
         return 1;
     }

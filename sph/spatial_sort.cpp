@@ -86,23 +86,6 @@ bool counting_sort_keys(SortKey* keys, SortKey* scratch, int32_t n, uint32_t* st
     return true;
 }
 
-bool insertion_sort_keys(SortKey* keys, int32_t n, int64_t max_moves) {
-    int64_t moves = 0;
-    for (int32_t i = 1; i < n; ++i) {
-        const SortKey item = keys[i];
-        if (keys[i - 1].key <= item.key) continue;  // already in place: the common case
-        int32_t j = i;
-        while (j > 0 && keys[j - 1].key > item.key) {  // strict: equal keys never pass
-            keys[j] = keys[j - 1];
-            --j;
-        }
-        keys[j] = item;
-        moves += i - j;
-        if (moves > max_moves) return false;
-    }
-    return true;
-}
-
 void radix_sort_keys(SortKey* keys, SortKey* scratch, int32_t n) {
     // Least significant digit first, 11 + 11 + 10 bits of the key with its sign bit flipped
     // (so unsigned order is signed order). Each pass is a stable counting sort, so the whole is

@@ -8,12 +8,10 @@
 // the grid) get a key outside 0 .. cell_count - 1, so they sort to one end and land in no cell.
 int32_t cell_key(Vec2 position, float inv_h, int32_t cells_per_row);
 
-// Stable sorts, ascending by key, all giving the same order. The insertion sort is the plain
-// definition of that order (a fluid at rest costs it one pass); it gives up once it has
-// shifted more than `max_moves` entries and returns false, the entries then still a
-// permutation in which equal keys keep their first order, so the radix sort (which needs
-// `scratch` of n entries) can finish the job with the same result.
-bool insertion_sort_keys(SortKey* keys, int32_t n, int64_t max_moves);
+// Stable sorts, ascending by key. A stable sort by key has exactly one result, so both give the
+// order of the plain insertion sort (equal keys never pass each other) in linear time, also on
+// the first step after random seeding, where insertion would go quadratic. The radix sort
+// (`scratch` of n entries) takes any key.
 void radix_sort_keys(SortKey* keys, SortKey* scratch, int32_t n);
 // Stable counting sort over the cell keys 0 .. cells - 1, with `start` of cells + 1 counters
 // and `scratch` of n entries. Returns false, with the keys unchanged, when a key lies outside

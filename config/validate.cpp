@@ -234,6 +234,16 @@ void check_phys(Refusals& r, const PhysConfig& p) {
     }
     if (!r.has_any("smooth_radius", "mass")) check_kernel_coefficients(r, p);
 
+    // The stirring compares squared distances with (smooth_radius*mouse_radius)^2; if that
+    // square overflows, every particle is stirred with an infinite kick.
+    if (!r.has_any("smooth_radius", "mouse_radius")) {
+        const float reach = f32(p.smooth_radius * p.mouse_radius);
+        if (!std::isfinite(f32(reach * reach)))
+            refuse(r, s, "mouse_radius", show(p.mouse_radius).s,
+                   "(smooth_radius*mouse_radius)^2 with smooth_radius = %s is not finite; use a "
+                   "smaller radius", show(p.smooth_radius).s);
+    }
+
     if (p.geom_count == 0) return;  // no bodies: their shape settings are never used
     check_range(r, s, "geom_count", p.geom_count, 0, max_bodies,
                 "bodies are placed in the box without overlapping");

@@ -117,6 +117,7 @@ TEST(Validate, EachRefusedKeyGivesOneLineWithKeyAndValue) {
         {"", "viscosity=1e30", "[phys] viscosity = 1e+30"},
         {"", "stiff=1e-45", "[phys] stiff = 1e-45"},
         {"point_diffusion=1e37", "", "[graph] point_diffusion = 1e+37"},
+        {"", "mouse_radius=1e30", "[phys] mouse_radius = 1e+30"},
         // Bodies.
         {"", "geom_count=257", "[phys] geom_count = 257"},
         {"", "geom_count=-1", "[phys] geom_count = -1"},

@@ -101,6 +101,25 @@ void apply_fluid_body_contact() {
     }
 }
 
+namespace {
+
+// Every corner of `owner` that lies inside body `other_index` pushes `owner` out along p and the
+// other body along -p, both at the corner and with stiffness k.
+void push_corners_out(RigidBody& owner, int other_index, float k) {
+    RigidBody& other = sim.bodies[other_index];
+    const int n = stored_vertex_count(owner);
+    for (int q = 0; q < n; ++q) {
+        const Vec2 v = owner.world_vertices[q];
+        Vec2 push;
+        if (body_point_push(other_index, v, &push)) {
+            contact_response(owner, v, push, k);
+            contact_response(other, v, negated(push), k);
+        }
+    }
+}
+
+}  // namespace
+
 void apply_body_body_contact() {
     const float k = 10.0f * sim.geom_stiff;
     for (int i = 0; i + 1 < sim.geom_count; ++i) {
@@ -109,26 +128,9 @@ void apply_body_body_contact() {
         for (int j = i + 1; j < sim.geom_count; ++j) {
             RigidBody& bj = sim.bodies[j];
             if (!body_has_mass(bj) || !bodies_overlap(bi, bj)) continue;
-            // Corners of j inside i, then corners of i inside j; the body owning the corner is
-            // pushed out along p, the other along -p, both at the corner.
-            const int nj = stored_vertex_count(bj);
-            for (int q = 0; q < nj; ++q) {
-                const Vec2 v = bj.world_vertices[q];
-                Vec2 push;
-                if (body_point_push(i, v, &push)) {
-                    contact_response(bj, v, push, k);
-                    contact_response(bi, v, negated(push), k);
-                }
-            }
-            const int ni = stored_vertex_count(bi);
-            for (int q = 0; q < ni; ++q) {
-                const Vec2 v = bi.world_vertices[q];
-                Vec2 push;
-                if (body_point_push(j, v, &push)) {
-                    contact_response(bi, v, push, k);
-                    contact_response(bj, v, negated(push), k);
-                }
-            }
+            // Corners of j inside i first, then corners of i inside j.
+            push_corners_out(bj, i, k);
+            push_corners_out(bi, j, k);
         }
     }
 }

@@ -61,8 +61,7 @@ int ini_parse_pair(char* line, char* value, char* key);
 void load_graph_config(GraphConfig* config, const char* path);
 void load_phys_config(PhysConfig* config, const char* path);
 
-// Every key at its default, as the loaders give them when there is no file.
-GraphConfig default_graph_config();
+// Every [phys] key at its default, as the loader gives them when there is no file.
 PhysConfig default_phys_config();
 
 // Text to number as the C library's atoi/atof read it, but locale-independent ("." always),

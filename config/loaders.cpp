@@ -111,14 +111,8 @@ void load_phys_config(PhysConfig* config, const char* path) {
     config->mouse_force = read_float(path, s, "mouse_force", "75.0");
 }
 
-// An empty path never opens, so the loaders fall back to their default texts: the defaults live
+// An empty path never opens, so the loader falls back to its default texts: the defaults live
 // in one table only.
-GraphConfig default_graph_config() {
-    GraphConfig config;
-    load_graph_config(&config, "");
-    return config;
-}
-
 PhysConfig default_phys_config() {
     PhysConfig config;
     load_phys_config(&config, "");

@@ -4,6 +4,3 @@
 // Needs the window's context current.
 void disable_vsync();
 
-// Whether `name` is one of the blank-separated names in `list` (whole names only; a null list
-// holds nothing).
-bool extension_listed(const char* list, const char* name);

@@ -22,19 +22,6 @@ namespace {
 constexpr size_t path_size = 512;
 constexpr int info_log_size = 2048;
 
-// Whether the current context lists `name` as a whole token of its extension string.
-bool context_offers(const char* name) {
-    const char* list = reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));
-    if (list == nullptr) return false;
-    const size_t length = std::strlen(name);
-    for (const char* at = std::strstr(list, name); at != nullptr; at = std::strstr(at + 1, name)) {
-        const bool starts = at == list || at[-1] == ' ';
-        const bool ends = at[length] == '\0' || at[length] == ' ';
-        if (starts && ends) return true;
-    }
-    return false;
-}
-
 // The entries the program calls: deletion, creation, source, compilation, attachment, linking,
 // use, glUniform1fARB, status and log queries, uniform location.
 bool has_used_entries(const ArbShaderApi& api) {
@@ -112,7 +99,8 @@ ArbShaderApi* load_arb_shader_api() {
     // GLX hands out a dispatch stub for any "gl..." name, offered or not, so a non-null address
     // proves nothing. All 39 names belong to GL_ARB_shader_objects: when the context does not
     // list that extension, none of them is offered and every entry is empty.
-    if (!context_offers("GL_ARB_shader_objects")) *api = ArbShaderApi{};
+    if (!extension_listed(reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS)),
+                           "GL_ARB_shader_objects")) *api = ArbShaderApi{};
     return api;
 }
 

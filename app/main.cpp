@@ -1,5 +1,3 @@
-#include <GL/freeglut.h>
-
 #include <cstdio>
 #include <string>
 
@@ -9,6 +7,7 @@
 #include "app/startup.h"
 #include "config/config.h"
 #include "config/validate.h"
+#include "platform/window.h"
 #include "render/shader.h"
 #include "render/surface.h"
 #include "sph/sim_state.h"
@@ -46,7 +45,7 @@ int main(int argc, char** argv) {
     mouse_state = MouseState{};
     frame_stats = FrameStats{};
     format_title(title_text, 0, 0.0f, frame_stats.physics_ms, phys_config.count);
-    glutSetWindowTitle(title_text);
+    show_title(title_text);
     frame_stats.frame_start_ms = glut_time_ms();
 
     glutMainLoop();

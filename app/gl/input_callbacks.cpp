@@ -1,8 +1,7 @@
-#include <GL/freeglut.h>
-
 #include "app/gl/callbacks.h"
 #include "app/input.h"
 #include "config/config.h"
+#include "platform/window.h"
 #include "render/render.h"
 #include "sph/sim_state.h"
 

@@ -1,9 +1,8 @@
-#include <GL/freeglut.h>
-
 #include "app/frame_stats.h"
 #include "app/gl/callbacks.h"
 #include "app/input.h"
 #include "config/config.h"
+#include "platform/window.h"
 #include "render/render.h"
 #include "sph/physics_step.h"
 #include "sph/steps.h"
@@ -29,7 +28,7 @@ void on_display() {
     const int32_t t2 = glut_time_ms();
 
     if (record_frame(frame_stats, previous, t0, t1, t2, phys_config.count, title_text))
-        glutSetWindowTitle(title_text);
+        show_title(title_text);
 }
 
 void on_idle() { glutPostRedisplay(); }

@@ -1,0 +1,7 @@
+#include "platform/window.h"
+
+void show_title(const char* text) { glutSetWindowTitle(text); }
+
+void return_from_main_loop_on_close() {
+    glutSetOption(GLUT_ACTION_ON_WINDOW_CLOSE, GLUT_ACTION_GLUTMAINLOOP_RETURNS);
+}

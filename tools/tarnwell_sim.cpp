@@ -21,6 +21,7 @@
 #include "app/startup.h"
 #include "config/config.h"
 #include "config/validate.h"
+#include "platform/program_path.h"
 #include "render/surface.h"
 #include "sph/physics_step.h"
 #include "sph/sim_state.h"
@@ -119,16 +120,7 @@ bool parse_stir(const char* text, Options* options) {
     return true;
 }
 
-// The folder of this executable: /proc/self/exe, else the folder part of argv[0].
-std::string own_folder(const char* argv0) {
-    char buffer[4096];
-    const ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-    if (n > 0) {
-        buffer[n] = '\0';
-        return exe_folder_of(buffer);
-    }
-    return exe_folder_of(argv0);
-}
+std::string own_folder(const char* argv0) { return exe_folder_of(program_path(argv0).c_str()); }
 
 Options parse_arguments(int argc, char** argv) {
     Options options;

@@ -94,7 +94,11 @@
       thisProgram: 'tarnwell',
       arguments: settings.args,
       print: (text) => console.log(text),
-      printErr: (text) => { errors.push(text); console.warn(text); },
+      printErr: (text) => {
+        // The runtime's own notes on its GL emulation are no message of the program's.
+        if (!text.startsWith('WARNING: using emscripten GL')) errors.push(text);
+        console.warn(text);
+      },
       onTitle: (text) => {
         status.textContent = text;
         document.body.dataset.state = 'running';

@@ -224,18 +224,27 @@ def region_lit(shot, x, y, w, h, level=24):
     return lit / total if total else 0.0
 
 
-def lit_rows(shot, level=24):
-    """Mean row of the lit pixels as a fraction of the height (1.0 when nothing is lit)."""
+def rows(shot, level=24):
+    """(mean row of the lit pixels, first and last row more than half lit), each as a fraction
+    of the height from the top: where the fluid is and where its band lies."""
     width, height, rgb = shot
     total = weighted = 0
+    first = last = None
     for row in range(height):
         n = 0
         for i in range(row * width * 3, (row + 1) * width * 3, 3):
-            if max(rgb[i], rgb[i + 1], rgb[i + 2]) > level:
+            if rgb[i] > level or rgb[i + 1] > level or rgb[i + 2] > level:
                 n += 1
         total += n
         weighted += n * row
-    return weighted / total / height if total else 1.0
+        if n > width // 2:
+            first = row if first is None else first
+            last = row
+    if total == 0:
+        return 1.0, 1.0, 1.0
+    if first is None:
+        first = last = height - 1
+    return weighted / total / height, first / height, last / height
 
 
 class Failure(Exception):

@@ -1,0 +1,6 @@
+#pragma once
+#include <string>
+
+// The path of the running program, for finding the files installed beside it: the kernel's
+// record of the executable where there is one, else `argv0` as given.
+std::string program_path(const char* argv0);

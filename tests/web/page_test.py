@@ -5,8 +5,11 @@ reach the program (a valid one is used, refused ones stop it with the program's 
 Usage: page_test.py WEB_DIR [SHOT_DIR]
 """
 import re
+import os
 import sys
 
+# The browser harness lives with the tools (./run.sh --web uses it too).
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "../../tools"))
 from browser import check, region_lit, run
 
 TITLE = re.compile(r"^Tarnwell SPH v 1\.09a   <<<   FPS: (\d+)   Render: \d+\.\d{3}   "

@@ -1,12 +1,16 @@
-"""A real browser for the page tests: the page's folder served on 127.0.0.1, Debian's chromium
-headless with software WebGL in a fresh profile, driven over the DevTools protocol.
+"""A real browser for the page: Debian's chromium headless with software WebGL in a fresh
+profile, driven over the DevTools protocol; the page's folder served on 127.0.0.1 unless a
+server is named. Used by the page tests and by ./run.sh --web.
 
     with Browser(web_dir) as b:
         b.open("?count=3000")
         b.wait_for("document.body.dataset.state === 'running'", 20)
-        png = b.screenshot()
+        shot = b.screenshot()
 
 Needs only Debian packages: chromium, python3-websockets, imagemagick (for the pixels).
+
+As a command, takes a picture of a served page after a few seconds:
+    browser.py screenshot http://127.0.0.1:PORT/ OUT.png [SECONDS]
 """
 import asyncio
 import base64
@@ -48,8 +52,11 @@ def chromium_command(user_data_dir):
 
 
 class Browser:
-    def __init__(self, web_dir):
-        self.web_dir = os.path.abspath(web_dir)
+    def __init__(self, web_dir=None, base=None):
+        """Serves web_dir itself, or uses the server at `base` (a URL ending in "/")."""
+        self.web_dir = os.path.abspath(web_dir) if web_dir else None
+        self.base = base
+        self.server = None
         self.loop = asyncio.new_event_loop()
         self.events = []        # every protocol event received, in order
         self.next_id = 0
@@ -57,10 +64,11 @@ class Browser:
 
     # -- lifetime ---------------------------------------------------------------------------
     def __enter__(self):
-        handler = functools.partial(Quiet, directory=self.web_dir)
-        self.server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
-        threading.Thread(target=self.server.serve_forever, daemon=True).start()
-        self.base = "http://127.0.0.1:%d/" % self.server.server_address[1]
+        if self.web_dir:
+            handler = functools.partial(Quiet, directory=self.web_dir)
+            self.server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
+            threading.Thread(target=self.server.serve_forever, daemon=True).start()
+            self.base = "http://127.0.0.1:%d/" % self.server.server_address[1]
 
         self.profile = tempfile.mkdtemp(prefix="tarnwell-chromium-")
         self.log = open(os.path.join(self.profile, "chromium.log"), "w+")
@@ -85,7 +93,8 @@ class Browser:
         except subprocess.TimeoutExpired:
             self.process.kill()
             self.process.wait()
-        self.server.shutdown()
+        if self.server:
+            self.server.shutdown()
         self.log.close()
         shutil.rmtree(self.profile, ignore_errors=True)
         self.loop.close()
@@ -183,6 +192,15 @@ class Browser:
         r = json.loads(r)
         return r["x"], r["y"], r["width"], r["height"]
 
+    def page_png(self):
+        """The whole page, as tall as its content, as PNG bytes."""
+        w, h = json.loads(self.evaluate(
+            "JSON.stringify([document.documentElement.scrollWidth,"
+            " document.documentElement.scrollHeight])"))
+        shot = self.call("Page.captureScreenshot", format="png", captureBeyondViewport=True,
+                         clip={"x": 0, "y": 0, "width": w, "height": h, "scale": 1})
+        return base64.b64decode(shot["data"])
+
     def screenshot(self):
         """The canvas as (width, height, RGB bytes)."""
         x, y, w, h = self.canvas_box()
@@ -271,3 +289,23 @@ def run(test, web_dir, shot_dir=None):
         return 1
     print("PASS")
     return 0
+
+
+def screenshot_command(base, out, seconds):
+    """Opens the page served at `base` (its folder's URL), waits, saves the whole page."""
+    with Browser(base=base.rstrip("/") + "/") as b:
+        b.open()
+        state = b.wait_for("document.body && document.body.dataset.state", 30)
+        b.sleep(seconds)
+        with open(out, "wb") as f:
+            f.write(b.page_png())
+        for line in b.console_errors():
+            print("console error:", line, file=sys.stderr)
+        return 0 if state == "running" else 1
+
+
+if __name__ == "__main__":
+    if len(sys.argv) not in (4, 5) or sys.argv[1] != "screenshot":
+        sys.exit(__doc__)
+    sys.exit(screenshot_command(sys.argv[2], sys.argv[3],
+                                float(sys.argv[4]) if len(sys.argv) == 5 else 5.0))

@@ -21,7 +21,7 @@
 #include "app/startup.h"
 #include "config/config.h"
 #include "config/validate.h"
-#include "platform/program_path.h"
+#include "platform/process.h"
 #include "render/surface.h"
 #include "sph/physics_step.h"
 #include "sph/sim_state.h"
@@ -308,7 +308,7 @@ int run(const Options& options) {
 
     Timings timings;
     prepare_timings(&timings, options.steps);
-    const bool show_progress = isatty(STDERR_FILENO) != 0 && options.steps >= 200;
+    const bool show_progress = stderr_is_terminal() && options.steps >= 200;
     int shown_percent = -1;
     StepProfile profile{};
     for (long long step = 0; step < options.steps; ++step) {

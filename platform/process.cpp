@@ -1,4 +1,4 @@
-#include "platform/program_path.h"
+#include "platform/process.h"
 
 #include <unistd.h>
 
@@ -8,3 +8,5 @@ std::string program_path(const char* argv0) {
     if (n > 0) return std::string(buffer, static_cast<std::size_t>(n));
     return argv0 != nullptr ? std::string(argv0) : std::string();
 }
+
+bool stderr_is_terminal() { return isatty(STDERR_FILENO) != 0; }

@@ -17,19 +17,21 @@ struct KeyHelp {
     const char* keys;
     const char* what;
 };
+// Short enough for the overlay of a 400-pixel window (40 characters of 8 pixels).
 const KeyHelp key_help[] = {
     {"Space", "pause / resume"},
     {"n or .", "one step while paused"},
     {"r", "restart with a new seed"},
-    {"l", "reload the settings file and restart"},
-    {"0 1 2", "draw points / fluid outline / sprites"},
-    {"c", "colours: white, gradient, density"},
+    {"l", "reload settings, restart"},
+    {"0 1 2", "points / outline / sprites"},
+    {"c", "colours: white, gradient,"},
+    {"", "density"},
     {"g", "reverse gravity"},
     {"+ - wheel", "stirring radius up / down"},
-    {"[ ]", "stirring strength down / up"},
+    {"[ ]", "stirring strength - / +"},
     {"t", "real-time pacing on / off"},
     {"s or F12", "save a screenshot (PNG)"},
-    {"h or F1", "this help and the live state"},
+    {"h or F1", "this help and live state"},
     {"f", "fullscreen on / off"},
     {"q or Esc", "quit"},
 };
@@ -240,7 +242,7 @@ const char* colour_scheme_name(int32_t scheme) {
 }
 
 void print_key_help(std::FILE* out) {
-    for (const KeyHelp& k : key_help) std::fprintf(out, "  %-11s %s\n", k.keys, k.what);
+    for (const KeyHelp& k : key_help) std::fprintf(out, "  %-10s %s\n", k.keys, k.what);
 }
 
 int format_overlay(const PlayState& play, const SimState& state,
@@ -248,19 +250,20 @@ int format_overlay(const PlayState& play, const SimState& state,
     int n = 0;
     for (const KeyHelp& k : key_help) {
         if (n >= max_lines) return n;
-        std::snprintf(lines[n++], overlay_line_size, "%-11s %s", k.keys, k.what);
+        std::snprintf(lines[n++], overlay_line_size, "%-10s %s", k.keys, k.what);
     }
     const double seconds = static_cast<double>(play.step_count) * static_cast<double>(state.timestep);
-    char live[4][overlay_line_size];
-    std::snprintf(live[0], overlay_line_size, "%s   step %lld   time %.3f s",
+    char live[5][overlay_line_size];
+    std::snprintf(live[0], overlay_line_size, "%s  step %lld  time %.3f s",
                   play.paused ? "PAUSED" : "running", static_cast<long long>(play.step_count),
                   seconds);
-    std::snprintf(live[1], overlay_line_size, "seed %u   mode %d %s   colours %s", play.seed,
-                  play.graph.render_type, render_mode_name(play.graph.render_type),
+    std::snprintf(live[1], overlay_line_size, "seed %u", play.seed);
+    std::snprintf(live[2], overlay_line_size, "mode %d %s  colours %s", play.graph.render_type,
+                  render_mode_name(play.graph.render_type),
                   colour_scheme_name(play.graph.point_colors));
-    std::snprintf(live[2], overlay_line_size, "stirring radius %g h   strength %g",
+    std::snprintf(live[3], overlay_line_size, "stirring radius %g h  strength %g",
                   static_cast<double>(state.mouse_radius), static_cast<double>(state.mouse_force));
-    std::snprintf(live[3], overlay_line_size, "real time %s", play.realtime ? "on" : "off");
+    std::snprintf(live[4], overlay_line_size, "real time %s", play.realtime ? "on" : "off");
     if (n < max_lines) lines[n++][0] = '\0';
     for (const char* line : live) {
         if (n >= max_lines) return n;

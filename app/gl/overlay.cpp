@@ -12,8 +12,8 @@ namespace {
 // Filled each frame the overlay is shown; kept here so that nothing is allocated per frame.
 char lines[overlay_max_lines + 1][overlay_line_size];
 
-constexpr int char_width = 9;  // GLUT_BITMAP_9_BY_15
-constexpr int line_height = 16;
+constexpr int char_width = 8;  // GLUT_BITMAP_8_BY_13
+constexpr int line_height = 14;
 constexpr int margin = 8;
 }  // namespace
 
@@ -43,7 +43,8 @@ void draw_overlay() {
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     glColor4f(0.0f, 0.0f, 0.0f, 0.7f);
-    glRecti(margin / 2, bottom, margin + static_cast<int>(widest) * char_width + margin, top + margin / 2);
+    const int right = margin + static_cast<int>(widest) * char_width + margin;
+    glRecti(margin / 2, bottom, right, top + margin / 2);
     for (int i = 0; i < n; ++i) {
         // The status line stands out in yellow.
         if (status && i == n - 1)
@@ -51,7 +52,7 @@ void draw_overlay() {
         else
             glColor3f(1.0f, 1.0f, 1.0f);
         glRasterPos2i(margin, top - (i + 1) * line_height + 4);
-        glutBitmapString(GLUT_BITMAP_9_BY_15, reinterpret_cast<const unsigned char*>(lines[i]));
+        glutBitmapString(GLUT_BITMAP_8_BY_13, reinterpret_cast<const unsigned char*>(lines[i]));
     }
 
     glPopMatrix();

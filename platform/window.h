@@ -13,3 +13,11 @@ void show_title(const char* text);
 // Makes closing the window end glutMainLoop instead of the process, so that main can tear down.
 // A page is never closed from inside; its main loop does not return.
 void return_from_main_loop_on_close();
+// Calls `callback` when the window is about to close (needs the window).
+void on_window_close(void (*callback)());
+
+// Ends glutMainLoop after this frame. A page stops drawing and says so instead.
+void leave_main_loop();
+
+// Fullscreen on or off: the window on the desktop, the canvas on a page.
+void toggle_fullscreen();

@@ -3,7 +3,7 @@
 # Further packages named as arguments are installed the same way (CI adds the fuzzing compiler).
 set -euo pipefail
 
-packages=(build-essential cmake freeglut3-dev libglu1-mesa-dev mesa-common-dev libgl1-mesa-dri
+packages=(build-essential cmake freeglut3-dev libglu1-mesa-dev mesa-common-dev libgl1-mesa-dri libpng-dev
           libgtest-dev libgmock-dev googletest libbenchmark-dev
           xvfb xauth xdotool x11-utils imagemagick "$@")
 

@@ -27,6 +27,9 @@ void init_graphics(int argc, char** argv) {
     glutReshapeFunc(on_reshape);
     glutMouseFunc(on_mouse);
     glutMotionFunc(on_motion);
+    glutKeyboardFunc(on_keyboard);
+    glutSpecialFunc(on_special);
+    on_window_close(on_close);
 
     disable_vsync();
     setup_render_state();

@@ -9,6 +9,9 @@
   const canvas = document.getElementById('canvas');
   const status = document.getElementById('status');
   const refusal = document.getElementById('refusal');
+  const overlay = document.getElementById('overlay');
+  const keys = document.getElementById('keys');
+  const stopped = document.getElementById('stopped');
 
   // URL parameters that are program options rather than settings.
   const options = { seed: '--seed' };
@@ -101,10 +104,29 @@
       },
       onTitle: (text) => {
         status.textContent = text;
-        document.body.dataset.state = 'running';
+        if (document.body.dataset.state !== 'stopped') document.body.dataset.state = 'running';
+      },
+      onOverlay: (text, status_line) => {
+        // The program's status line comes last and stands out, as on the desktop.
+        const lines = text.split('\n');
+        const last = status_line !== 0 ? lines.pop() : null;
+        overlay.textContent = lines.join('\n');
+        if (last !== null) {
+          const span = document.createElement('span');
+          span.className = 'status';
+          span.textContent = (lines.length > 0 ? '\n' : '') + last;
+          overlay.appendChild(span);
+        }
+        overlay.hidden = text === '';
+      },
+      onKeys: (text) => { keys.textContent = text; },
+      onStop: () => {
+        document.body.dataset.state = 'stopped';
+        stopped.hidden = false;
       },
       onExit: (code) => {
-        if (code !== 0) {
+        // After q the runtime winds down once nothing is scheduled any more: that is no refusal.
+        if (code !== 0 && document.body.dataset.state !== 'stopped') {
           show_refusal(errors.concat(['', 'The settings are config.ini beside this page with ' +
                                           'the URL parameters written over it.']));
         }

@@ -2,11 +2,40 @@
 
 #include "platform/window.h"
 
-// The page decides where the line goes (its status line); without a page hook it is dropped.
+// The page decides where the lines go; without its hooks they are dropped.
 EM_JS(void, page_show_title, (const char* text), {
     if (Module["onTitle"]) Module["onTitle"](UTF8ToString(text));
+});
+
+EM_JS(void, page_stopped, (), {
+    if (Module["onStop"]) Module["onStop"]();
+});
+
+// The browser allows fullscreen only from an input event, which a key press is.
+EM_JS(void, page_toggle_fullscreen, (), {
+    if (document.fullscreenElement) {
+        document.exitFullscreen();
+    } else if (Module["canvas"].requestFullscreen) {
+        Module["canvas"].requestFullscreen();
+    }
 });
 
 void show_title(const char* text) { page_show_title(text); }
 
 void return_from_main_loop_on_close() {}
+
+void on_window_close(void (*)()) {}
+
+namespace {
+void no_frame() {}
+}  // namespace
+
+void leave_main_loop() {
+    // No more frames: nothing asks for them and a frame already asked for draws nothing, so the
+    // canvas keeps the last picture. (An empty display function would be called all the same.)
+    glutIdleFunc(nullptr);
+    glutDisplayFunc(no_frame);
+    page_stopped();
+}
+
+void toggle_fullscreen() { page_toggle_fullscreen(); }

@@ -10,4 +10,6 @@ void on_window_close(void (*callback)()) { glutCloseFunc(callback); }
 
 void leave_main_loop() { glutLeaveMainLoop(); }
 
+int freeglut_button(int button) { return button; }
+
 void toggle_fullscreen() { glutFullScreenToggle(); }

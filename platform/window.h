@@ -19,5 +19,9 @@ void on_window_close(void (*callback)());
 // Ends glutMainLoop after this frame. A page stops drawing and says so instead.
 void leave_main_loop();
 
+// The mouse button in freeglut's numbering (wheel up 3, down 4); the browser runtime reports the
+// wheel the other way round.
+int freeglut_button(int button);
+
 // Fullscreen on or off: the window on the desktop, the canvas on a page.
 void toggle_fullscreen();

@@ -204,6 +204,8 @@ class Browser:
     def screenshot(self):
         """The canvas as (width, height, RGB bytes)."""
         x, y, w, h = self.canvas_box()
+        # The clip is in page coordinates, the box in the viewport's.
+        x, y = json.loads(self.evaluate("JSON.stringify([%r + scrollX, %r + scrollY])" % (x, y)))
         shot = self.call("Page.captureScreenshot", format="png",
                          clip={"x": x, "y": y, "width": w, "height": h, "scale": 1})
         png = base64.b64decode(shot["data"])
@@ -217,6 +219,12 @@ class Browser:
         cx, cy, _, _ = self.canvas_box()
         self.call("Input.dispatchMouseEvent", type="mouse" + kind.capitalize(), x=cx + x,
                   y=cy + y, button=button, buttons=buttons, clickCount=1)
+
+    def mouse_wheel(self, x, y, delta_y):
+        """One wheel turn over canvas pixel (x, y); negative delta_y turns the wheel up."""
+        cx, cy, _, _ = self.canvas_box()
+        self.call("Input.dispatchMouseEvent", type="mouseWheel", x=cx + x, y=cy + y, deltaX=0,
+                  deltaY=delta_y)
 
     def key(self, key, code, key_code):
         text = key if len(key) == 1 else ""

@@ -13,6 +13,23 @@
   const keys = document.getElementById('keys');
   const stopped = document.getElementById('stopped');
 
+  // The runtime's GLUT listens on the window, where browsers make wheel and touch listeners
+  // passive: its preventDefault then fails (a console error each time) and the page scrolls
+  // under the stirring finger or wheel. Registered here instead as active listeners, with the
+  // wheel taken only over the canvas, so the page still scrolls everywhere else.
+  const add_listener = window.addEventListener;
+  window.addEventListener = function (type, listener, options) {
+    if (type === 'mousewheel' || type === 'DOMMouseScroll') {
+      const inner = listener;
+      listener = (event) => { if (event.target === canvas) inner(event); };
+    }
+    if (['mousewheel', 'DOMMouseScroll', 'touchstart', 'touchmove'].includes(type)) {
+      options = { capture: options === true || Boolean(options && options.capture),
+                  passive: false };
+    }
+    return add_listener.call(this, type, listener, options);
+  };
+
   // URL parameters that are program options rather than settings.
   const options = { seed: '--seed' };
 

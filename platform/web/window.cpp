@@ -38,4 +38,10 @@ void leave_main_loop() {
     page_stopped();
 }
 
+int freeglut_button(int button) {
+    if (button == 3) return 4;
+    if (button == 4) return 3;
+    return button;
+}
+
 void toggle_fullscreen() { page_toggle_fullscreen(); }

@@ -1,6 +1,7 @@
 """The keys on the page, through the browser's own key events: Space pauses (the picture stands
 still, the overlay says so) and resumes, n steps once while paused, h shows the overlay over the
-canvas, 1 switches to the outline live, q stops the page.
+canvas, the wheel turns the stirring radius the desktop's way without scrolling the page, 1
+switches to the outline live, q stops the page.
 
 Usage: keys_test.py WEB_DIR [SHOT_DIR]
 """
@@ -68,6 +69,20 @@ def keys(b):
     b.sleep(1)
     mode, later = step_of(overlay(b))
     check(mode == "running" and later > stepped, "Space: did not resume (%s, %d)" % (mode, later))
+
+    # The wheel: one notch up widens the stirring radius by one h (13 -> 14), one down narrows it.
+    radius = r"stirring radius (\d+) h"
+    b.mouse_wheel(200, 200, -120)
+    b.wait_for("/stirring radius 14 h/.test(document.getElementById('overlay').textContent)", 5)
+    up = int(re.search(radius, overlay(b)).group(1))
+    b.mouse_wheel(200, 200, 120)
+    b.mouse_wheel(200, 200, 120)
+    b.wait_for("/stirring radius 12 h/.test(document.getElementById('overlay').textContent)", 5)
+    down = int(re.search(radius, overlay(b)).group(1))
+    scrolled = b.evaluate("scrollY")
+    check(scrolled == 0, "the wheel over the canvas scrolled the page by %s px" % scrolled)
+    print("wheel: radius 13 -> %d (up) -> %d (down twice)" % (up, down))
+    check(up == 14 and down == 12, "the wheel turns the stirring radius the wrong way")
 
     # 1: the outline, drawn live from the same fluid: white lines, far fewer lit pixels.
     points = region_lit(b.screenshot(), 0, 200, 400, 200)

@@ -127,26 +127,14 @@ bool allocate_arrays() {
            sim.neighbours.first_entry;
 }
 
-// The seeded block's extent: about 1/1.1 of the box width, two thirds of its height.
-float block_width() { return 0.9090909f * sim.field_size; }
-float block_height() { return 0.6666667f * sim.field_size; }
-
-// Gradient over the seeded block: red falls as blue rises with height (red + blue = 1), green
-// rises with x.
-Color3 gradient_color(float x, float y) {
-    const float h = sim.smooth_radius;
-    const float up = (y - h) / block_height();
-    const float right = (x - h) / block_width();
-    return Color3{1.0f - up, right, up};
-}
-
-// A block from the lower left corner: x in [h, 0.9090909 field_size), y in
-// [h, 0.6666667 field_size). Each draw is one of 32768 steps of the span, so the upper bound is
-// never reached.
+// A block from the lower left corner: x in [h, 0.9090909 field_size) (about 1/1.1 of the box
+// width), y in [h, 0.6666667 field_size) (two thirds of its height). Each draw is one of 32768
+// steps of the span, so the upper bound is never reached. Colours: red falls as blue rises
+// with height (red + blue = 1), green rises with x.
 void seed_particles() {
     const float h = sim.smooth_radius;
-    const float width = block_width();
-    const float height = block_height();
+    const float width = 0.9090909f * sim.field_size;
+    const float height = 0.6666667f * sim.field_size;
     const float x_span = width - h;
     const float y_span = height - h;
     for (int32_t i = 0; i < sim.count; ++i) {
@@ -155,7 +143,11 @@ void seed_particles() {
         const float r2 = static_cast<float>(rng_draw());
         const float y = h + r2 * y_span / 32768.0f;
         sim.position[i] = Vec2{x, y};
-        if (sim.point_colors != 0) sim.color[i] = gradient_color(x, y);
+        if (sim.point_colors != 0) {
+            const float up = (y - h) / height;
+            const float right = (x - h) / width;
+            sim.color[i] = Color3{1.0f - up, right, up};
+        }
     }
 }
 
@@ -208,10 +200,18 @@ bool sim_set_colours(int32_t point_colors, float point_diffusion) {
     sim.point_colors = point_colors;
     sim.point_diffusion = point_colors != 0 ? point_diffusion : 0.0f;
     // The density ramp is rewritten by the next step; until then (and for the gradient for good)
-    // every particle shows the gradient of where it is now.
+    // every particle shows the seeding gradient of where it is now. The seeding keeps its own
+    // copy of these lines: on the x87 unit, moving them into a shared function changes where
+    // intermediates are rounded, and with that the seeded colours' last bits.
     if (point_colors != 0 && sim.color != nullptr) {
-        for (int32_t i = 0; i < sim.count; ++i)
-            sim.color[i] = gradient_color(sim.position[i].x, sim.position[i].y);
+        const float h = sim.smooth_radius;
+        const float width = 0.9090909f * sim.field_size;
+        const float height = 0.6666667f * sim.field_size;
+        for (int32_t i = 0; i < sim.count; ++i) {
+            const float up = (sim.position[i].y - h) / height;
+            const float right = (sim.position[i].x - h) / width;
+            sim.color[i] = Color3{1.0f - up, right, up};
+        }
     }
     return true;
 }

@@ -8,10 +8,11 @@
 #include "app/input.h"
 #include "app/startup.h"
 #include "config/config.h"
+#include "config/fixups.h"
 #include "config/validate.h"
 #include "render/shader.h"
-#include "render/surface.h"
 #include "sph/sim_state.h"
+#include "surface/surface.h"
 
 int main(int argc, char** argv) {
     std::printf("%s\n%s\n\n", program_title,

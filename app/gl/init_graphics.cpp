@@ -31,7 +31,7 @@ void init_graphics(int argc, char** argv) {
     glutMotionFunc(on_motion);
 
     disable_vsync();
-    setup_render_state();
+    setup_render_state(exe_folder.c_str());
 }
 
 int glut_time_ms() { return glutGet(GLUT_ELAPSED_TIME); }

@@ -4,6 +4,7 @@
 
 #include "app/startup.h"
 #include "config/config.h"
+#include "config/fixups.h"
 
 TEST(Startup, FolderOfProgramPathKeepsTheLastSlash) {
     struct Case {

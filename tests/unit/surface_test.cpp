@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "render/surface.h"
+#include "surface/surface.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "render/surface.h"
+#include "surface/surface.h"
 
 #if defined(__SSE_MATH__) && defined(__SSE2__)
 #include <emmintrin.h>

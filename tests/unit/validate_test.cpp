@@ -109,13 +109,14 @@ TEST(Validate, EachRefusedKeyGivesOneLineWithKeyAndValue) {
         {"", "smooth_radius=0.0001", "[phys] smooth_radius = 0.0001"},
         {"", "smooth_radius=1\nfield_size=1023", "[phys] smooth_radius = 1"},
         // Kernel coefficients: h^9 underflowing to 0 and overflowing, numerators overflowing, and
-        // a non-zero stiffness that vanishes in the product.
+        // a non-zero stiffness that vanishes in the product. Far enough out that arithmetic
+        // wider than float (x87) loses them too.
         {"", "smooth_radius=1e-6\nfield_size=5e-6", "[phys] smooth_radius = 1e-06"},
-        {"", "smooth_radius=20000\nfield_size=30000", "[phys] smooth_radius = 20000"},
+        {"", "smooth_radius=1e6\nfield_size=2e6", "[phys] smooth_radius = 1000000"},
         {"", "mass=1e38", "[phys] mass = 1e+38"},
         {"", "stiff=1e38", "[phys] stiff = 1e+38"},
         {"", "viscosity=1e30", "[phys] viscosity = 1e+30"},
-        {"", "stiff=1e-45", "[phys] stiff = 1e-45"},
+        {"", "mass=1e-30\nstiff=1e-30", "[phys] stiff = 1e-30"},
         {"point_diffusion=1e37", "", "[graph] point_diffusion = 1e+37"},
         {"", "mouse_radius=1e30", "[phys] mouse_radius = 1e+30"},
         // Bodies.

@@ -24,7 +24,7 @@ struct CellGrid {
 };
 
 struct NeighbourEntry {
-    uint16_t index;  // the other particle, always a later one in cell order
+    uint16_t index;  // see the layout rule of NeighbourList
     float dist_sq;   // squared distance of the pair
 };
 
@@ -33,6 +33,16 @@ struct NeighbourEntry {
 // ascending index), so list p is entries[first_entry[p] .. first_entry[p] + neighbour_count[p]).
 // Capacity per list is still neighbour_capacity; the block is sized for count lists that full,
 // but only the used prefix is ever touched, which keeps the walk through it sequential.
+//
+// Layout rule: a non-empty list p starts with p itself at distance 0 (its own slot is the first
+// candidate of its scan), and every later entry names another particle, one found after p in
+// cell order. find_neighbours writes it (and checks it in debug builds); the density and force
+// steps skip entry 0 and keep p's sums in registers while walking the list, which is right only
+// because no later entry names p. A particle in no cell (outside the grid, or dropped from a
+// full one) or with a position that is not finite has an empty list.
+//
+// Writers and readers: fill_cell_grid clears neighbour_count, find_neighbours writes all three
+// arrays, compute_density_pressure and compute_pair_forces read them.
 struct NeighbourList {
     NeighbourEntry* entries;   // count * neighbour_capacity
     uint16_t* neighbour_count;  // count

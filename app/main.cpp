@@ -14,11 +14,11 @@
 #include "app/startup.h"
 #include "app/state_dump.h"
 #include "config/config.h"
+#include "config/fixups.h"
 #include "config/validate.h"
 #include "platform/window.h"
-#include "render/shader.h"
-#include "render/surface.h"
 #include "sph/sim_state.h"
+#include "surface/surface.h"
 
 int main(int argc, char** argv) {
     switch (parse_program_options(argc, argv, program_options, stdout, stderr)) {
@@ -87,7 +87,7 @@ int main(int argc, char** argv) {
         outputs_ok = write_state_dump(program_options.dump_path.c_str(), play_state.step_count,
                                       false, "tarnwell") &&
                      outputs_ok;
-    release_shader_program();
+    // The GL objects went with the window (on_close); what is left needs no context.
     release_surface_grid();
     sim_free();
     return outputs_ok ? 0 : 1;

@@ -1,11 +1,11 @@
 #include "app/session.h"
 
 #include "app/play.h"
-#include "app/startup.h"
 #include "config/config.h"
+#include "config/fixups.h"
 #include "config/validate.h"
-#include "render/surface.h"
 #include "sph/sim_state.h"
+#include "surface/surface.h"
 
 bool restart_simulation(PlayState& play, uint32_t seed, std::FILE* out, std::FILE* err) {
     GraphConfig graph = play.graph;

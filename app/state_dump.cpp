@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "render/surface.h"
+#include "surface/surface.h"
 #include "sph/sim_state.h"
 
 bool write_state_dump(const char* path, long long steps, bool with_surface, const char* program) {

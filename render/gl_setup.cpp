@@ -8,8 +8,8 @@
 #include "config/config.h"
 #include "render/render.h"
 #include "render/shader.h"
-#include "render/surface.h"
 #include "sph/sim_state.h"
+#include "surface/surface.h"
 
 namespace {
 const char* gl_text(GLenum name) {
@@ -88,7 +88,7 @@ void reset_mode_state() {
 
 // The outline lattice (mode 1) or the shader program (mode 2), made the first time the mode is
 // used; false when it cannot be made.
-bool make_mode_objects(const GraphConfig& g) {
+bool make_mode_objects(const GraphConfig& g, const char* program_folder) {
     if (g.render_type == 1) {
         if (surface_grid == nullptr)
             create_surface_grid(g.surf_radius, g.surf_resolution, phys_config.field_size,
@@ -98,7 +98,7 @@ bool make_mode_objects(const GraphConfig& g) {
     if (g.render_type == 2) {
         if (!shader_program_linked()) {
             release_shader_program();  // a failed earlier attempt: read the files again
-            build_shader_program(g.point_size, static_cast<float>(g.window_size));
+            build_shader_program(program_folder, g.point_size, static_cast<float>(g.window_size));
         }
         return shader_program_linked();
     }
@@ -107,18 +107,18 @@ bool make_mode_objects(const GraphConfig& g) {
 
 }  // namespace
 
-void setup_render_state() {
+void setup_render_state(const char* program_folder) {
     // A failure is not fatal here: the mode draws what it can (nothing, or plain points).
-    make_mode_objects(graph_config);
+    make_mode_objects(graph_config, program_folder);
     apply_mode_state(graph_config);
     set_viewport(graph_config.window_size, graph_config.window_size);
     glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
 }
 
-bool switch_render_mode(int32_t mode) {
+bool switch_render_mode(int32_t mode, const char* program_folder) {
     GraphConfig g = graph_config;
     g.render_type = mode;
-    const bool made = make_mode_objects(g);
+    const bool made = make_mode_objects(g, program_folder);
     if (!made) g.render_type = 0;
     reset_mode_state();
     apply_mode_state(g);

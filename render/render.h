@@ -8,15 +8,15 @@
 void print_gl_info();
 // Fixed-function state of the chosen render mode: smoothing, blending, line width, point size,
 // projection; creates the surface grid (mode 1) or the shader program (mode 2); then viewport
-// and clear colour. Called once after the window exists.
-void setup_render_state();
+// and clear colour. Called once after the window exists; the shaders come from `program_folder`.
+void setup_render_state(const char* program_folder);
 // Viewport over the whole client area after a resize; the projection stays, so the picture
 // stretches with the window.
 void set_viewport(int width, int height);
 // Switches the render mode while the program runs, making its lattice or shader program the
-// first time. When that fails the points mode is drawn instead; returns whether the mode asked
-// for is the one now drawn.
-bool switch_render_mode(int32_t mode);
+// first time (shaders from `program_folder`). When that fails the points mode is drawn instead;
+// returns whether the mode asked for is the one now drawn.
+bool switch_render_mode(int32_t mode, const char* program_folder);
 // The fixed-function state of the current mode again, after the settings changed.
 void reapply_render_state();
 // Reads the back buffer of the frame just drawn (width x height from the lower left) and

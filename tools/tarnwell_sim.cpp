@@ -22,12 +22,13 @@
 #include "app/startup.h"
 #include "app/state_dump.h"
 #include "config/config.h"
+#include "config/fixups.h"
 #include "config/validate.h"
-#include "platform/process.h"
-#include "render/surface.h"
+#include "platform/process/process.h"
 #include "sph/physics_step.h"
 #include "sph/sim_state.h"
 #include "sph/steps.h"
+#include "surface/surface.h"
 
 namespace {
 

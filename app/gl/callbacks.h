@@ -18,6 +18,8 @@ void on_special(int key, int x, int y);
 // The window is going away (closed, or the program quits): the --screenshot of the last frame,
 // redrawn unless `drawn` says the back buffer holds it already. Runs once.
 void save_final_screenshot(bool drawn);
+// The window is going, by the window manager's close or at the end of the main loop: saves the
+// --screenshot, then releases the GL objects while its context is still current.
 void on_close();
 // Set when the --screenshot could not be written.
 extern bool final_screenshot_failed;

@@ -7,6 +7,7 @@
 #include "platform/swap_control.h"
 #include "platform/window.h"
 #include "render/render.h"
+#include "render/shader.h"
 
 void init_graphics(int argc, char** argv) {
     window_width = graph_config.window_size;
@@ -32,7 +33,14 @@ void init_graphics(int argc, char** argv) {
     on_window_close(on_close);
 
     disable_vsync();
-    setup_render_state();
+    setup_render_state(exe_folder.c_str());
+}
+
+// freeglut makes a window's context current before calling its close callback; after
+// glutMainLoop returns, the window and its context are gone.
+void on_close() {
+    save_final_screenshot(false);
+    release_shader_program();
 }
 
 int glut_time_ms() { return glutGet(GLUT_ELAPSED_TIME); }

@@ -10,6 +10,7 @@
 #include "app/play.h"
 #include "app/screenshot_file.h"
 #include "app/session.h"
+#include "app/startup.h"
 #include "config/config.h"
 #include "platform/window.h"
 #include "render/render.h"
@@ -32,7 +33,7 @@ void switch_mode() {
         play.graph.render_type = graph_config.render_type;
         return;
     }
-    if (!switch_render_mode(wanted)) {
+    if (!switch_render_mode(wanted, exe_folder.c_str())) {
         std::printf("Mode %d (%s) is not available (%s); drawing mode 0 (points).\n", wanted,
                     render_mode_name(wanted),
                     wanted == 2 ? "the shaders could not be built" : "no outline lattice");
@@ -59,7 +60,7 @@ void restart(bool reload) {
         return;
     }
     // The new settings may change the mode's look (sizes, smoothing) or the mode itself.
-    if (!switch_render_mode(graph_config.render_type)) play.graph.render_type = 0;
+    if (!switch_render_mode(graph_config.render_type, exe_folder.c_str())) play.graph.render_type = 0;
     reapply_render_state();
 }
 
@@ -137,5 +138,3 @@ void save_final_screenshot(bool drawn) {
     }
     if (!save_screenshot(program_options.screenshot_path.c_str())) final_screenshot_failed = true;
 }
-
-void on_close() { save_final_screenshot(false); }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/options.h"
+#include "stream_text.h"
 
 namespace {
 
@@ -14,17 +15,8 @@ struct Parsed {
     ProgramOptions options;
     std::string out, err;
     std::vector<std::string> argv_after;
+    std::vector<std::string> glut_args;  // copied: the parsed options point into the words
 };
-
-std::string slurp(std::FILE* f) {
-    std::string text;
-    std::rewind(f);
-    char buffer[4096];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) text.append(buffer, n);
-    std::fclose(f);
-    return text;
-}
 
 Parsed parse(std::vector<std::string> words) {
     words.insert(words.begin(), "/opt/tarnwell/tarnwell");
@@ -36,14 +28,14 @@ Parsed parse(std::vector<std::string> words) {
     std::FILE* err = std::tmpfile();
     p.outcome = parse_program_options(static_cast<int>(words.size()), argv.data(), p.options, out,
                                       err);
-    p.out = slurp(out);
-    p.err = slurp(err);
+    p.out = stream_text(out);
+    p.err = stream_text(err);
+    std::fclose(out);
+    std::fclose(err);
     for (size_t i = 0; i < words.size(); ++i) p.argv_after.push_back(argv[i]);
+    p.glut_args.assign(p.options.glut_args.begin(), p.options.glut_args.end());
+    p.options.glut_args.clear();
     return p;
-}
-
-std::vector<std::string> strings(const std::vector<char*>& v) {
-    return std::vector<std::string>(v.begin(), v.end());
 }
 
 }  // namespace
@@ -53,7 +45,7 @@ TEST(Options, GlutOptionsPassThroughInOrderAndOursAreRead) {
                             "--screenshot", "a b.png", "-geometry", "300x300+1+2", "--config",
                             "-my.ini", "--dump", "d.txt", "-sync"});
     ASSERT_EQ(p.outcome, ParseOutcome::run) << p.err;
-    EXPECT_EQ(strings(p.options.glut_args),
+    EXPECT_EQ(p.glut_args,
               (std::vector<std::string>{"/opt/tarnwell/tarnwell", "-display", ":5", "-iconic",
                                         "-geometry", "300x300+1+2", "-sync"}));
     EXPECT_TRUE(p.options.has_seed);
@@ -72,7 +64,7 @@ TEST(Options, GlutOptionsPassThroughInOrderAndOursAreRead) {
     ASSERT_EQ(none.outcome, ParseOutcome::run);
     EXPECT_FALSE(none.options.has_seed);
     EXPECT_EQ(none.options.frames, 0);
-    EXPECT_EQ(none.options.glut_args.size(), 1u);
+    EXPECT_EQ(none.glut_args.size(), 1u);
     EXPECT_TRUE(none.options.config_path.empty());
 }
 

@@ -48,7 +48,20 @@ for mode in 0 1 2; do
     echo "mode $mode: state after 40 frames = tarnwell-sim after 40 steps ($(wc -l <"$work/sim.txt") lines)"
 done
 
-# 3. A screenshot that cannot be written: the reason on stderr, the run still ends, status 1.
+# 3. Without --frames the screenshot is taken when the window is closed: the picture it showed.
+start_program --seed 7 --screenshot closed.png
+window=$(wait_for_window 15) || exit 1
+first_frame "$window" "$work/shown.png" 10
+close_window "$window"
+wait_for_exit 10
+[ "$exit_status" = 0 ] || fail "closed window: exit status $exit_status"
+[ "$(identify -format '%wx%h' "$shots/closed.png" 2>/dev/null)" = 400x400 ] ||
+    fail "closed window: no 400x400 screenshot written at quit"
+lit=$(region_lit "$shots/closed.png" 0 250 400 150)
+awk -v v="$lit" 'BEGIN { exit !(v > 0.1) }' || fail "closed window: the screenshot shows no fluid ($lit)"
+echo "closed window: screenshot written at quit, lower part lit $lit"
+
+# 4. A screenshot that cannot be written: the reason on stderr, the run still ends, status 1.
 run_program 60 --seed 1 --frames 5 --screenshot "$work/no/such/folder/x.png"
 [ "$exit_status" = 1 ] || fail "unwritable screenshot: exit status $exit_status, want 1"
 grep -q "no/such/folder/x.png" "$work/err.txt" || fail "unwritable screenshot: path not named"

@@ -1,4 +1,4 @@
-#include "platform/process.h"
+#include "platform/process/process.h"
 
 #include <unistd.h>
 

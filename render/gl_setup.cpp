@@ -97,7 +97,8 @@ bool make_mode_objects(const GraphConfig& g, const char* program_folder) {
     }
     if (g.render_type == 2) {
         if (!shader_program_linked()) {
-            release_shader_program();  // a failed earlier attempt: read the files again
+            // A failed earlier attempt: drop it and read the files again.
+            if (arb_shader_api != nullptr) release_shader_program();
             build_shader_program(program_folder, g.point_size, static_cast<float>(g.window_size));
         }
         return shader_program_linked();

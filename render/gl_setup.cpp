@@ -121,16 +121,12 @@ bool switch_render_mode(int32_t mode, const char* program_folder) {
     g.render_type = mode;
     const bool made = make_mode_objects(g, program_folder);
     if (!made) g.render_type = 0;
+    // A reload may have changed the point size the sprites scale with.
+    if (g.render_type == 2) shader_scalar = g.point_size;
     reset_mode_state();
     apply_mode_state(g);
     graph_config.render_type = g.render_type;
     return made;
-}
-
-void reapply_render_state() {
-    reset_mode_state();
-    if (graph_config.render_type == 2) shader_scalar = graph_config.point_size;
-    apply_mode_state(graph_config);
 }
 
 void set_viewport(int width, int height) { glViewport(0, 0, width, height); }

@@ -97,7 +97,8 @@ bool make_mode_objects(const GraphConfig& g, const char* program_folder) {
     }
     if (g.render_type == 2) {
         if (!shader_program_linked()) {
-            release_shader_program();  // a failed earlier attempt: read the files again
+            // A failed earlier attempt: drop it and read the files again.
+            if (arb_shader_api != nullptr) release_shader_program();
             build_shader_program(program_folder, g.point_size, static_cast<float>(g.window_size));
         }
         return shader_program_linked();
@@ -120,16 +121,12 @@ bool switch_render_mode(int32_t mode, const char* program_folder) {
     g.render_type = mode;
     const bool made = make_mode_objects(g, program_folder);
     if (!made) g.render_type = 0;
+    // A reload may have changed the point size the sprites scale with.
+    if (g.render_type == 2) shader_scalar = g.point_size;
     reset_mode_state();
     apply_mode_state(g);
     graph_config.render_type = g.render_type;
     return made;
-}
-
-void reapply_render_state() {
-    reset_mode_state();
-    if (graph_config.render_type == 2) shader_scalar = graph_config.point_size;
-    apply_mode_state(graph_config);
 }
 
 void set_viewport(int width, int height) { glViewport(0, 0, width, height); }

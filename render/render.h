@@ -17,8 +17,6 @@ void set_viewport(int width, int height);
 // first time (shaders from `program_folder`). When that fails the points mode is drawn instead;
 // returns whether the mode asked for is the one now drawn.
 bool switch_render_mode(int32_t mode, const char* program_folder);
-// The fixed-function state of the current mode again, after the settings changed.
-void reapply_render_state();
 // Reads the back buffer of the frame just drawn (width x height from the lower left) and
 // writes it as PNG, to `path` (replaced) or, when `file` is given, into that open file. On
 // failure the reason goes into `error` (error_size chars) and false comes back.

@@ -60,8 +60,8 @@ void restart(bool reload) {
         return;
     }
     // The new settings may change the mode's look (sizes, smoothing) or the mode itself.
-    if (!switch_render_mode(graph_config.render_type, exe_folder.c_str())) play.graph.render_type = 0;
-    reapply_render_state();
+    if (!switch_render_mode(graph_config.render_type, exe_folder.c_str()))
+        play.graph.render_type = 0;
 }
 
 }  // namespace

@@ -125,6 +125,12 @@ grep -q 'count = 70000' "$work/err.txt" || fail "l: the refusal was not printed:
 shot after_l1
 wait_for after_l2 'differ "$work/after_l1.png" "$work/after_l2.png"' "l: the fluid stopped" 10
 echo "l: refused file reported, the fluid still moves"
+# Corrected, the file is taken: a new simulation of its size.
+printf '[graph]\nwindow_size=400\ngraph_smooth=0\n[phys]\ncount=1000\n' >"$work/app/config.ini"
+press l
+wait_for_title "$window" 'Count: 1000   >>>$' 10 >/dev/null
+[ "$(grep -c '^Restart' "$work/out.txt")" = 2 ] || fail "l: no restart after the file was corrected"
+echo "l: corrected file taken, 1000 particles"
 
 # 8. q quits cleanly.
 press q

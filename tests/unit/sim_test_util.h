@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "config/config.h"
+#include "sph/float_path.h"
 #include "sph/sim_state.h"
 #include "sph/steps.h"
 
@@ -39,9 +40,10 @@ protected:
     }
 };
 
-// Exact in the SSE2 build. The x87 build keeps some intermediates wider than a float, so a
-// difference such as 1 - b can round differently there; allow for that in absolute terms.
-#if defined(__SSE2_MATH__)
+// Exact wherever floats round at every operation (SSE2, ARM64). The x87 build keeps some
+// intermediates wider than a float, so a difference such as 1 - b can round differently there;
+// allow for that in absolute terms.
+#if TARNWELL_EXACT_FLOAT
 #define EXPECT_SAME_FLOAT(a, b) EXPECT_EQ(a, b)
 #else
 #define EXPECT_SAME_FLOAT(a, b) EXPECT_NEAR(a, b, 1e-6 * std::fabs(b) + 1e-7)

@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# The fresh-root check refuses, with a message saying what it needs, to run without root or
+# without debootstrap, before it creates or mounts anything.
+#   $1: build folder (unused)   $2: source folder
+set -u
+script="$2/tools/fresh_root_check.sh"
+tmp=$(mktemp -d); trap 'rm -rf "$tmp"' EXIT
+failed=0
+fail() { echo "FAIL: $*"; failed=1; }
+roots_before=$(ls -d "${TMPDIR:-/var/tmp}"/tarnwell-root.* 2>/dev/null | wc -l)
+
+expect_refusal() {  # what message command...
+    local what=$1 message=$2; shift 2
+    "$@" >"$tmp/out" 2>&1 && { fail "$what: ran on"; return; }
+    grep -qF "$message" "$tmp/out" || fail "$what: said \"$(head -c 200 "$tmp/out")\""
+}
+
+if [ "$(id -u)" -eq 0 ]; then
+    expect_refusal "as an ordinary user" "must run as root" \
+        setpriv --reuid=65534 --regid=65534 --clear-groups bash "$script"
+    # Root, but a PATH that finds nothing besides id: no debootstrap.
+    mkdir "$tmp/bin" && ln -s "$(command -v id)" "$tmp/bin/id"
+    expect_refusal "without debootstrap" "needs debootstrap" \
+        env PATH="$tmp/bin" "$BASH" "$script"
+else
+    expect_refusal "as an ordinary user" "must run as root" bash "$script"
+fi
+
+roots_after=$(ls -d "${TMPDIR:-/var/tmp}"/tarnwell-root.* 2>/dev/null | wc -l)
+[ "$roots_after" -eq "$roots_before" ] || fail "a refused run left a root folder behind"
+grep -q tarnwell-root /proc/mounts && fail "mounts left behind: $(grep tarnwell-root /proc/mounts)"
+exit $failed

@@ -6,9 +6,10 @@
 #
 #   sudo tools/fresh_root_check.sh
 #
-# TARNWELL_ROOT_CACHE (default /var/cache/tarnwell-root) keeps the downloaded packages between
-# runs, outside the repository: the bootstrap's as a debootstrap tarball and the later installs'
-# as apt's archive. Every package is still installed from nothing; only downloads are spared.
+# TARNWELL_ROOT_CACHE (default /var/cache/tarnwell-root) keeps, outside the repository, the
+# freshly bootstrapped root as a tarball and the packages apt downloads in it. A run that finds
+# no cache (a clean machine) makes it; every later run still starts from the untouched minimal
+# root and installs every package itself; only the bootstrap and the downloads are spared.
 # The root itself lives in a fresh folder under TMPDIR (or /var/tmp) and is removed afterwards;
 # everything mounted in it is unmounted, also when a step fails or the script is interrupted.
 set -euo pipefail
@@ -34,6 +35,7 @@ mirror=$(sed -n 's/^URIs: *\([^ ]*\).*/\1/p' /etc/apt/sources.list.d/*.sources 2
 mirror=${mirror:-http://deb.debian.org/debian}
 
 root=$(mktemp -d "${TMPDIR:-/var/tmp}/tarnwell-root.XXXXXX")
+chmod 755 "$root"  # a root's / is world-readable; apt downloads as its own user
 mounted=()
 
 mounts_below() { awk -v r="$root" '$2 == r || index($2, r "/") == 1 { print $2 }' /proc/mounts; }
@@ -69,19 +71,20 @@ stage() {
     stage_start=$SECONDS
 }
 
+# The bootstrapped root is kept as a tarball: unpacking it takes seconds, bootstrapping more
+# than a minute. Without one (a clean machine) the root is bootstrapped and the tarball made.
 mkdir -p "$cache/archives"
-tarball="$cache/debootstrap-$suite-minbase.tgz"
-if [ ! -s "$tarball" ]; then
-    debootstrap --variant=minbase --make-tarball="$tarball.part" "$suite" "$root/dl" "$mirror" \
-        >"$cache/make-tarball.log" 2>&1 || { tail -n 20 "$cache/make-tarball.log"; exit 1; }
-    mv "$tarball.part" "$tarball"
-    rm -rf "$root/dl"
-    stage "downloaded the base packages ($mirror)"
+tarball="$cache/minbase-$suite.tar"
+if [ -s "$tarball" ]; then
+    tar -C "$root" -xf "$tarball"
+    stage "unpacked minimal Debian 12 ($tarball)"
+else
+    debootstrap --variant=minbase "$suite" "$root" "$mirror" >"$root.log" 2>&1 ||
+        { tail -n 20 "$root.log"; rm -f "$root.log"; exit 1; }
+    rm -f "$root.log"
+    tar -C "$root" -cf "$tarball.part" . && mv "$tarball.part" "$tarball"
+    stage "bootstrapped minimal Debian 12 from $mirror"
 fi
-debootstrap --variant=minbase --unpack-tarball="$tarball" "$suite" "$root" "$mirror" \
-    >"$root.log" 2>&1 || { tail -n 20 "$root.log"; rm -f "$root.log"; exit 1; }
-rm -f "$root.log"
-stage "bootstrapped minimal Debian 12"
 
 bind proc /proc -t proc
 bind sysfs /sys -t sysfs
@@ -98,7 +101,7 @@ in_root() {
 }
 
 in_root 'apt-get update -q >/dev/null && apt-get install -y -q --no-install-recommends git >/dev/null'
-in_root 'git clone -q /root/tarnwell.bundle /root/tarnwell'
+in_root 'git -c advice.detachedHead=false clone -q /root/tarnwell.bundle /root/tarnwell'
 stage "installed git, cloned the repository"
 
 in_root 'cd /root/tarnwell && ./test.sh' >"$root/root/test.log" 2>&1 || {

@@ -7,7 +7,9 @@ script="$2/tools/fresh_root_check.sh"
 tmp=$(mktemp -d); trap 'rm -rf "$tmp"' EXIT
 failed=0
 fail() { echo "FAIL: $*"; failed=1; }
-roots_before=$(ls -d "${TMPDIR:-/var/tmp}"/tarnwell-root.* 2>/dev/null | wc -l)
+# The root would be made under TMPDIR: a folder of our own shows whether anything was.
+mkdir "$tmp/roots" && chmod 777 "$tmp" "$tmp/roots"
+export TMPDIR="$tmp/roots"
 
 expect_refusal() {  # what message command...
     local what=$1 message=$2; shift 2
@@ -26,7 +28,6 @@ else
     expect_refusal "as an ordinary user" "must run as root" bash "$script"
 fi
 
-roots_after=$(ls -d "${TMPDIR:-/var/tmp}"/tarnwell-root.* 2>/dev/null | wc -l)
-[ "$roots_after" -eq "$roots_before" ] || fail "a refused run left a root folder behind"
-grep -q tarnwell-root /proc/mounts && fail "mounts left behind: $(grep tarnwell-root /proc/mounts)"
+[ -z "$(ls -A "$tmp/roots")" ] || fail "a refused run left a root folder behind"
+grep -F "$tmp/roots" /proc/mounts && fail "a refused run left mounts behind"
 exit $failed

@@ -3,8 +3,10 @@
 # without debootstrap, before it creates or mounts anything.
 #   $1: build folder (unused)   $2: source folder
 set -u
-script="$2/tools/fresh_root_check.sh"
 tmp=$(mktemp -d); trap 'rm -rf "$tmp"' EXIT
+# A copy the ordinary user can read wherever the checkout lives (often a home only root enters).
+script="$tmp/fresh_root_check.sh"
+install -m 755 "$2/tools/fresh_root_check.sh" "$script"
 failed=0
 fail() { echo "FAIL: $*"; failed=1; }
 # The root would be made under TMPDIR: a folder of our own shows whether anything was.

@@ -41,7 +41,11 @@ mounted=()
 mounts_below() { awk -v r="$root" '$2 == r || index($2, r "/") == 1 { print $2 }' /proc/mounts; }
 
 cleanup() {
-    local status=$? m
+    local status=$? m p
+    # Whatever still runs inside the root (an interrupted test run, its X server) holds mounts.
+    for p in /proc/[0-9]*; do
+        if [ "$(readlink "$p/root" 2>/dev/null)" = "$root" ]; then kill -KILL "${p#/proc/}" 2>/dev/null || true; fi
+    done
     # Innermost first; a lazy unmount for anything a stray process still holds.
     for ((i = ${#mounted[@]} - 1; i >= 0; i--)); do
         umount "${mounted[i]}" 2>/dev/null || umount -l "${mounted[i]}" 2>/dev/null || true
@@ -95,12 +99,15 @@ bind "$cache/archives" /var/cache/apt/archives --bind
 cp /etc/resolv.conf "$root/etc/resolv.conf"
 git -C "$src" bundle create "$root/root/tarnwell.bundle" HEAD 2>/dev/null
 
+# In the background, so that a signal reaches the cleanup at once rather than after the command.
 in_root() {
     chroot "$root" /usr/bin/env -i HOME=/root PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
-        TERM=dumb DEBIAN_FRONTEND=noninteractive bash -c "$1"
+        TERM=dumb DEBIAN_FRONTEND=noninteractive bash -c "$1" &
+    wait $!
 }
 
-in_root 'apt-get update -q >/dev/null && apt-get install -y -q --no-install-recommends git >/dev/null'
+in_root 'apt-get update -q && apt-get install -y -q --no-install-recommends git' >"$root/root/git.log" 2>&1 ||
+    { cat "$root/root/git.log"; exit 1; }
 in_root 'git -c advice.detachedHead=false clone -q /root/tarnwell.bundle /root/tarnwell'
 stage "installed git, cloned the repository"
 

@@ -20,11 +20,12 @@
 
 #include "app/startup.h"
 #include "config/config.h"
+#include "config/fixups.h"
 #include "config/validate.h"
-#include "render/surface.h"
 #include "sph/physics_step.h"
 #include "sph/sim_state.h"
 #include "sph/steps.h"
+#include "surface/surface.h"
 
 namespace {
 

@@ -2,6 +2,7 @@
 // Shared set-up for tests that drive the process-wide simulation directly.
 #include <gtest/gtest.h>
 
+#include <cfloat>
 #include <cmath>
 #include <vector>
 

@@ -20,7 +20,13 @@ xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
     "$1" >"$3" 2>&1 & pid=$!
     sleep 5
     win=$(xdotool search --name "Tarnwell" | head -n 1)
-    [ -n "$win" ] && import -window "$win" "$2"
+    if [ -n "$win" ]; then
+        # Without a window manager the window sits at (-1, -1) and the capture would lose its
+        # first row and column; moved into the screen, it is redrawn whole by the next frame.
+        xdotool windowmove "$win" 0 0
+        sleep 0.5
+        import -window "$win" "$2"
+    fi
     kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null
     true' shot "$program" "$shot" "$log"
 head -n 4 "$log"

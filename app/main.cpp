@@ -1,4 +1,3 @@
-#include <GL/freeglut.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -17,6 +16,7 @@
 #include "config/config.h"
 #include "config/fixups.h"
 #include "config/validate.h"
+#include "platform/window.h"
 #include "sph/sim_state.h"
 #include "surface/surface.h"
 
@@ -77,7 +77,7 @@ int main(int argc, char** argv) {
     mouse_state = MouseState{};
     frame_stats = FrameStats{};
     format_title(title_text, 0, 0.0f, frame_stats.physics_ms, phys_config.count);
-    glutSetWindowTitle(title_text);
+    show_title(title_text);
     frame_stats.frame_start_ms = glut_time_ms();
 
     glutMainLoop();

@@ -98,8 +98,7 @@ ArbShaderApi* load_arb_shader_api() {
     // GLX hands out a dispatch stub for any "gl..." name, offered or not, so a non-null address
     // proves nothing. All 39 names belong to GL_ARB_shader_objects: when the context does not
     // list that extension, none of them is offered and every entry is empty.
-    if (!extension_listed(reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS)),
-                           "GL_ARB_shader_objects")) *api = ArbShaderApi{};
+    if (!gl_extension_offered("GL_ARB_shader_objects")) *api = ArbShaderApi{};
     return api;
 }
 

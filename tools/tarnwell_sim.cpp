@@ -24,6 +24,7 @@
 #include "config/config.h"
 #include "config/fixups.h"
 #include "config/validate.h"
+#include "platform/process/process.h"
 #include "sph/physics_step.h"
 #include "sph/sim_state.h"
 #include "sph/steps.h"
@@ -110,16 +111,7 @@ bool parse_stir(const char* text, Options* options) {
     return true;
 }
 
-// The folder of this executable: /proc/self/exe, else the folder part of argv[0].
-std::string own_folder(const char* argv0) {
-    char buffer[4096];
-    const ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-    if (n > 0) {
-        buffer[n] = '\0';
-        return exe_folder_of(buffer);
-    }
-    return exe_folder_of(argv0);
-}
+std::string own_folder(const char* argv0) { return exe_folder_of(program_path(argv0).c_str()); }
 
 Options parse_arguments(int argc, char** argv) {
     Options options;
@@ -271,7 +263,7 @@ int run(const Options& options) {
 
     Timings timings;
     prepare_timings(&timings, options.steps);
-    const bool show_progress = isatty(STDERR_FILENO) != 0 && options.steps >= 200;
+    const bool show_progress = stderr_is_terminal() && options.steps >= 200;
     int shown_percent = -1;
     StepProfile profile{};
     for (long long step = 0; step < options.steps; ++step) {

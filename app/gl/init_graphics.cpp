@@ -1,5 +1,3 @@
-#include <GL/freeglut.h>
-
 #include <string>
 
 #include "app/gl/callbacks.h"
@@ -7,6 +5,7 @@
 #include "app/startup.h"
 #include "config/config.h"
 #include "platform/swap_control.h"
+#include "platform/window.h"
 #include "render/render.h"
 #include "render/shader.h"
 
@@ -17,8 +16,7 @@ void init_graphics(int argc, char** argv) {
 
     int glut_argc = argc;  // glutInit may remove the options it consumes
     glutInit(&glut_argc, argv);
-    // Closing the window ends the main loop instead of the process, so main can tear down.
-    glutSetOption(GLUT_ACTION_ON_WINDOW_CLOSE, GLUT_ACTION_GLUTMAINLOOP_RETURNS);
+    return_from_main_loop_on_close();
     glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE);
     glutInitWindowSize(window_width, window_height);
     glutCreateWindow(startup_title.c_str());
@@ -32,7 +30,7 @@ void init_graphics(int argc, char** argv) {
     glutMotionFunc(on_motion);
     glutKeyboardFunc(on_keyboard);
     glutSpecialFunc(on_special);
-    glutCloseFunc(on_close);
+    on_window_close(on_close);
 
     disable_vsync();
     setup_render_state(exe_folder.c_str());

@@ -1,9 +1,8 @@
-#include <GL/freeglut.h>
-
 #include "app/gl/callbacks.h"
 #include "app/input.h"
 #include "app/play.h"
 #include "config/config.h"
+#include "platform/window.h"
 #include "render/render.h"
 #include "sph/sim_state.h"
 
@@ -24,7 +23,8 @@ void on_reshape(int width, int height) {
     window_height = height;
 }
 
-void on_mouse(int button, int state, int x, int y) {
+void on_mouse(int glut_button, int state, int x, int y) {
+    const int button = freeglut_button(glut_button);
     map_pointer(mouse_state, x, y, window_width, window_height, world_extent());
     apply_mouse_button(mouse_state, sim, button, state);
     apply_action(play_state, sim, action_for_wheel(button, state));

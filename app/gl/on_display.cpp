@@ -1,11 +1,10 @@
-#include <GL/freeglut.h>
-
 #include "app/frame_stats.h"
 #include "app/gl/callbacks.h"
 #include "app/input.h"
 #include "app/options.h"
 #include "app/play.h"
 #include "config/config.h"
+#include "platform/window.h"
 #include "render/render.h"
 #include "sph/sim_state.h"
 
@@ -64,8 +63,8 @@ void on_display() {
     const int32_t t2 = glut_time_ms();
 
     if (record_frame(frame_stats, previous, t0, t1, t2, phys_config.count, title_text))
-        glutSetWindowTitle(title_text);
-    if (last) glutLeaveMainLoop();
+        show_title(title_text);
+    if (last) leave_main_loop();
 }
 
 void on_idle() { glutPostRedisplay(); }

@@ -1,5 +1,3 @@
-#include <GL/freeglut.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -14,6 +12,7 @@
 #include "app/session.h"
 #include "app/startup.h"
 #include "config/config.h"
+#include "platform/window.h"
 #include "render/render.h"
 #include "sph/sim_state.h"
 
@@ -84,7 +83,7 @@ void serve_requests() {
     }
     if (play.requests & request_fullscreen) {
         play.requests &= ~request_fullscreen;
-        glutFullScreenToggle();
+        toggle_fullscreen();
     }
     // Screenshots and quitting wait for the next frame, which draws what they need.
 }

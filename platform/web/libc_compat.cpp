@@ -1,0 +1,7 @@
+#include "platform/web/libc_compat.h"
+
+#include <cstdlib>
+
+extern "C" long strtol_l(const char* text, char** end, int base, locale_t) {
+    return std::strtol(text, end, base);
+}

@@ -1,0 +1,165 @@
+'use strict';
+// Starts the program on the page's canvas. Its settings are config.ini beside the page with
+// the URL parameters written over it: each parameter becomes a key=value line placed before the
+// file's own text, in the section the file gives that key, so the settings reader (which takes
+// the first line carrying a key) reads the URL's value and checks it as it checks the file's.
+// config.ini and the shader pair are fetched here and put into the program's file system before
+// main runs; the program itself is unchanged.
+(function () {
+  const canvas = document.getElementById('canvas');
+  const status = document.getElementById('status');
+  const refusal = document.getElementById('refusal');
+  const overlay = document.getElementById('overlay');
+  const keys = document.getElementById('keys');
+  const stopped = document.getElementById('stopped');
+
+  // The runtime's GLUT listens on the window, where browsers make wheel and touch listeners
+  // passive: its preventDefault then fails (a console error each time) and the page scrolls
+  // under the stirring finger or wheel. Registered here instead as active listeners, with the
+  // wheel taken only over the canvas, so the page still scrolls everywhere else.
+  const add_listener = window.addEventListener;
+  window.addEventListener = function (type, listener, options) {
+    if (type === 'mousewheel' || type === 'DOMMouseScroll') {
+      const inner = listener;
+      listener = (event) => { if (event.target === canvas) inner(event); };
+    }
+    if (['mousewheel', 'DOMMouseScroll', 'touchstart', 'touchmove'].includes(type)) {
+      options = { capture: options === true || Boolean(options && options.capture),
+                  passive: false };
+    }
+    return add_listener.call(this, type, listener, options);
+  };
+
+  // URL parameters that are program options rather than settings.
+  const options = { seed: '--seed' };
+
+  function show_refusal(lines) {
+    canvas.hidden = true;
+    refusal.textContent = lines.join('\n');
+    refusal.hidden = false;
+    status.textContent = 'Not started.';
+    document.body.dataset.state = 'refused';
+  }
+
+  // The section of every key in config.ini, as the settings reader sees the file.
+  function key_sections(text) {
+    const sections = new Map();
+    let section = null;
+    for (const line of text.split(/\r\n|\r|\n/)) {
+      if (line.startsWith('[')) {
+        const end = line.indexOf(']');
+        section = line.slice(1, end < 0 ? undefined : end);
+      } else if (!line.startsWith(';') && section !== null) {
+        const at = line.indexOf('=');
+        const key = at > 0 ? line.slice(0, at).split(' ')[0] : '';
+        if (key !== '' && !sections.has(key)) sections.set(key, section);
+      }
+    }
+    return sections;
+  }
+
+  // The settings file the program reads and its arguments; `problems` collects parameters that
+  // name no setting or would not stay on one line of the file.
+  function page_settings(params, file_text, problems) {
+    const sections = key_sections(file_text);
+    const blocks = new Map();
+    const args = [];
+    for (const [key, value] of params) {
+      if (Object.prototype.hasOwnProperty.call(options, key)) {
+        args.push(options[key], value);
+      } else if (!sections.has(key)) {
+        problems.push(`error: URL parameter ${key} = ${value} is not accepted: ${key} is not a ` +
+                      `setting; use a key of config.ini (${[...sections.keys()].join(', ')}) ` +
+                      `or ${Object.keys(options).join(', ')}`);
+      } else if (/[\r\n]/.test(value)) {
+        problems.push(`error: [${sections.get(key)}] ${key} = ${JSON.stringify(value)} is not ` +
+                      'accepted: a value is one line of text');
+      } else {
+        const section = sections.get(key);
+        if (!blocks.has(section)) blocks.set(section, []);
+        blocks.get(section).push(`${key}=${value}`);
+      }
+    }
+    let text = '';
+    for (const [section, lines] of blocks) text += `[${section}]\n${lines.join('\n')}\n`;
+    return { text: text + file_text, args };
+  }
+
+  async function fetch_text(name) {
+    const response = await fetch(name, { cache: 'no-cache' });
+    if (!response.ok) throw new Error(`${name}: ${response.status} ${response.statusText}`);
+    return response.text();
+  }
+
+  async function start() {
+    let files;
+    try {
+      files = await Promise.all(['config.ini', 'vs.glsl', 'fs.glsl'].map(fetch_text));
+    } catch (e) {
+      show_refusal([`The page could not load its files (${e.message}).`,
+                    'Serve its folder over HTTP, for example with ./run.sh --web.']);
+      return;
+    }
+    const problems = [];
+    const settings = page_settings(new URLSearchParams(location.search), files[0], problems);
+    if (problems.length > 0) {
+      show_refusal(problems.concat(['', 'Correct or remove these URL parameters and load the ' +
+                                        'page again.']));
+      return;
+    }
+
+    const errors = [];
+    window.Module = {
+      canvas,
+      thisProgram: 'tarnwell',
+      arguments: settings.args,
+      print: (text) => console.log(text),
+      printErr: (text) => {
+        // The runtime's own notes on its GL emulation are no message of the program's.
+        if (!text.startsWith('WARNING: using emscripten GL')) errors.push(text);
+        console.warn(text);
+      },
+      onTitle: (text) => {
+        status.textContent = text;
+        if (document.body.dataset.state !== 'stopped') document.body.dataset.state = 'running';
+      },
+      onOverlay: (text, status_line) => {
+        // The program's status line comes last and stands out, as on the desktop.
+        const lines = text.split('\n');
+        const last = status_line !== 0 ? lines.pop() : null;
+        overlay.textContent = lines.join('\n');
+        if (last !== null) {
+          const span = document.createElement('span');
+          span.className = 'status';
+          span.textContent = (lines.length > 0 ? '\n' : '') + last;
+          overlay.appendChild(span);
+        }
+        overlay.hidden = text === '';
+      },
+      onKeys: (text) => { keys.textContent = text; },
+      onStop: () => {
+        document.body.dataset.state = 'stopped';
+        stopped.hidden = false;
+      },
+      onExit: (code) => {
+        // After q the runtime winds down once nothing is scheduled any more: that is no refusal.
+        if (code !== 0 && document.body.dataset.state !== 'stopped') {
+          show_refusal(errors.concat(['', 'The settings are config.ini beside this page with ' +
+                                          'the URL parameters written over it.']));
+        }
+      },
+      preRun: [() => {
+        const fs = window.Module.FS;
+        fs.writeFile('config.ini', settings.text);
+        fs.writeFile('vs.glsl', files[1]);
+        fs.writeFile('fs.glsl', files[2]);
+      }],
+    };
+    status.textContent = 'Starting…';
+    const script = document.createElement('script');
+    script.src = 'tarnwell.js';
+    document.body.appendChild(script);
+  }
+
+  start();
+})();

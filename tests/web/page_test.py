@@ -1,0 +1,105 @@
+"""The page in a real browser: it starts without console errors, the statistics line updates
+like the desktop title, every drawing mode puts the fluid on the canvas, and URL parameters
+reach the program (a valid one is used, refused ones stop it with the program's own message).
+
+Usage: page_test.py WEB_DIR [SHOT_DIR]
+"""
+import re
+import os
+import sys
+
+# The browser harness lives with the tools (./run.sh --web uses it too).
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "../../tools"))
+from browser import check, region_lit, run
+
+TITLE = re.compile(r"^Tarnwell SPH v 1\.09a   <<<   FPS: (\d+)   Render: \d+\.\d{3}   "
+                   r"Phys: \d+\.\d{3}   Count: (\d+)   >>>$")
+
+
+def started(b, query, seconds=30):
+    b.open(query)
+    state = b.wait_for("document.body && document.body.dataset.state", seconds)
+    check(state == "running", "%s: the page did not start (state %r, status %r)"
+          % (query, state, b.evaluate("document.getElementById('status').textContent")))
+
+
+def status(b):
+    return b.evaluate("document.getElementById('status').textContent")
+
+
+def colourful(shot):
+    """Pixels whose channels differ by more than 60: clearly coloured, not grey."""
+    width, height, rgb = shot
+    n = 0
+    for i in range(0, len(rgb), 3):
+        if max(rgb[i:i + 3]) - min(rgb[i:i + 3]) > 60:
+            n += 1
+    return n / (width * height)
+
+
+def page(b):
+    # Defaults: the packaged config.ini alone. Two statistics lines a few seconds apart: both
+    # in the title's format, with frames counted and the particle count of the settings.
+    started(b, "")
+    first = status(b)
+    b.wait_for("document.getElementById('status').textContent !== %r" % first, 10)
+    b.sleep(1.5)
+    second = status(b)
+    for line in (first, second):
+        check(TITLE.match(line), "statistics line not in the title's format: %r" % line)
+    check(first != second, "the statistics line did not change: %r" % first)
+    fps, count = TITLE.match(second).groups()
+    check(int(fps) > 0 and count == "10000", "statistics: %r" % second)
+    errors = b.console_errors()
+    check(not errors, "console errors: %s" % errors)
+    lines = b.console_lines()
+    check("Load config from file: config.ini" in lines and "OpenGL Info:" in lines,
+          "the program's start-up output is missing from the console: %s" % lines[:8])
+    print("defaults:", second)
+
+    # Mode 0 with colours: the lower half holds coloured points, the top quarter little.
+    b.sleep(2)
+    shot = b.screenshot()
+    w, h, _ = shot
+    low, top = region_lit(shot, 0, h // 2, w, h // 2), region_lit(shot, 0, 0, w, h // 4)
+    tint = colourful(shot)
+    print("mode 0: lit %.3f below, %.3f at the top, coloured %.3f" % (low, top, tint))
+    check(low > 0.15 and top < low / 3 and tint > 0.05,
+          "mode 0 does not show coloured fluid in the lower half")
+
+    # Mode 1: thin white outlines only; a fixed seed and a URL-chosen count.
+    started(b, "?render_type=1&count=8000&seed=5")
+    b.sleep(3)
+    check(status(b).endswith("Count: 8000   >>>"), "count=8000 not used: %r" % status(b))
+    shot = b.screenshot()
+    lit, tint = region_lit(shot, 0, 0, shot[0], shot[1]), colourful(shot)
+    print("mode 1: lit %.4f, coloured %.4f" % (lit, tint))
+    check(0.002 < lit < 0.08 and tint < 0.001, "mode 1 does not show a white outline")
+
+    # Mode 2: sprites cover most of the fluid's area, far more than points do.
+    started(b, "?render_type=2")
+    b.sleep(3)
+    shot = b.screenshot()
+    lit = region_lit(shot, 0, h // 2, w, h // 2)
+    print("mode 2: lit %.3f below" % lit)
+    check(lit > 0.6, "mode 2 does not show sprites")
+    check(not b.console_errors(), "console errors in mode 2: %s" % b.console_errors())
+
+    # Refused: a value the program cannot run with, a name that is no setting, a value that
+    # would add lines to the settings file. The canvas goes away and the message stays.
+    for query, expect in (
+            ("?count=70000", "error: [phys] count = 70000 is not accepted: use a whole number "
+                             "from 0 to 65536"),
+            ("?cout=5", "error: URL parameter cout = 5 is not accepted: cout is not a setting"),
+            ("?count=5%0A[graph]%0Arender_type=2", "is not accepted: a value is one line")):
+        b.open(query)
+        state = b.wait_for("document.body && document.body.dataset.state", 30)
+        text = b.evaluate("document.getElementById('refusal').textContent")
+        hidden = b.evaluate("document.getElementById('canvas').hidden")
+        check(state == "refused" and expect in text and hidden,
+              "%s: not refused as expected (state %r):\n%s" % (query, state, text))
+        print("%s refused: %s" % (query, text.splitlines()[0]))
+
+
+if __name__ == "__main__":
+    sys.exit(run(page, sys.argv[1], sys.argv[2] if len(sys.argv) > 2 else None))

@@ -1,0 +1,66 @@
+#!/usr/bin/env bash
+# tarnwell-sim under node (WebAssembly) against the native SSE2 build: the same seed and
+# settings must give the same dump, byte for byte. Both compute in IEEE single precision in
+# the order the source writes, without contraction, so any difference is a fault (a libm
+# function that rounds differently, a contracted multiply-add, a stray double).
+#   $1: folder of tarnwell-sim.js   $2: source folder
+# Exits 77 (skipped) while the native release build does not exist.
+set -u
+web_dir=$(cd "$1" && pwd)
+web="$web_dir/tarnwell-sim.js"
+native="$2/build/release/tarnwell-sim"
+[ -f "$web" ] || { echo "FAIL: $web is not built"; exit 1; }
+[ -x "$native" ] || { echo "SKIP: $native is not built"; exit 77; }
+command -v node >/dev/null || { echo "FAIL: node is not installed"; exit 1; }
+tmp=$(mktemp -d); trap 'rm -rf "$tmp"' EXIT
+failed=0
+
+# Scenes that reach every step: stirring both ways, density colours, ten bodies (contacts
+# between bodies), the outline lattice, and the largest count accepted.
+printf '' >"$tmp/defaults.ini"
+printf '[graph]\npoint_colors=2\n' >"$tmp/density.ini"
+printf '[phys]\ngeom_count=10\n' >"$tmp/bodies10.ini"
+printf '[graph]\nrender_type=1\n' >"$tmp/mode1.ini"
+printf '[phys]\ncount=65536\n' >"$tmp/big.ini"
+while read -r name config seed steps extra; do
+    "$native" --config "$tmp/$config" --seed "$seed" --steps "$steps" $extra \
+        --dump "$tmp/$name.native" >/dev/null 2>&1 || { echo "FAIL: native $name"; exit 1; }
+    # Relative paths on purpose: node must see the working folder as the native tool does.
+    (cd "$tmp" && node "$web" --config "$config" --seed "$seed" --steps "$steps" $extra \
+        --dump "$name.web" >/dev/null 2>&1) || { echo "FAIL: node $name: status $?"; failed=1; continue; }
+    if cmp -s "$tmp/$name.native" "$tmp/$name.web"; then
+        echo "same: $name ($(wc -l <"$tmp/$name.web") lines)"
+    else
+        echo "FAIL: $name differs: $(cmp "$tmp/$name.native" "$tmp/$name.web" | head -1)"
+        diff "$tmp/$name.native" "$tmp/$name.web" | head -4
+        failed=1
+    fi
+done <<'SCENES'
+defaults_stir defaults.ini 7 600 --stir 0.3,0.2,1
+defaults_push defaults.ini 8 400 --stir 0.5,0.3,-1
+density density.ini 9 500
+bodies10 bodies10.ini 10 800
+mode1 mode1.ini 11 400 --surface
+big big.ini 12 5
+SCENES
+
+# The tool's own checks and exit statuses hold under node too: a refused setting is status 1
+# with the key named, a bad argument status 2, a missing file status 2.
+printf '[phys]\ncount=70000\n' >"$tmp/refused.ini"
+node "$web" --config "$tmp/refused.ini" --steps 1 >"$tmp/out" 2>&1
+status=$?
+grep -q 'count = 70000 is not accepted' "$tmp/out" && [ $status = 1 ] ||
+    { echo "FAIL: refused settings: status $status"; cat "$tmp/out"; failed=1; }
+node "$web" --steps -3 >"$tmp/out" 2>&1
+status=$?
+[ $status = 2 ] || { echo "FAIL: --steps -3: status $status"; failed=1; }
+node "$web" --config "$tmp/absent.ini" >"$tmp/out" 2>&1
+status=$?
+[ $status = 2 ] && grep -q 'cannot read' "$tmp/out" ||
+    { echo "FAIL: missing --config file: status $status"; failed=1; }
+# Beside the tool: without --config it reads config.ini from its own folder, wherever it runs.
+(cd "$tmp" && node "$web" --seed 3 --steps 2 >"$tmp/out" 2>&1) &&
+    grep -q "config $web_dir/config.ini" "$tmp/out" ||
+    { echo "FAIL: default config not beside the tool:"; head -2 "$tmp/out"; failed=1; }
+[ $failed = 0 ] && echo PASS
+exit $failed

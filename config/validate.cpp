@@ -19,6 +19,7 @@ constexpr int max_bodies = 256;
 constexpr int min_body_corners = 3;           // fewer corners enclose no area
 constexpr int max_body_corners = 32;          // corner arrays hold 32 corners plus the closing copy
 constexpr int max_surf_resolution = 1021;     // 4096*R + 4 bytes must hold (R+1)^2 float samples
+constexpr int max_threads_setting = 256;      // far beyond any desktop's cores
 
 struct Text {
     char s[48];
@@ -243,6 +244,9 @@ void check_phys(Refusals& r, const PhysConfig& p) {
                    "(smooth_radius*mouse_radius)^2 with smooth_radius = %s is not finite; use a "
                    "smaller radius", show(p.smooth_radius).s);
     }
+
+    check_range(r, s, "threads", p.threads, 0, max_threads_setting,
+                "0 is one thread per core, 1 a single thread");
 
     if (p.geom_count == 0) return;  // no bodies: their shape settings are never used
     check_range(r, s, "geom_count", p.geom_count, 0, max_bodies,

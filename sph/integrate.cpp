@@ -2,6 +2,7 @@
 
 #include "sph/sim_state.h"
 #include "sph/steps.h"
+#include "sph/workers.h"
 
 // One leapfrog-style step per particle. The walls at h and field_size on both axes are springs
 // on the penetration depth (ext_stiff, acceleration per unit length, no damping of their own;
@@ -21,28 +22,32 @@ void integrate() {
     const float damp = sim.damp;
     const float g = sim.current_gravity;
 
-    for (int32_t i = n - 1; i >= 0; --i) {
-        float x = pos[i].x;
-        float y = pos[i].y;
-        const float vx = vel[i].x;
-        const float vy = vel[i].y;
+    const int lanes = lanes_for(n);
+    run_lanes(lanes, [&](int lane) {
+        const IndexRange r = lane_range(lane, lanes, n);
+        for (int32_t i = r.end - 1; i >= r.begin; --i) {
+            float x = pos[i].x;
+            float y = pos[i].y;
+            const float vx = vel[i].x;
+            const float vy = vel[i].y;
 
-        // Selects rather than adding a zero: ax + 0 would turn an acceleration of -0 into +0.
-        float ax = force[i].x;
-        ax = x < h ? ax + (h - x) * ext : (x > top ? ax + (top - x) * ext : ax);
-        float ay = force[i].y;
-        ay = y < h ? ay + (h - y) * ext : (y > top ? ay + (top - y) * ext : ay);
+            // Selects rather than adding a zero: ax + 0 would turn an acceleration of -0 into +0.
+            float ax = force[i].x;
+            ax = x < h ? ax + (h - x) * ext : (x > top ? ax + (top - x) * ext : ax);
+            float ay = force[i].y;
+            ay = y < h ? ay + (h - y) * ext : (y > top ? ay + (top - y) * ext : ay);
 
-        const float vx_new = (vx + dt * ax) * damp;
-        ev[i].x = (vx + vx_new) * 0.5f;
-        vel[i].x = vx_new;
-        x += dt * vx_new;
+            const float vx_new = (vx + dt * ax) * damp;
+            ev[i].x = (vx + vx_new) * 0.5f;
+            vel[i].x = vx_new;
+            x += dt * vx_new;
 
-        const float vy_new = (vy + dt * (g + ay)) * damp;
-        ev[i].y = (vy + vy_new) * 0.5f;
-        vel[i].y = vy_new;
-        y += dt * vy_new;
+            const float vy_new = (vy + dt * (g + ay)) * damp;
+            ev[i].y = (vy + vy_new) * 0.5f;
+            vel[i].y = vy_new;
+            y += dt * vy_new;
 
-        pos[i] = Vec2{x, y};
-    }
+            pos[i] = Vec2{x, y};
+        }
+    });
 }

@@ -6,8 +6,10 @@
 #include <emmintrin.h>
 #endif
 
+#include "sph/row_pipeline.h"
 #include "sph/sim_state.h"
 #include "sph/steps.h"
+#include "sph/workers.h"
 
 // Symmetric SPH pair accelerations. For a pair (i, j) at distance r < h, particle i gains
 //   pressure:  (P_i + P_j) (h - r)^2 (x_i - x_j) / (r rho_i rho_j)
@@ -19,7 +21,8 @@
 // from the higher to the lower value, channel by channel, one pair after the other.
 //
 // Every result is rounded in one fixed order: i from N-1 down, entries in list order, the
-// expressions grouped as written below. Keeping force[i] and colour[i] in registers while i's
+// expressions grouped as written below; on several threads rows run in a pipeline that keeps
+// that order for every particle (sph/row_pipeline.h). Keeping force[i] and colour[i] in registers while i's
 // list is walked changes nothing, because a list names particle i only at entry 0.
 namespace {
 
@@ -95,17 +98,26 @@ inline void accumulate(const PairInputs& in, uint32_t j, __m128 f, __m128 kd, __
     }
 }
 
+// The walk of one particle's list; the lists of several particles may be walked at the same
+// time when they share no particle (sph/row_pipeline.h).
 template <bool diffuse>
-void pair_forces_all(const PairInputs& in, int32_t n) {
-    const __m128 h = _mm_set1_ps(in.h);
-    const __m128 vc = _mm_set1_ps(in.vc);
-    const __m128 rate = _mm_set1_ps(in.diffusion_rate);
-    const __m128 zero = _mm_setzero_ps();
+struct PairWalk {
+    PairInputs in;
+    __m128 h;
+    __m128 vc;
+    __m128 rate;
 
-    for (int32_t i = n - 1; i >= 0; --i) {
+    explicit PairWalk(const PairInputs& inputs)
+        : in(inputs),
+          h(_mm_set1_ps(inputs.h)),
+          vc(_mm_set1_ps(inputs.vc)),
+          rate(_mm_set1_ps(inputs.diffusion_rate)) {}
+
+    void walk_list(int32_t i) const {
+        const __m128 zero = _mm_setzero_ps();
         const uint32_t c = in.counts[i];
         if (c <= 1) {
-            continue;
+            return;
         }
         const NeighbourEntry* __restrict const list = in.entries + in.first[i];
         const __m128 xi = _mm_set1_ps(in.pos[i].x);
@@ -165,18 +177,22 @@ void pair_forces_all(const PairInputs& in, int32_t n) {
             store_color(in.color + i, ci);
         }
     }
-}
+};
 
 #else  // the x87 and other non-SSE builds: the same arithmetic, one pair at a time
 
 template <bool diffuse>
-void pair_forces_all(const PairInputs& in, int32_t n) {
-    const float h = in.h;
-    const float vc = in.vc;
-    for (int32_t i = n - 1; i >= 0; --i) {
+struct PairWalk {
+    PairInputs in;
+
+    explicit PairWalk(const PairInputs& inputs) : in(inputs) {}
+
+    void walk_list(int32_t i) const {
+        const float h = in.h;
+        const float vc = in.vc;
         const uint32_t c = in.counts[i];
         if (c <= 1) {
-            continue;
+            return;
         }
         const NeighbourEntry* __restrict const list = in.entries + in.first[i];
         const float xi = in.pos[i].x;
@@ -221,9 +237,23 @@ void pair_forces_all(const PairInputs& in, int32_t n) {
             in.color[i] = ci;
         }
     }
-}
+};
 
 #endif
+
+// Every list, in the order of the single-threaded walk (sph/row_pipeline.h).
+template <bool diffuse>
+void walk_all_lists(const PairInputs& in, int32_t n) {
+    const PairWalk<diffuse> walk(in);
+    const int lanes = pipeline_lanes();
+    if (lanes > 1) {
+        visit_rows_pipelined(lanes, [&](int32_t i) { walk.walk_list(i); });
+    } else {
+        for (int32_t i = n - 1; i >= 0; --i) {
+            walk.walk_list(i);
+        }
+    }
+}
 
 }  // namespace
 
@@ -232,13 +262,19 @@ void compute_pair_forces() {
     if (n <= 0) {
         return;
     }
-    std::memset(static_cast<void*>(sim.force), 0, sizeof(Vec2) * static_cast<size_t>(n));
+    Vec2* const force = sim.force;
+    const int lanes = lanes_for(n);
+    run_lanes(lanes, [&](int lane) {
+        const IndexRange r = lane_range(lane, lanes, n);
+        std::memset(static_cast<void*>(force + r.begin), 0,
+                    sizeof(Vec2) * static_cast<size_t>(r.end - r.begin));
+    });
     // Fraction of the colour difference exchanged per unit of (h - r), per step.
     const float diffusion_rate = sim.point_diffusion / sim.smooth_radius;
     const PairInputs in = gather_inputs(diffusion_rate);
     if (diffusion_rate != 0.0f && sim.color != nullptr) {
-        pair_forces_all<true>(in, n);
+        walk_all_lists<true>(in, n);
     } else {
-        pair_forces_all<false>(in, n);
+        walk_all_lists<false>(in, n);
     }
 }

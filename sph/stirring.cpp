@@ -3,6 +3,7 @@
 
 #include "sph/sim_state.h"
 #include "sph/steps.h"
+#include "sph/workers.h"
 
 // Mouse stirring: every particle strictly within R = h * mouse_radius of the pointer gets a
 // velocity change along the line to the pointer of magnitude mouse_force * (R - d) / 100,
@@ -18,19 +19,23 @@ void apply_mouse_force(float mx, float my, float sign) {
     const float radius_sq = radius * radius;
     const float strength = sim.mouse_force;
 
-    for (int32_t i = 0; i < n; ++i) {
-        const float dx = mx - pos[i].x;
-        const float dy = my - pos[i].y;
-        const float d_sq = dy * dy + dx * dx;
-        if (d_sq < radius_sq && d_sq > 0.0f) {
-            const float d = std::sqrt(d_sq);
-            const float k = ((radius - d) * strength * sign) / (d * 100.0f);
-            const float kx = k * dx;
-            const float ky = k * dy;
-            vel[i].x += kx;
-            vel[i].y += ky;
-            ev[i].x += kx;
-            ev[i].y += ky;
+    const int lanes = lanes_for(n);
+    run_lanes(lanes, [&](int lane) {
+        const IndexRange r = lane_range(lane, lanes, n);
+        for (int32_t i = r.begin; i < r.end; ++i) {
+            const float dx = mx - pos[i].x;
+            const float dy = my - pos[i].y;
+            const float d_sq = dy * dy + dx * dx;
+            if (d_sq < radius_sq && d_sq > 0.0f) {
+                const float d = std::sqrt(d_sq);
+                const float k = ((radius - d) * strength * sign) / (d * 100.0f);
+                const float kx = k * dx;
+                const float ky = k * dy;
+                vel[i].x += kx;
+                vel[i].y += ky;
+                ev[i].x += kx;
+                ev[i].y += ky;
+            }
         }
-    }
+    });
 }

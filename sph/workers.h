@@ -1,0 +1,50 @@
+#pragma once
+#include <cstdint>
+
+// A small pool of threads, started once with the simulation and reused by every parallel stage.
+// The work of a stage is cut into lanes that write disjoint data; which thread runs a lane
+// never changes a result, so every thread count gives the same bits.
+
+constexpr int max_threads = 256;
+
+using LaneTask = void (*)(const void* context, int lane);
+
+// Runs with `threads` threads in all, the caller included; 0 means one per available core
+// (one when the machine reports none), more than max_threads is cut to it. Replaces any
+// earlier pool. If the system refuses a thread, the pool runs with those it got.
+void start_workers(int threads);
+void stop_workers();
+// Threads that run lanes, the caller included (1 without a pool).
+int worker_threads();
+
+// Runs task(context, k) for k = 0 .. lanes-1 and returns when all are done. Lanes may run at
+// the same time, so a lane may wait for another only when lanes <= worker_threads().
+void run_lanes(int lanes, LaneTask task, const void* context);
+
+template <typename F> void run_lanes(int lanes, const F& lane_body) {
+    run_lanes(
+        lanes, [](const void* body, int lane) { (*static_cast<const F*>(body))(lane); },
+        &lane_body);
+}
+
+// Lane `lane` of `lanes` even parts of 0 .. n-1.
+struct IndexRange {
+    int32_t begin;
+    int32_t end;
+};
+inline IndexRange lane_range(int lane, int lanes, int32_t n) {
+    const int64_t total = n > 0 ? n : 0;
+    return IndexRange{static_cast<int32_t>(total * lane / lanes),
+                      static_cast<int32_t>(total * (lane + 1) / lanes)};
+}
+
+// Lanes for a pass over n independent elements: one per thread, but none shorter than a few
+// cache lines' worth, where handing the work out costs more than it saves.
+inline int lanes_for(int32_t n) {
+    const int32_t most = n / 256;
+    const int threads = worker_threads();
+    return most < 1 ? 1 : (most < threads ? most : threads);
+}
+
+// Spins briefly, then yields the processor: for a lane waiting on another lane's progress.
+void pause_waiting(int* rounds);

@@ -27,6 +27,9 @@ inline int pipeline_lanes() {
     return lanes < sim.cells_per_row ? lanes : sim.cells_per_row;
 }
 
+// Cells a row lets the row above run ahead when it has caught up with it.
+constexpr int32_t pipeline_slack = 8;
+
 // A number no earlier pipelined pass of this process used (never 0).
 uint32_t next_pipeline_pass();
 
@@ -50,13 +53,19 @@ template <typename Visit> void visit_rows_pipelined(int lanes, const Visit& visi
                 const int used = fill[row_key + col];
                 if (used == 0) continue;
                 const int32_t need = col >= 2 ? col - 2 : 0;
-                int rounds = 0;
-                while (above_done_from > need) {
-                    const uint64_t v = above.value.load(std::memory_order_acquire);
-                    if ((v & 0xffffffff00000000ull) == pass) {
-                        above_done_from = static_cast<int32_t>(static_cast<uint32_t>(v));
+                if (above_done_from > need) {
+                    // Caught up: let the row above get a few cells ahead before going on, so
+                    // the two threads do not trade the progress line back and forth every cell.
+                    const int32_t ahead = need > pipeline_slack ? need - pipeline_slack : 0;
+                    int rounds = 0;
+                    for (;;) {
+                        const uint64_t v = above.value.load(std::memory_order_acquire);
+                        if ((v & 0xffffffff00000000ull) == pass) {
+                            above_done_from = static_cast<int32_t>(static_cast<uint32_t>(v));
+                        }
+                        if (above_done_from <= ahead) break;
+                        pause_waiting(&rounds);
                     }
-                    if (above_done_from > need) pause_waiting(&rounds);
                 }
                 const uint16_t* slots = buckets + (row_key + col) * cell_capacity;
                 for (int s = used - 1; s >= 0; --s)

@@ -34,10 +34,15 @@ struct WorkerPool {
 
 WorkerPool* pool = nullptr;
 
+// More threads than cores: a waiting thread then most likely waits for one that is not running,
+// and spinning only keeps it off the core.
+bool oversubscribed = false;
+
 // Stages follow each other within microseconds, so a helper that has just finished a lane
 // looks for the next dispatch for a while before it sleeps; waking a sleeping thread costs
 // more than a short stage.
 constexpr auto spin_time = std::chrono::microseconds(200);
+constexpr auto pause_time = std::chrono::microseconds(20);
 
 void cpu_relax() {
 #if defined(__SSE2__)
@@ -53,13 +58,18 @@ void run_available_lanes(WorkerPool& p) {
     }
 }
 
-template <typename Ready> bool spin_until(const Ready& ready) {
-    const auto give_up = std::chrono::steady_clock::now() + spin_time;
-    for (int round = 0;; ++round) {
+// Pauses for a few microseconds, which is how long a stage usually keeps a thread waiting, then
+// yields: on a busy machine (or with more threads than cores) the thread waited for may need
+// this core, and spinning would only keep it off.
+template <typename Ready>
+bool spin_until(const Ready& ready) {
+    const auto start = std::chrono::steady_clock::now();
+    for (int round = 1;; ++round) {
         if (ready()) return true;
-        if ((round & 63) == 63) {
-            if (std::chrono::steady_clock::now() > give_up) return false;
-            std::this_thread::yield();
+        if ((round & 63) == 0) {
+            const auto waited = std::chrono::steady_clock::now() - start;
+            if (waited > spin_time) return false;
+            if (oversubscribed || waited > pause_time) std::this_thread::yield();
         }
         cpu_relax();
     }
@@ -94,6 +104,7 @@ void start_workers(int threads) {
     if (threads <= 0) threads = 1;
     if (threads > max_threads) threads = max_threads;
     if (threads == 1) return;
+    oversubscribed = threads > static_cast<int>(std::thread::hardware_concurrency());
     pool = new WorkerPool;
     pool->helpers.reserve(static_cast<size_t>(threads - 1));
     for (int k = 1; k < threads; ++k) {
@@ -151,12 +162,13 @@ void run_lanes(int lanes, LaneTask task, const void* context) {
 
 void pause_waiting(int* rounds) {
     ++*rounds;
-    if (*rounds < 64) {
+    if (*rounds < 256 && !oversubscribed) {
         cpu_relax();
-    } else if (*rounds < 4096) {
+    } else if (*rounds < 100000) {
+        // The lane waited for has not moved for a while: it may be off its core (more threads
+        // than cores, a busy machine), so let it have this one.
         std::this_thread::yield();
     } else {
-        // The lane it waits for is not running (more threads than cores, a busy machine).
         std::this_thread::sleep_for(std::chrono::microseconds(50));
     }
 }

@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <new>
 
+#include "sph/workers.h"
+
 SurfaceGrid* surface_grid = nullptr;
 
 namespace {
@@ -86,6 +88,99 @@ int32_t surface_vertex_capacity(const SurfaceGrid* grid) {
     return static_cast<int32_t>((total - used) / sizeof(Vec2));
 }
 
+namespace {
+
+// What the splat of one update needs, formed once.
+struct Splat {
+    const Vec2* position;
+    uint32_t count;
+    float* samples;
+    int64_t last;  // lattice rows and columns are 0..R; also the row stride of `samples`
+    float s;
+    float r;
+    float r_sq;
+    int64_t w;
+    bool r_sq_is_power_of_two;
+    float inv_r_sq;
+
+    // Adds the cones of every particle, in particle order, to the samples with memory index
+    // in [band_lo * R, band_hi * R). Rows are R samples apart, so column R of row j is the
+    // same sample as column 0 of row j + 1: for that column the band's rows are one lower.
+    void add_band(int64_t band_lo, int64_t band_hi) const;
+};
+
+void Splat::add_band(int64_t band_lo, int64_t band_hi) const {
+#if defined(__SSE_MATH__) && defined(__SSE2__)
+    const __m128 v_r_sq = _mm_set1_ps(r_sq);
+    const __m128 v_inv_r_sq = _mm_set1_ps(inv_r_sq);
+    const __m128 v_one = _mm_set1_ps(1.0f);
+#endif
+    // Splat: a cone of height 1 at the particle falling to 0 at distance r, over the
+    // (2w + 1)^2 samples around the truncated position; whatever falls off the lattice is lost.
+    for (uint32_t i = 0; i < count; ++i) {
+        const Vec2 p = position[i];
+        const float px = p.x * s + r;
+        const float py = p.y * s + r;
+        if (!(px > -position_limit && px < position_limit && py > -position_limit &&
+              py < position_limit))
+            continue;
+        const int64_t ix = static_cast<int64_t>(px);
+        const int64_t iy = static_cast<int64_t>(py);
+        const int64_t j0 = iy - w < 0 ? 0 : iy - w;
+        const int64_t j1 = iy + w > last ? last : iy + w;
+        const int64_t k0 = ix - w < 0 ? 0 : ix - w;
+        const int64_t k1 = ix + w > last ? last : ix + w;
+        // Rows of this band: for columns 0..R-1, and for column R.
+        const int64_t a0 = j0 > band_lo ? j0 : band_lo;
+        const int64_t a1 = j1 < band_hi - 1 ? j1 : band_hi - 1;
+        const int64_t b0 = j0 > band_lo - 1 ? j0 : band_lo - 1;
+        const int64_t b1 = j1 < band_hi - 2 ? j1 : band_hi - 2;
+        if (a0 > a1 && (k1 < last || b0 > b1)) continue;
+#if defined(__SSE_MATH__) && defined(__SSE2__)
+        const __m128 v_px = _mm_set1_ps(px);
+#endif
+        // Each sample of the window gets exactly one addition from this particle, so walking the
+        // window column by column rather than row by row changes no sum, and lets a column's dx be
+        // formed once for all its rows. Samples outside the radius receive +0, which leaves them
+        // as they were (a sample is never -0) and keeps the loop free of hard-to-predict branches.
+        int64_t k = k0;
+#if defined(__SSE_MATH__) && defined(__SSE2__)
+        // Four columns at a time, short of column R: each lane rounds exactly like the
+        // one-sample expression below.
+        const int64_t k_simd_end = k1 < last - 1 ? k1 : last - 1;
+        for (; k + 3 <= k_simd_end; k += 4) {
+            const __m128 fk = _mm_setr_ps(static_cast<float>(k), static_cast<float>(k + 1),
+                                          static_cast<float>(k + 2), static_cast<float>(k + 3));
+            const __m128 dx = _mm_sub_ps(v_px, fk);
+            const __m128 dx_sq = _mm_mul_ps(dx, dx);
+            for (int64_t j = a0; j <= a1; ++j) {
+                const float dy = py - static_cast<float>(j);
+                const __m128 d_sq = _mm_add_ps(dx_sq, _mm_set1_ps(dy * dy));
+                const __m128 q = r_sq_is_power_of_two ? _mm_mul_ps(d_sq, v_inv_r_sq)
+                                                      : _mm_div_ps(d_sq, v_r_sq);
+                const __m128 cone = _mm_sub_ps(v_one, q);
+                const __m128 add = _mm_and_ps(_mm_cmple_ps(d_sq, v_r_sq), cone);
+                float* at = samples + j * last + k;
+                _mm_storeu_ps(at, _mm_add_ps(_mm_loadu_ps(at), add));
+            }
+        }
+#endif
+        for (; k <= k1; ++k) {
+            const float dx = px - static_cast<float>(k);
+            const int64_t row_end = k == last ? b1 : a1;
+            for (int64_t j = k == last ? b0 : a0; j <= row_end; ++j) {
+                const float dy = py - static_cast<float>(j);
+                const float d_sq = dx * dx + dy * dy;
+                const float cone =
+                    1.0f - (r_sq_is_power_of_two ? d_sq * inv_r_sq : d_sq / r_sq);
+                samples[j * last + k] += d_sq <= r_sq ? cone : 0.0f;
+            }
+        }
+    }
+}
+
+}  // namespace
+
 void update_surface() {
     SurfaceGrid* grid = surface_grid;
     if (grid == nullptr) return;
@@ -100,73 +195,31 @@ void update_surface() {
     volatile float s_stored = (static_cast<float>(res) - 4.0f * r) / grid->field_size;
     const float s = s_stored;
     const float r_sq = r * r;
-    const int64_t w = half_width_of(r);
     float* samples = surface_samples(grid);
     // Dividing by a power of two and multiplying by its reciprocal give the same correctly
     // rounded value, so with such an r^2 (r = 2 by default) the splat needs no division.
     int r_sq_exponent = 0;
     const bool r_sq_is_power_of_two =
         std::isfinite(r_sq) && std::frexp(r_sq, &r_sq_exponent) == 0.5f && r_sq_exponent > -125;
-    const float inv_r_sq = r_sq_is_power_of_two ? 1.0f / r_sq : 0.0f;
-#if defined(__SSE_MATH__) && defined(__SSE2__)
-    const __m128 v_r_sq = _mm_set1_ps(r_sq);
-    const __m128 v_inv_r_sq = _mm_set1_ps(inv_r_sq);
-    const __m128 v_one = _mm_set1_ps(1.0f);
-#endif
+    const Splat splat{grid->position, grid->count, samples, last, s, r, r_sq,
+                      half_width_of(r), r_sq_is_power_of_two,
+                      r_sq_is_power_of_two ? 1.0f / r_sq : 0.0f};
 
-    // Splat: a cone of height 1 at the particle falling to 0 at distance r, over the
-    // (2w + 1)^2 samples around the truncated position; whatever falls off the lattice is lost.
-    for (uint32_t i = 0; i < grid->count; ++i) {
-        const Vec2 p = grid->position[i];
-        const float px = p.x * s + r;
-        const float py = p.y * s + r;
-        if (!(px > -position_limit && px < position_limit && py > -position_limit &&
-              py < position_limit))
-            continue;
-        const int64_t ix = static_cast<int64_t>(px);
-        const int64_t iy = static_cast<int64_t>(py);
-        const int64_t j0 = iy - w < 0 ? 0 : iy - w;
-        const int64_t j1 = iy + w > last ? last : iy + w;
-        const int64_t k0 = ix - w < 0 ? 0 : ix - w;
-        const int64_t k1 = ix + w > last ? last : ix + w;
-#if defined(__SSE_MATH__) && defined(__SSE2__)
-        const __m128 v_px = _mm_set1_ps(px);
-#endif
-        // Each sample of the window gets exactly one addition from this particle, so walking the
-        // window column by column rather than row by row changes no sum, and lets a column's dx be
-        // formed once for all its rows. Samples outside the radius receive +0, which leaves them
-        // as they were (a sample is never -0) and keeps the loop free of hard-to-predict branches.
-        int64_t k = k0;
-#if defined(__SSE_MATH__) && defined(__SSE2__)
-        // Four columns at a time: each lane rounds exactly like the one-sample expression below.
-        for (; k + 3 <= k1; k += 4) {
-            const __m128 fk = _mm_setr_ps(static_cast<float>(k), static_cast<float>(k + 1),
-                                          static_cast<float>(k + 2), static_cast<float>(k + 3));
-            const __m128 dx = _mm_sub_ps(v_px, fk);
-            const __m128 dx_sq = _mm_mul_ps(dx, dx);
-            for (int64_t j = j0; j <= j1; ++j) {
-                const float dy = py - static_cast<float>(j);
-                const __m128 d_sq = _mm_add_ps(dx_sq, _mm_set1_ps(dy * dy));
-                const __m128 q = r_sq_is_power_of_two ? _mm_mul_ps(d_sq, v_inv_r_sq)
-                                                      : _mm_div_ps(d_sq, v_r_sq);
-                const __m128 cone = _mm_sub_ps(v_one, q);
-                const __m128 add = _mm_and_ps(_mm_cmple_ps(d_sq, v_r_sq), cone);
-                float* at = samples + j * last + k;
-                _mm_storeu_ps(at, _mm_add_ps(_mm_loadu_ps(at), add));
-            }
-        }
-#endif
-        for (; k <= k1; ++k) {
-            const float dx = px - static_cast<float>(k);
-            for (int64_t j = j0; j <= j1; ++j) {
-                const float dy = py - static_cast<float>(j);
-                const float d_sq = dx * dx + dy * dy;
-                const float cone =
-                    1.0f - (r_sq_is_power_of_two ? d_sq * inv_r_sq : d_sq / r_sq);
-                samples[j * last + k] += d_sq <= r_sq ? cone : 0.0f;
-            }
-        }
+    // Bands of lattice rows, one per lane, each taking every particle's additions to its own
+    // samples in particle order, as the single pass does. The band edges follow the particles
+    // (in cell order, so by rows): every band gets about as many of them.
+    const int lanes = lanes_for(static_cast<int32_t>(grid->count));
+    int64_t band_edge[max_threads + 1];
+    band_edge[0] = 0;
+    for (int t = 1; t < lanes; ++t) {
+        const Vec2 p = grid->position[lane_range(t, lanes, static_cast<int32_t>(grid->count)).begin];
+        const float row = p.y * s + r;
+        int64_t edge = row > 0.0f && row < static_cast<float>(last) ? static_cast<int64_t>(row) : 0;
+        if (edge < band_edge[t - 1]) edge = band_edge[t - 1];
+        band_edge[t] = edge;
     }
+    band_edge[lanes] = last + 2;  // up to sample (R, R) = (R + 1) * R, the last one written
+    run_lanes(lanes, [&](int lane) { splat.add_band(band_edge[lane], band_edge[lane + 1]); });
 
     // Marching squares at the iso level, clearing each cell's lower-left sample once read: no
     // later cell reads it, and the cells of rows 0..R-1 cover every sample of those rows. A

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -225,6 +226,45 @@ TEST(ThreadedStep, EveryLaneRunsOnce) {
         for (int k = 0; k < lanes; ++k) EXPECT_EQ(runs[static_cast<size_t>(k)], 1) << k;
     }
     stop_workers();
+}
+
+}  // namespace
+
+namespace {
+
+// The outline's bands of lattice rows, on a lattice where windows reach the last column
+// (whose samples are also the first column of the next row) and cross every band edge: every
+// thread count leaves the same samples and lines.
+TEST(ThreadedOutline, BandsGiveTheSameLines) {
+    std::vector<Vec2> positions;
+    std::mt19937 gen(77u);
+    // Sparse enough that the samples lie around the level, and out beyond the far wall so
+    // that windows reach column and row R.
+    std::uniform_real_distribution<float> anywhere(-0.05f, 0.9f);
+    for (int i = 0; i < 800; ++i) positions.push_back({anywhere(gen), anywhere(gen)});
+    const auto outline = [&](int threads, int updates) {
+        start_workers(threads);
+        EXPECT_TRUE(create_surface_grid(1.5f, 64, 0.8f, positions.data(),
+                                        static_cast<int32_t>(positions.size())));
+        // The first update leaves row R behind cleared only by the update itself; a second
+        // one shows that nothing piles up differently between updates either.
+        for (int u = 0; u < updates; ++u) update_surface();
+        const Vec2* v = surface_line_vertices(surface_grid);
+        std::vector<Vec2> lines(v, v + surface_grid->line_vertex_count);
+        release_surface_grid();
+        stop_workers();
+        return lines;
+    };
+    for (const int updates : {1, 2}) {
+        const std::vector<Vec2> one = outline(1, updates);
+        EXPECT_FALSE(one.empty());
+        for (const int threads : {2, 3, 7}) {
+            const std::vector<Vec2> many = outline(threads, updates);
+            ASSERT_EQ(many.size(), one.size()) << threads << " threads";
+            EXPECT_EQ(std::memcmp(many.data(), one.data(), one.size() * sizeof(Vec2)), 0)
+                << threads << " threads";
+        }
+    }
 }
 
 }  // namespace

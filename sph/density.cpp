@@ -17,24 +17,23 @@
 // pipeline that keeps that order for every particle (sph/row_pipeline.h).
 namespace {
 
-struct DensityWalk {
-    Vec2* __restrict dp;
-    const NeighbourEntry* __restrict entries;
-    const uint16_t* __restrict counts;
-    const uint32_t* __restrict first;
-    float h2;
-    float h6;  // own contribution (h^2 - 0)^3
+// Kernel sums of the lists of particles end-1 down to begin.
+ONE_BODY void sum_lists(int32_t begin, int32_t end) {
+    Vec2* __restrict const dp = sim.density_pressure;
+    const NeighbourEntry* __restrict const entries = sim.neighbours.entries;
+    const uint16_t* __restrict const counts = sim.neighbours.neighbour_count;
+    const uint32_t* __restrict const first = sim.neighbours.first_entry;
 
-    // A particle with an empty list stands in no list either (every particle of a bucket meets
-    // itself), so its sum is its own term alone; the finishing pass gives it that.
-    void sum_list(int32_t i) const {
-        const uint32_t c = counts[i];
-        if (c == 0) {
-            return;
-        }
+    const float h = sim.smooth_radius;
+    const float h2_wide = h * h;
+    const float h2 = as_stored(h2_wide);
+    const float h6 = as_stored((h2_wide * h2_wide) * h2_wide);  // own contribution (h^2 - 0)^3
+
+    for (int32_t i = end - 1; i >= begin; --i) {
         // S_i lives in a register for the whole list: a list never names its own particle past
         // entry 0, so no store below can touch it.
         float s = dp[i].x + h6;
+        const uint32_t c = counts[i];
         if (c > 1) {
             const NeighbourEntry* __restrict const list = entries + first[i];
             for (uint32_t k = 1; k < c; ++k) {
@@ -46,20 +45,56 @@ struct DensityWalk {
         }
         dp[i].x = s;
     }
-};
+}
 
-// Colour ramp over t = S / (6 h^6): blue -> grey -> yellow up to t = 1, then through orange to
-// red at t = 3 and above. t is at least 1/6 (the own term).
-Color3 density_color(float sum, float six_h6) {
-    const float t = sum / six_h6;
-    if (!(t > 1.0f)) {  // a NaN sum takes this branch too
-        return Color3{t, t, 1.0f - t};
+// The sums of particles in no bucket, which the rows do not visit: they have no list and
+// stand in none, so their sum is their own term.
+ONE_BODY void sum_unlisted(int32_t begin, int32_t end) {
+    Vec2* __restrict const dp = sim.density_pressure;
+    const uint16_t* __restrict const counts = sim.neighbours.neighbour_count;
+    const float h = sim.smooth_radius;
+    const float h2 = h * h;
+    const float h6 = as_stored((h2 * h2) * h2);
+    for (int32_t i = end - 1; i >= begin; --i) {
+        if (counts[i] == 0) {
+            dp[i].x = dp[i].x + h6;
+        }
     }
-    float u = (t - 1.0f) * 0.5f;
-    if (u > 1.0f) {
-        u = 1.0f;
+}
+
+// Densities, pressures and (mode 2) colours of particles end-1 down to begin, after all sums.
+ONE_BODY void finish_range(int32_t begin, int32_t end) {
+    Vec2* __restrict const dp = sim.density_pressure;
+    const float h = sim.smooth_radius;
+    const float h2 = h * h;
+    const float h6 = as_stored((h2 * h2) * h2);
+    const float poly6 = sim.poly6_coef;
+    const float rest = sim.rest_density;
+    const float pcoef = sim.pressure_coef;
+    if (sim.point_colors == 2) {
+        // Colour ramp over t = S / (6 h^6): blue -> grey -> yellow up to t = 1, then through
+        // orange to red at t = 3 and above. t is at least 1/6 (the own term).
+        Color3* __restrict const color = sim.color;
+        const float six_h6 = h6 * 6.0f;
+        for (int32_t i = end - 1; i >= begin; --i) {
+            const float t = dp[i].x / six_h6;
+            if (!(t > 1.0f)) {  // a NaN sum takes this branch too
+                color[i] = Color3{t, t, 1.0f - t};
+            } else {
+                float u = (t - 1.0f) * 0.5f;
+                if (u > 1.0f) {
+                    u = 1.0f;
+                }
+                color[i] = Color3{1.0f, 1.0f - u, 0.0f};
+            }
+        }
     }
-    return Color3{1.0f, 1.0f - u, 0.0f};
+    for (int32_t i = end - 1; i >= begin; --i) {
+        const float rho = poly6 * dp[i].x;
+        const float pressure = (rho - rest) * pcoef;
+        dp[i].x = 1.0f / rho;
+        dp[i].y = pressure;
+    }
 }
 
 }  // namespace
@@ -69,51 +104,25 @@ void compute_density_pressure() {
     if (n <= 0) {
         return;
     }
-    const float h = sim.smooth_radius;
-    const float h2 = h * h;
-    const DensityWalk walk{sim.density_pressure,
-                           sim.neighbours.entries,
-                           sim.neighbours.neighbour_count,
-                           sim.neighbours.first_entry,
-                           h2,
-                           (h2 * h2) * h2};
     Vec2* __restrict const dp = sim.density_pressure;
     const int lanes = lanes_for(n);
-
     run_lanes(lanes, [&](int lane) {
         const IndexRange r = lane_range(lane, lanes, n);
         std::memset(static_cast<void*>(dp + r.begin), 0,
                     sizeof(Vec2) * static_cast<size_t>(r.end - r.begin));
     });
-
     const int pipelined = pipeline_lanes();
     if (pipelined > 1) {
-        visit_rows_pipelined(pipelined, [&](int32_t i) { walk.sum_list(i); });
+        visit_rows_pipelined(pipelined, [](int32_t begin, int32_t end) { sum_lists(begin, end); });
+        run_lanes(lanes, [&](int lane) {
+            const IndexRange r = lane_range(lane, lanes, n);
+            sum_unlisted(r.begin, r.end);
+        });
     } else {
-        for (int32_t i = n - 1; i >= 0; --i) {
-            walk.sum_list(i);
-        }
+        sum_lists(0, n);
     }
-
-    const float poly6 = sim.poly6_coef;
-    const float rest = sim.rest_density;
-    const float pcoef = sim.pressure_coef;
-    const float six_h6 = walk.h6 * 6.0f;
-    Color3* __restrict const color = sim.point_colors == 2 ? sim.color : nullptr;
-    const uint16_t* __restrict const counts = sim.neighbours.neighbour_count;
     run_lanes(lanes, [&](int lane) {
         const IndexRange r = lane_range(lane, lanes, n);
-        for (int32_t i = r.end - 1; i >= r.begin; --i) {
-            if (counts[i] == 0) {
-                dp[i].x += walk.h6;
-            }
-            if (color != nullptr) {
-                color[i] = density_color(dp[i].x, six_h6);
-            }
-            const float rho = poly6 * dp[i].x;
-            const float pressure = (rho - rest) * pcoef;
-            dp[i].x = 1.0f / rho;
-            dp[i].y = pressure;
-        }
+        finish_range(r.begin, r.end);
     });
 }

@@ -98,26 +98,18 @@ inline void accumulate(const PairInputs& in, uint32_t j, __m128 f, __m128 kd, __
     }
 }
 
-// The walk of one particle's list; the lists of several particles may be walked at the same
-// time when they share no particle (sph/row_pipeline.h).
+// The lists of particles end-1 down to begin.
 template <bool diffuse>
-struct PairWalk {
-    PairInputs in;
-    __m128 h;
-    __m128 vc;
-    __m128 rate;
+inline void pair_forces_range(const PairInputs& in, int32_t begin, int32_t end) {
+    const __m128 h = _mm_set1_ps(in.h);
+    const __m128 vc = _mm_set1_ps(in.vc);
+    const __m128 rate = _mm_set1_ps(in.diffusion_rate);
+    const __m128 zero = _mm_setzero_ps();
 
-    explicit PairWalk(const PairInputs& inputs)
-        : in(inputs),
-          h(_mm_set1_ps(inputs.h)),
-          vc(_mm_set1_ps(inputs.vc)),
-          rate(_mm_set1_ps(inputs.diffusion_rate)) {}
-
-    void walk_list(int32_t i) const {
-        const __m128 zero = _mm_setzero_ps();
+    for (int32_t i = end - 1; i >= begin; --i) {
         const uint32_t c = in.counts[i];
         if (c <= 1) {
-            return;
+            continue;
         }
         const NeighbourEntry* __restrict const list = in.entries + in.first[i];
         const __m128 xi = _mm_set1_ps(in.pos[i].x);
@@ -177,22 +169,19 @@ struct PairWalk {
             store_color(in.color + i, ci);
         }
     }
-};
+}
 
 #else  // the x87 and other non-SSE builds: the same arithmetic, one pair at a time
 
+// The lists of particles end-1 down to begin.
 template <bool diffuse>
-struct PairWalk {
-    PairInputs in;
-
-    explicit PairWalk(const PairInputs& inputs) : in(inputs) {}
-
-    void walk_list(int32_t i) const {
-        const float h = in.h;
-        const float vc = in.vc;
+inline void pair_forces_range(const PairInputs& in, int32_t begin, int32_t end) {
+    const float h = in.h;
+    const float vc = in.vc;
+    for (int32_t i = end - 1; i >= begin; --i) {
         const uint32_t c = in.counts[i];
         if (c <= 1) {
-            return;
+            continue;
         }
         const NeighbourEntry* __restrict const list = in.entries + in.first[i];
         const float xi = in.pos[i].x;
@@ -237,21 +226,19 @@ struct PairWalk {
             in.color[i] = ci;
         }
     }
-};
+}
 
 #endif
 
-// Every list, in the order of the single-threaded walk (sph/row_pipeline.h).
-template <bool diffuse>
-void walk_all_lists(const PairInputs& in, int32_t n) {
-    const PairWalk<diffuse> walk(in);
-    const int lanes = pipeline_lanes();
-    if (lanes > 1) {
-        visit_rows_pipelined(lanes, [&](int32_t i) { walk.walk_list(i); });
+// The lists of particles end-1 down to begin, with or without colour exchange.
+ONE_BODY void walk_lists(int32_t begin, int32_t end) {
+    // Fraction of the colour difference exchanged per unit of (h - r), per step.
+    const float diffusion_rate = sim.point_diffusion / sim.smooth_radius;
+    const PairInputs in = gather_inputs(diffusion_rate);
+    if (diffusion_rate != 0.0f && sim.color != nullptr) {
+        pair_forces_range<true>(in, begin, end);
     } else {
-        for (int32_t i = n - 1; i >= 0; --i) {
-            walk.walk_list(i);
-        }
+        pair_forces_range<false>(in, begin, end);
     }
 }
 
@@ -269,12 +256,11 @@ void compute_pair_forces() {
         std::memset(static_cast<void*>(force + r.begin), 0,
                     sizeof(Vec2) * static_cast<size_t>(r.end - r.begin));
     });
-    // Fraction of the colour difference exchanged per unit of (h - r), per step.
-    const float diffusion_rate = sim.point_diffusion / sim.smooth_radius;
-    const PairInputs in = gather_inputs(diffusion_rate);
-    if (diffusion_rate != 0.0f && sim.color != nullptr) {
-        walk_all_lists<true>(in, n);
+    // Every list, in the order of the single-threaded walk (sph/row_pipeline.h).
+    const int pipelined = pipeline_lanes();
+    if (pipelined > 1) {
+        visit_rows_pipelined(pipelined, [](int32_t begin, int32_t end) { walk_lists(begin, end); });
     } else {
-        walk_all_lists<false>(in, n);
+        walk_lists(0, n);
     }
 }

@@ -33,9 +33,10 @@ constexpr int32_t pipeline_slack = 8;
 // A number no earlier pipelined pass of this process used (never 0).
 uint32_t next_pipeline_pass();
 
-// Calls visit(i) for every particle i in a bucket, rows spread over `lanes` threads as above
-// (lanes <= worker_threads()). Particles in no bucket are not visited: they have no list and
-// stand in none.
+// Calls visit(begin, end) for the particles begin .. end-1 of every occupied cell (a cell's
+// particles are consecutive, in cell order), which the visitor walks from end-1 down; rows are
+// spread over `lanes` threads as above (lanes <= worker_threads()). Particles in no bucket are
+// not visited: they have no list and stand in none.
 template <typename Visit> void visit_rows_pipelined(int lanes, const Visit& visit) {
     const int32_t per_row = sim.cells_per_row;
     const uint16_t* fill = sim.grid.cell_fill;
@@ -67,9 +68,8 @@ template <typename Visit> void visit_rows_pipelined(int lanes, const Visit& visi
                         pause_waiting(&rounds);
                     }
                 }
-                const uint16_t* slots = buckets + (row_key + col) * cell_capacity;
-                for (int s = used - 1; s >= 0; --s)
-                    visit(static_cast<int32_t>(slots[s]));
+                const int32_t first = buckets[(row_key + col) * cell_capacity];
+                visit(first, first + used);
                 mine.value.store(pass | static_cast<uint32_t>(col), std::memory_order_release);
             }
             mine.value.store(pass, std::memory_order_release);  // done from column 0 on

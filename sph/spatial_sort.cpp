@@ -67,6 +67,14 @@ struct KeyMaker {
     }
 };
 
+// The key maker of the grid pass, whose reciprocal has been stored as a float: where floats
+// are evaluated wider, the sorting pass may use a wider one, as the single-threaded program did.
+KeyMaker stored_key_maker() {
+    KeyMaker key_of;
+    key_of.inv_h = as_stored(key_of.inv_h);
+    return key_of;
+}
+
 }  // namespace
 
 bool counting_sort_keys(SortKey* keys, SortKey* scratch, int32_t n, uint32_t* start,
@@ -124,12 +132,15 @@ void radix_sort_keys(SortKey* keys, SortKey* scratch, int32_t n) {
 }
 
 void compute_cell_keys() {
-    const KeyMaker key_of;
     const Vec2* position = sim.position;
     SortKey* keys = sim.sort_keys;
     const int32_t n = sim.count;
     const int lanes = lanes_for(n);
     run_lanes(lanes, [&](int lane) {
+        // Made in the lane, like in every other pass that forms keys: where floats are
+        // evaluated wider (x87) the reciprocal then stays in a register as in those passes,
+        // and every pass forms the same keys.
+        const KeyMaker key_of;
         const IndexRange r = lane_range(lane, lanes, n);
         for (int32_t i = r.begin; i < r.end; ++i) keys[i] = SortKey{key_of(position[i]), i};
     });
@@ -166,7 +177,8 @@ template <typename T> void copy_back(T* data, const T* scratch, int32_t first, i
 // Fills the buckets of cells c0 .. c1-1 from the particles begin .. end-1 and reports whether
 // their keys, and the key of the particle before them, are in ascending order. A particle of
 // the grid whose cell lies outside c0 .. c1-1 proves them out of order and is left out.
-bool fill_particles(const KeyMaker& key_of, int32_t begin, int32_t end, int32_t c0, int32_t c1) {
+bool fill_particles(int32_t begin, int32_t end, int32_t c0, int32_t c1) {
+    const KeyMaker key_of = stored_key_maker();
     uint16_t* fill = sim.grid.cell_fill;
     uint16_t* buckets = sim.grid.buckets;
     const Vec2* position = sim.position;
@@ -193,7 +205,8 @@ bool fill_particles(const KeyMaker& key_of, int32_t begin, int32_t end, int32_t 
 // Particle lanes for the grid: even parts moved on to where the key changes, so that all the
 // particles of a cell fall into one lane; lane t owns the cells from the key of its first
 // particle. Only meaningful when the particles are in cell order.
-void split_at_cells(const KeyMaker& key_of, int lanes) {
+void split_at_cells(int lanes) {
+    const KeyMaker key_of = stored_key_maker();
     CellGrid& grid = sim.grid;
     const int32_t n = sim.count;
     const int32_t cells = sim.cell_count;
@@ -220,7 +233,10 @@ void split_at_cells(const KeyMaker& key_of, int lanes) {
 // column of the rows above (and the first column's upper-left key is the row's last cell).
 bool rows_can_pipeline(bool in_order) {
     const int32_t per_row = sim.cells_per_row;
-    if (!in_order || per_row < 3) return false;
+    const float h = sim.smooth_radius;
+    // Without h^2 > 0 no particle meets even itself, and the rows would not know which
+    // particles lie in no bucket.
+    if (!in_order || per_row < 3 || !(h * h > 0.0f)) return false;
     for (int32_t row = 0; row < per_row; ++row) {
         if (sim.grid.cell_fill[static_cast<size_t>(row) * per_row + per_row - 1] != 0) return false;
     }
@@ -260,7 +276,6 @@ void reorder_particles() {
 }
 
 void fill_cell_grid() {
-    const KeyMaker key_of;
     const int32_t cells = sim.cell_count;
     const int32_t n = sim.count;
     CellGrid& grid = sim.grid;
@@ -269,7 +284,7 @@ void fill_cell_grid() {
     if (lanes > 1) {
         // Each lane clears and fills the cells of its own particles, which is the sequential
         // result as long as the particles are in cell order; otherwise it is done again below.
-        split_at_cells(key_of, lanes);
+        split_at_cells(lanes);
         bool lane_in_order[max_threads];
         run_lanes(lanes, [&](int lane) {
             const int32_t c0 = grid.lane_cell[lane];
@@ -279,7 +294,7 @@ void fill_cell_grid() {
                         static_cast<size_t>(grid.lane_cell[lane + 1] - c0) * sizeof(uint16_t));
             std::memset(sim.neighbours.neighbour_count + p0, 0,
                         static_cast<size_t>(p1 - p0) * sizeof(uint16_t));
-            lane_in_order[lane] = fill_particles(key_of, p0, p1, c0, grid.lane_cell[lane + 1]);
+            lane_in_order[lane] = fill_particles(p0, p1, c0, grid.lane_cell[lane + 1]);
         });
         in_order = true;
         for (int t = 0; t < lanes; ++t)
@@ -297,7 +312,7 @@ void fill_cell_grid() {
             std::memset(sim.neighbours.neighbour_count, 0,
                         static_cast<size_t>(n) * sizeof(uint16_t));
         }
-        in_order = fill_particles(key_of, 0, n > 0 ? n : 0, 0, cells);
+        in_order = fill_particles(0, n > 0 ? n : 0, 0, cells);
     }
     grid.rows_pipelined = rows_can_pipeline(in_order);
 }

@@ -46,5 +46,23 @@ inline int lanes_for(int32_t n) {
     return most < 1 ? 1 : (most < threads ? most : threads);
 }
 
+// Where floats are evaluated wider than they are stored (x87), a value is rounded wherever the
+// compiler happens to spill it, so one loop inlined into two callers can round differently.
+// Each pass therefore keeps its arithmetic in one function over a range of particles that every
+// lane (and the single thread) calls, and in such builds that function is never inlined.
+#if defined(__SSE2_MATH__)
+#define ONE_BODY inline
+#else
+#define ONE_BODY __attribute__((noinline))
+#endif
+
+// `value` as stored in a float. Where floats are evaluated wider, the single-threaded passes
+// rounded some constants this way (the compiler kept them in memory across a call); the range
+// functions round them explicitly to give the same results.
+inline float as_stored(float value) {
+    volatile float stored = value;
+    return stored;
+}
+
 // Spins briefly, then yields the processor: for a lane waiting on another lane's progress.
 void pause_waiting(int* rounds);

@@ -19,10 +19,10 @@
 #include <vector>
 
 #include "config/config.h"
-#include "render/surface.h"
 #include "sph/physics_step.h"
 #include "sph/sim_state.h"
 #include "sph/workers.h"
+#include "surface/surface.h"
 
 namespace {
 

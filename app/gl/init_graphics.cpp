@@ -8,6 +8,7 @@
 #include "config/config.h"
 #include "platform/swap_control.h"
 #include "render/render.h"
+#include "render/shader.h"
 
 void init_graphics(int argc, char** argv) {
     window_width = graph_config.window_size;
@@ -29,9 +30,14 @@ void init_graphics(int argc, char** argv) {
     glutReshapeFunc(on_reshape);
     glutMouseFunc(on_mouse);
     glutMotionFunc(on_motion);
+    glutCloseFunc(on_close);
 
     disable_vsync();
-    setup_render_state();
+    setup_render_state(exe_folder.c_str());
 }
+
+// freeglut makes a window's context current before calling its close callback; after
+// glutMainLoop returns, the window and its context are gone.
+void on_close() { release_shader_program(); }
 
 int glut_time_ms() { return glutGet(GLUT_ELAPSED_TIME); }

@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "app/startup.h"
 #include "config/config.h"
-#include "render/surface.h"
+#include "config/fixups.h"
+#include "surface/surface.h"
 #include "sph/physics_step.h"
 #include "sph/sim_state.h"
 #include "sph/steps.h"
@@ -232,9 +232,8 @@ TEST(ThreadedStep, EveryLaneRunsOnce) {
 
 namespace {
 
-// The outline's bands of lattice rows, on a lattice where windows reach the last column
-// (whose samples are also the first column of the next row) and cross every band edge: every
-// thread count leaves the same samples and lines.
+// The outline's bands of lattice rows, on a lattice where windows reach the last column and
+// row and cross every band edge: every thread count leaves the same lines.
 TEST(ThreadedOutline, BandsGiveTheSameLines) {
     std::vector<Vec2> positions;
     std::mt19937 gen(77u);

@@ -1,4 +1,4 @@
-#include "render/surface.h"
+#include "surface/surface.h"
 
 #if defined(__SSE_MATH__) && defined(__SSE2__)
 #include <emmintrin.h>
@@ -14,10 +14,6 @@
 SurfaceGrid* surface_grid = nullptr;
 
 namespace {
-
-// The block is 4096 bytes per lattice row plus 4: enough for the (R + 1)^2 samples up to
-// R = 1021, the rest going to line vertices (about 57 200 of them at R = 128).
-constexpr int32_t max_resolution = 1021;
 
 size_t block_bytes(uint32_t resolution) { return 4096u * static_cast<size_t>(resolution) + 4u; }
 
@@ -58,7 +54,7 @@ int64_t half_width_of(float radius) {
 bool create_surface_grid(float radius, int32_t resolution, float field_size, const Vec2* position,
                          int32_t count) {
     release_surface_grid();
-    if (resolution < 1 || resolution > max_resolution || count < 0 ||
+    if (resolution < 1 || resolution > max_surface_resolution || count < 0 ||
         (count > 0 && position == nullptr))
         return false;
     uint32_t r = static_cast<uint32_t>(resolution);
@@ -90,35 +86,39 @@ int32_t surface_vertex_capacity(const SurfaceGrid* grid) {
 
 namespace {
 
-// What the splat of one update needs, formed once.
-struct Splat {
-    const Vec2* position;
-    uint32_t count;
-    float* samples;
-    int64_t last;  // lattice rows and columns are 0..R; also the row stride of `samples`
-    float s;
-    float r;
-    float r_sq;
-    int64_t w;
-    bool r_sq_is_power_of_two;
-    float inv_r_sq;
-
-    // Adds the cones of every particle, in particle order, to the samples with memory index
-    // in [band_lo * R, band_hi * R). Rows are R samples apart, so column R of row j is the
-    // same sample as column 0 of row j + 1: for that column the band's rows are one lower.
-    void add_band(int64_t band_lo, int64_t band_hi) const;
-};
-
-void Splat::add_band(int64_t band_lo, int64_t band_hi) const {
+// Adds the cones of every particle, in particle order, to the samples of lattice rows
+// band_lo .. band_hi-1: run over all bands, that is the whole splat, and every sample gets its
+// additions in the same order whichever band it lies in.
+ONE_BODY void splat_rows(SurfaceGrid* grid, int64_t band_lo, int64_t band_hi) {
+    const uint32_t res = grid->resolution;
+    const int64_t last = static_cast<int64_t>(res);  // lattice rows and columns are 0..R
+    const int64_t stride = last + 1;                 // row j starts at sample j * (R + 1)
+    const float r = grid->radius;
+    // World to lattice: the box [h, L] lands on [h*s + r, R - 3r], leaving a margin of 3r
+    // at the far side and at least r at the near side for the splat to fall off.
+    // Held in a 32-bit float even where the arithmetic runs wider (x87), so the mapping of a
+    // particle onto the lattice does not depend on register allocation.
+    volatile float s_stored = (static_cast<float>(res) - 4.0f * r) / grid->field_size;
+    const float s = s_stored;
+    const float r_sq = r * r;
+    const int64_t w = half_width_of(r);
+    float* samples = surface_samples(grid);
+    // Dividing by a power of two and multiplying by its reciprocal give the same correctly
+    // rounded value, so with such an r^2 (r = 2 by default) the splat needs no division.
+    int r_sq_exponent = 0;
+    const bool r_sq_is_power_of_two =
+        std::isfinite(r_sq) && std::frexp(r_sq, &r_sq_exponent) == 0.5f && r_sq_exponent > -125;
+    const float inv_r_sq = r_sq_is_power_of_two ? 1.0f / r_sq : 0.0f;
 #if defined(__SSE_MATH__) && defined(__SSE2__)
     const __m128 v_r_sq = _mm_set1_ps(r_sq);
     const __m128 v_inv_r_sq = _mm_set1_ps(inv_r_sq);
     const __m128 v_one = _mm_set1_ps(1.0f);
 #endif
+
     // Splat: a cone of height 1 at the particle falling to 0 at distance r, over the
     // (2w + 1)^2 samples around the truncated position; whatever falls off the lattice is lost.
-    for (uint32_t i = 0; i < count; ++i) {
-        const Vec2 p = position[i];
+    for (uint32_t i = 0; i < grid->count; ++i) {
+        const Vec2 p = grid->position[i];
         const float px = p.x * s + r;
         const float py = p.y * s + r;
         if (!(px > -position_limit && px < position_limit && py > -position_limit &&
@@ -126,16 +126,11 @@ void Splat::add_band(int64_t band_lo, int64_t band_hi) const {
             continue;
         const int64_t ix = static_cast<int64_t>(px);
         const int64_t iy = static_cast<int64_t>(py);
-        const int64_t j0 = iy - w < 0 ? 0 : iy - w;
-        const int64_t j1 = iy + w > last ? last : iy + w;
+        const int64_t j0 = iy - w < band_lo ? band_lo : iy - w;
+        const int64_t j1 = iy + w > band_hi - 1 ? band_hi - 1 : iy + w;
+        if (j0 > j1) continue;
         const int64_t k0 = ix - w < 0 ? 0 : ix - w;
         const int64_t k1 = ix + w > last ? last : ix + w;
-        // Rows of this band: for columns 0..R-1, and for column R.
-        const int64_t a0 = j0 > band_lo ? j0 : band_lo;
-        const int64_t a1 = j1 < band_hi - 1 ? j1 : band_hi - 1;
-        const int64_t b0 = j0 > band_lo - 1 ? j0 : band_lo - 1;
-        const int64_t b1 = j1 < band_hi - 2 ? j1 : band_hi - 2;
-        if (a0 > a1 && (k1 < last || b0 > b1)) continue;
 #if defined(__SSE_MATH__) && defined(__SSE2__)
         const __m128 v_px = _mm_set1_ps(px);
 #endif
@@ -145,35 +140,32 @@ void Splat::add_band(int64_t band_lo, int64_t band_hi) const {
         // as they were (a sample is never -0) and keeps the loop free of hard-to-predict branches.
         int64_t k = k0;
 #if defined(__SSE_MATH__) && defined(__SSE2__)
-        // Four columns at a time, short of column R: each lane rounds exactly like the
-        // one-sample expression below.
-        const int64_t k_simd_end = k1 < last - 1 ? k1 : last - 1;
-        for (; k + 3 <= k_simd_end; k += 4) {
+        // Four columns at a time: each lane rounds exactly like the one-sample expression below.
+        for (; k + 3 <= k1; k += 4) {
             const __m128 fk = _mm_setr_ps(static_cast<float>(k), static_cast<float>(k + 1),
                                           static_cast<float>(k + 2), static_cast<float>(k + 3));
             const __m128 dx = _mm_sub_ps(v_px, fk);
             const __m128 dx_sq = _mm_mul_ps(dx, dx);
-            for (int64_t j = a0; j <= a1; ++j) {
+            for (int64_t j = j0; j <= j1; ++j) {
                 const float dy = py - static_cast<float>(j);
                 const __m128 d_sq = _mm_add_ps(dx_sq, _mm_set1_ps(dy * dy));
                 const __m128 q = r_sq_is_power_of_two ? _mm_mul_ps(d_sq, v_inv_r_sq)
                                                       : _mm_div_ps(d_sq, v_r_sq);
                 const __m128 cone = _mm_sub_ps(v_one, q);
                 const __m128 add = _mm_and_ps(_mm_cmple_ps(d_sq, v_r_sq), cone);
-                float* at = samples + j * last + k;
+                float* at = samples + j * stride + k;
                 _mm_storeu_ps(at, _mm_add_ps(_mm_loadu_ps(at), add));
             }
         }
 #endif
         for (; k <= k1; ++k) {
             const float dx = px - static_cast<float>(k);
-            const int64_t row_end = k == last ? b1 : a1;
-            for (int64_t j = k == last ? b0 : a0; j <= row_end; ++j) {
+            for (int64_t j = j0; j <= j1; ++j) {
                 const float dy = py - static_cast<float>(j);
                 const float d_sq = dx * dx + dy * dy;
                 const float cone =
                     1.0f - (r_sq_is_power_of_two ? d_sq * inv_r_sq : d_sq / r_sq);
-                samples[j * last + k] += d_sq <= r_sq ? cone : 0.0f;
+                samples[j * stride + k] += d_sq <= r_sq ? cone : 0.0f;
             }
         }
     }
@@ -187,50 +179,34 @@ void update_surface() {
 
     const uint32_t res = grid->resolution;
     const int64_t last = static_cast<int64_t>(res);  // lattice rows and columns are 0..R
-    const float r = grid->radius;
-    // World to lattice: the box [h, L] lands on [h*s + r, R - 3r], leaving a margin of 3r
-    // at the far side and at least r at the near side for the splat to fall off.
-    // Held in a 32-bit float even where the arithmetic runs wider (x87), so the mapping of a
-    // particle onto the lattice does not depend on register allocation.
-    volatile float s_stored = (static_cast<float>(res) - 4.0f * r) / grid->field_size;
-    const float s = s_stored;
-    const float r_sq = r * r;
+    const int64_t stride = last + 1;                 // row j starts at sample j * (R + 1)
     float* samples = surface_samples(grid);
-    // Dividing by a power of two and multiplying by its reciprocal give the same correctly
-    // rounded value, so with such an r^2 (r = 2 by default) the splat needs no division.
-    int r_sq_exponent = 0;
-    const bool r_sq_is_power_of_two =
-        std::isfinite(r_sq) && std::frexp(r_sq, &r_sq_exponent) == 0.5f && r_sq_exponent > -125;
-    const Splat splat{grid->position, grid->count, samples, last, s, r, r_sq,
-                      half_width_of(r), r_sq_is_power_of_two,
-                      r_sq_is_power_of_two ? 1.0f / r_sq : 0.0f};
 
-    // Bands of lattice rows, one per lane, each taking every particle's additions to its own
-    // samples in particle order, as the single pass does. The band edges follow the particles
-    // (in cell order, so by rows): every band gets about as many of them.
-    const int lanes = lanes_for(static_cast<int32_t>(grid->count));
+    // Bands of lattice rows, one per lane. The band edges follow the particles (in cell order,
+    // so by rows), so that every band gets about as many of them.
+    const int32_t count = static_cast<int32_t>(grid->count);
+    const int lanes = lanes_for(count);
     int64_t band_edge[max_threads + 1];
     band_edge[0] = 0;
+    const float s = (static_cast<float>(res) - 4.0f * grid->radius) / grid->field_size;
     for (int t = 1; t < lanes; ++t) {
-        const Vec2 p = grid->position[lane_range(t, lanes, static_cast<int32_t>(grid->count)).begin];
-        const float row = p.y * s + r;
+        const float row = grid->position[lane_range(t, lanes, count).begin].y * s + grid->radius;
         int64_t edge = row > 0.0f && row < static_cast<float>(last) ? static_cast<int64_t>(row) : 0;
-        if (edge < band_edge[t - 1]) edge = band_edge[t - 1];
-        band_edge[t] = edge;
+        band_edge[t] = edge > band_edge[t - 1] ? edge : band_edge[t - 1];
     }
-    band_edge[lanes] = last + 2;  // up to sample (R, R) = (R + 1) * R, the last one written
-    run_lanes(lanes, [&](int lane) { splat.add_band(band_edge[lane], band_edge[lane + 1]); });
+    band_edge[lanes] = last + 1;
+    run_lanes(lanes, [&](int lane) { splat_rows(grid, band_edge[lane], band_edge[lane + 1]); });
 
-    // Marching squares at the iso level, clearing each cell's lower-left sample once read: no
-    // later cell reads it, and the cells of rows 0..R-1 cover every sample of those rows. A
-    // value exactly at the level counts as inside.
+    // Marching squares at the iso level, clearing each cell's lower-left sample once read (no
+    // later cell reads it) and, after the last cell of a row, the row's column R. A value
+    // exactly at the level counts as inside.
     const float level = grid->iso_level;
     Vec2* out = surface_line_vertices(grid);
     const int32_t capacity = surface_vertex_capacity(grid);
     int32_t n = 0;
     for (uint32_t j = 0; j < res; ++j) {
-        float* lower = samples + static_cast<size_t>(j) * res;
-        float* upper = lower + res;
+        float* lower = samples + static_cast<int64_t>(j) * stride;
+        float* upper = lower + stride;
         const float fj = static_cast<float>(j);
         for (uint32_t k = 0; k < res; ++k) {
             const float sw = lower[k];
@@ -256,11 +232,12 @@ void update_surface() {
             }
             lower[k] = 0.0f;
         }
+        lower[res] = 0.0f;
     }
-    // Row R is read by the last cell row but belongs to no cell. Only particles beyond the far
-    // wall reach it; cleared here too, so such a visit does not pile up frame after frame into a
-    // line along the top that never goes away.
-    float* top = samples + static_cast<size_t>(res) * res;
+    // Row R and column R are read by the last cells but are no cell's lower-left corner. Only
+    // particles beyond the far walls reach them; cleared too, so such a visit does not pile up
+    // frame after frame into a line along the edge that never goes away.
+    float* top = samples + last * stride;
     for (uint32_t k = 0; k <= res; ++k) top[k] = 0.0f;
     grid->line_vertex_count = n;
 }

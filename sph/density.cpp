@@ -104,25 +104,13 @@ void compute_density_pressure() {
     if (n <= 0) {
         return;
     }
-    Vec2* __restrict const dp = sim.density_pressure;
-    const int lanes = lanes_for(n);
-    run_lanes(lanes, [&](int lane) {
-        const IndexRange r = lane_range(lane, lanes, n);
-        std::memset(static_cast<void*>(dp + r.begin), 0,
-                    sizeof(Vec2) * static_cast<size_t>(r.end - r.begin));
-    });
+    zero_in_lanes(sim.density_pressure, n);
     const int pipelined = pipeline_lanes();
     if (pipelined > 1) {
         visit_rows_pipelined(pipelined, [](int32_t begin, int32_t end) { sum_lists(begin, end); });
-        run_lanes(lanes, [&](int lane) {
-            const IndexRange r = lane_range(lane, lanes, n);
-            sum_unlisted(r.begin, r.end);
-        });
+        run_ranges(n, [](int32_t begin, int32_t end) { sum_unlisted(begin, end); });
     } else {
         sum_lists(0, n);
     }
-    run_lanes(lanes, [&](int lane) {
-        const IndexRange r = lane_range(lane, lanes, n);
-        finish_range(r.begin, r.end);
-    });
+    run_ranges(n, [](int32_t begin, int32_t end) { finish_range(begin, end); });
 }

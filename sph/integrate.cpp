@@ -54,9 +54,5 @@ ONE_BODY void integrate_range(int32_t begin, int32_t end) {
 
 void integrate() {
     const int32_t n = sim.count;
-    const int lanes = lanes_for(n);
-    run_lanes(lanes, [&](int lane) {
-        const IndexRange r = lane_range(lane, lanes, n);
-        integrate_range(r.begin, r.end);
-    });
+    run_ranges(n, [](int32_t begin, int32_t end) { integrate_range(begin, end); });
 }

@@ -249,13 +249,7 @@ void compute_pair_forces() {
     if (n <= 0) {
         return;
     }
-    Vec2* const force = sim.force;
-    const int lanes = lanes_for(n);
-    run_lanes(lanes, [&](int lane) {
-        const IndexRange r = lane_range(lane, lanes, n);
-        std::memset(static_cast<void*>(force + r.begin), 0,
-                    sizeof(Vec2) * static_cast<size_t>(r.end - r.begin));
-    });
+    zero_in_lanes(sim.force, n);
     // Every list, in the order of the single-threaded walk (sph/row_pipeline.h).
     const int pipelined = pipeline_lanes();
     if (pipelined > 1) {

@@ -42,9 +42,5 @@ ONE_BODY void stir_range(int32_t begin, int32_t end, float mx, float my, float s
 
 void apply_mouse_force(float mx, float my, float sign) {
     const int32_t n = sim.count;
-    const int lanes = lanes_for(n);
-    run_lanes(lanes, [&](int lane) {
-        const IndexRange r = lane_range(lane, lanes, n);
-        stir_range(r.begin, r.end, mx, my, sign);
-    });
+    run_ranges(n, [&](int32_t begin, int32_t end) { stir_range(begin, end, mx, my, sign); });
 }

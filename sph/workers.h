@@ -1,5 +1,7 @@
 #pragma once
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 // A small pool of threads, started once with the simulation and reused by every parallel stage.
 // The work of a stage is cut into lanes that write disjoint data; which thread runs a lane
@@ -44,6 +46,24 @@ inline int lanes_for(int32_t n) {
     const int32_t most = n / 256;
     const int threads = worker_threads();
     return most < 1 ? 1 : (most < threads ? most : threads);
+}
+
+// Runs body(begin, end) on the lanes_for(n) even parts of 0 .. n-1, a lane each.
+template <typename F>
+void run_ranges(int32_t n, const F& body) {
+    const int lanes = lanes_for(n);
+    run_lanes(lanes, [&](int lane) {
+        const IndexRange r = lane_range(lane, lanes, n);
+        body(r.begin, r.end);
+    });
+}
+
+// Sets `a`[0 .. n-1] to zero, a range per lane.
+template <typename T>
+void zero_in_lanes(T* a, int32_t n) {
+    run_ranges(n, [a](int32_t begin, int32_t end) {
+        std::memset(static_cast<void*>(a + begin), 0, sizeof(T) * static_cast<size_t>(end - begin));
+    });
 }
 
 // Where floats are evaluated wider than they are stored (x87), a value is rounded wherever the

@@ -79,6 +79,7 @@ void load_graph_config(GraphConfig* config, const char* path) {
     config->surf_size = read_float(path, s, "surf_size", "2.0");
     config->graph_smooth = read_int(path, s, "graph_smooth", "1");
     config->graph_blend = read_int(path, s, "graph_blend", "1");
+    config->realtime = read_int(path, s, "realtime", "0");
 }
 
 void load_phys_config(PhysConfig* config, const char* path) {

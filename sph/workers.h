@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "sph/float_path.h"
+
 // A small pool of threads, started once with the simulation and reused by every parallel stage.
 // The work of a stage is cut into lanes that write disjoint data; which thread runs a lane
 // never changes a result, so every thread count gives the same bits.
@@ -70,7 +72,7 @@ void zero_in_lanes(T* a, int32_t n) {
 // compiler happens to spill it, so one loop inlined into two callers can round differently.
 // Each pass therefore keeps its arithmetic in one function over a range of particles that every
 // lane (and the single thread) calls, and in such builds that function is never inlined.
-#if defined(__SSE2_MATH__)
+#if TARNWELL_EXACT_FLOAT
 #define ONE_BODY inline
 #else
 #define ONE_BODY __attribute__((noinline))

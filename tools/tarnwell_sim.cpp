@@ -18,7 +18,9 @@
 #include <memory>
 #include <string>
 
+#include "app/options.h"
 #include "app/startup.h"
+#include "app/state_dump.h"
 #include "config/config.h"
 #include "config/fixups.h"
 #include "config/validate.h"
@@ -86,18 +88,6 @@ struct Options {
     std::exit(2);
 }
 
-// Whole decimal integer in [lo, hi]; anything else (blanks, signs out of range, trailing text,
-// overflow) is refused.
-bool parse_integer(const char* text, long long lo, long long hi, long long* out) {
-    if (text[0] == '\0' || std::isspace(static_cast<unsigned char>(text[0]))) return false;
-    errno = 0;
-    char* end = nullptr;
-    const long long value = std::strtoll(text, &end, 10);
-    if (errno != 0 || *end != '\0' || value < lo || value > hi) return false;
-    *out = value;
-    return true;
-}
-
 // Finite float; `end_char` is the character that must follow the number (',' or '\0').
 bool parse_float(const char* text, char end_char, float* out, const char** rest) {
     if (text[0] == '\0' || std::isspace(static_cast<unsigned char>(text[0]))) return false;
@@ -163,18 +153,18 @@ Options parse_arguments(int argc, char** argv) {
             has_config = true;
         } else if (std::strcmp(arg, "--seed") == 0) {
             long long seed = 0;
-            if (!parse_integer(value, 0, 4294967295LL, &seed)) {
+            if (!parse_whole_number(value, 0, 4294967295LL, &seed)) {
                 usage_error("--seed takes a whole number from 0 to 4294967295, got", value);
             }
             options.has_seed = true;
             options.seed = static_cast<uint32_t>(seed);
         } else if (std::strcmp(arg, "--steps") == 0) {
-            if (!parse_integer(value, 0, max_steps, &options.steps)) {
+            if (!parse_whole_number(value, 0, max_steps, &options.steps)) {
                 usage_error("--steps takes a whole number from 0 to 1000000000, got", value);
             }
         } else if (std::strcmp(arg, "--threads") == 0) {
             long long threads = 0;
-            if (!parse_integer(value, 0, 256, &threads)) {
+            if (!parse_whole_number(value, 0, 256, &threads)) {
                 usage_error("--threads takes a whole number from 0 to 256, got", value);
             }
             options.threads = static_cast<int>(threads);
@@ -253,42 +243,6 @@ void print_timings(Timings* timings, long long steps) {
     std::printf("\n");
 }
 
-bool write_dump(const char* path, long long steps, bool with_surface) {
-    std::FILE* out = std::fopen(path, "w");
-    if (out == nullptr) {
-        std::fprintf(stderr, "tarnwell-sim: cannot write '%s': %s\n", path, std::strerror(errno));
-        return false;
-    }
-    std::fprintf(out, "# tarnwell-sim state: step=%lld count=%d bodies=%d\n", steps, sim.count,
-                 sim.geom_count);
-    for (int32_t i = 0; i < sim.count; ++i) {
-        const Vec2 p = sim.position[i];
-        const Vec2 v = sim.velocity[i];
-        const Vec2 e = sim.velocity_eval[i];
-        const Vec2 dp = sim.density_pressure[i];
-        const Color3 c = sim.color != nullptr ? sim.color[i] : Color3{0.0f, 0.0f, 0.0f};
-        std::fprintf(out, "p %d %.9g %.9g %.9g %.9g %.9g %.9g %.9g %.9g %.9g %.9g %.9g\n", i, p.x,
-                     p.y, v.x, v.y, e.x, e.y, dp.x, dp.y, c.r, c.g, c.b);
-    }
-    for (int32_t k = 0; k < sim.geom_count; ++k) {
-        const RigidBody& b = sim.bodies[k];
-        std::fprintf(out, "b %d %.9g %.9g %.9g %.9g %.9g %.9g\n", k, b.center.x, b.center.y,
-                     b.angle, b.linear_velocity.x, b.linear_velocity.y, b.angular_velocity);
-    }
-    if (with_surface) {
-        const int32_t n = surface_grid != nullptr ? surface_grid->line_vertex_count : 0;
-        std::fprintf(out, "s %d\n", n);
-        const Vec2* v = n > 0 ? surface_line_vertices(surface_grid) : nullptr;
-        for (int32_t i = 0; i < n; ++i) std::fprintf(out, "v %.9g %.9g\n", v[i].x, v[i].y);
-    }
-    const bool ok = std::ferror(out) == 0;
-    if (std::fclose(out) != 0 || !ok) {
-        std::fprintf(stderr, "tarnwell-sim: writing '%s' failed\n", path);
-        return false;
-    }
-    return true;
-}
-
 double ms_since(std::chrono::steady_clock::time_point t) {
     return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t).count();
 }
@@ -361,8 +315,9 @@ int run(const Options& options) {
     print_timings(&timings, options.steps);
 
     bool ok = true;
-    if (!options.dump_path.empty()) ok = write_dump(options.dump_path.c_str(), options.steps,
-                                                    options.surface);
+    if (!options.dump_path.empty())
+        ok = write_state_dump(options.dump_path.c_str(), options.steps, options.surface,
+                              "tarnwell-sim");
     release_surface_grid();
     sim_free();
     return ok ? 0 : 1;

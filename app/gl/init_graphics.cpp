@@ -30,6 +30,8 @@ void init_graphics(int argc, char** argv) {
     glutReshapeFunc(on_reshape);
     glutMouseFunc(on_mouse);
     glutMotionFunc(on_motion);
+    glutKeyboardFunc(on_keyboard);
+    glutSpecialFunc(on_special);
     glutCloseFunc(on_close);
 
     disable_vsync();
@@ -38,6 +40,9 @@ void init_graphics(int argc, char** argv) {
 
 // freeglut makes a window's context current before calling its close callback; after
 // glutMainLoop returns, the window and its context are gone.
-void on_close() { release_shader_program(); }
+void on_close() {
+    save_final_screenshot(false);
+    release_shader_program();
+}
 
 int glut_time_ms() { return glutGet(GLUT_ELAPSED_TIME); }

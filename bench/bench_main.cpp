@@ -1,5 +1,6 @@
 // Speed of the physics step, of each of its stages and of the iso-line outline, on a fluid that
-// is already flowing (500 steps after seeding) in the default box.
+// is already flowing (500 steps after seeding) in the default box, at each thread count asked
+// for with --threads=N[,N...] (wall time: the stages run on several threads).
 //
 // The simulation is one process-wide record, so a scene is built once and kept while the
 // following benchmarks use the same particle count and bodies; the fluid simply keeps flowing,
@@ -11,11 +12,16 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <thread>
 #include <vector>
 
 #include "config/config.h"
 #include "sph/physics_step.h"
 #include "sph/sim_state.h"
+#include "sph/workers.h"
 #include "surface/surface.h"
 
 namespace {
@@ -68,10 +74,17 @@ void add_stage_counters(benchmark::State& state, const StepProfile& sum, double 
     state.counters["integrate_ms"] = sum.integrate * k;
     state.counters["particles"] = sim.count;
     state.counters["bodies"] = sim.geom_count;
+    state.counters["threads"] = worker_threads();
+}
+
+// The scene keeps flowing from one thread count to the next: only the pool is replaced.
+void use_threads(int64_t threads) {
+    if (worker_threads() != threads) start_workers(static_cast<int>(threads));
 }
 
 void run_steps(benchmark::State& state, Bodies bodies) {
     if (!prepare_scene(state, static_cast<int>(state.range(0)), bodies)) return;
+    use_threads(state.range(1));
     StepProfile profile{};
     StepProfile sum{};
     double steps = 0.0;
@@ -95,6 +108,7 @@ void BM_physics_step_ten_small_bodies(benchmark::State& state) {
 
 void BM_update_surface(benchmark::State& state) {
     if (!prepare_scene(state, static_cast<int>(state.range(0)), Bodies::two)) return;
+    use_threads(state.range(1));
     // The lattice of render mode 1 with the default [graph] values.
     if (!create_surface_grid(2.0f, 128, sim.field_size, sim.position, sim.count)) {
         state.SkipWithError("create_surface_grid failed");
@@ -105,6 +119,7 @@ void BM_update_surface(benchmark::State& state) {
         benchmark::DoNotOptimize(surface_grid->line_vertex_count);
     }
     state.counters["line_vertices"] = surface_grid->line_vertex_count;
+    state.counters["threads"] = worker_threads();
     release_surface_grid();
 }
 
@@ -116,18 +131,60 @@ static double min_of(const std::vector<double>& v) {
     return v.empty() ? 0.0 : *std::min_element(v.begin(), v.end());
 }
 
+// Thread counts from --threads=N[,N...] (taken out of the arguments before the library reads
+// them); by default one thread and one per core.
+std::vector<int> thread_counts(int* argc, char** argv) {
+    std::vector<int> counts;
+    int kept = 1;
+    for (int i = 1; i < *argc; ++i) {
+        const char* arg = argv[i];
+        if (std::strncmp(arg, "--threads=", 10) != 0) {
+            argv[kept++] = argv[i];
+            continue;
+        }
+        for (const char* p = arg + 10; *p != '\0';) {
+            char* end = nullptr;
+            const long n = std::strtol(p, &end, 10);
+            if (end == p || n < 1 || n > max_threads || (*end != ',' && *end != '\0')) {
+                std::fprintf(stderr, "tarnwell-bench: --threads takes whole numbers from 1 to %d "
+                             "separated by commas, got '%s'\n", max_threads, arg + 10);
+                std::exit(2);
+            }
+            counts.push_back(static_cast<int>(n));
+            p = *end == ',' ? end + 1 : end;
+        }
+    }
+    *argc = kept;
+    if (counts.empty()) {
+        counts.push_back(1);
+        const int cores = static_cast<int>(std::thread::hardware_concurrency());
+        if (cores > 1) counts.push_back(cores);
+    }
+    return counts;
+}
+
 // Benchmarks of other files register themselves and run first (each builds and frees its own
-// scene); these are grouped by particle count so each scene is warmed up once.
+// scene); these are grouped by particle count so each scene is warmed up once, and run at every
+// thread count on it. Arguments: particles, threads.
 int main(int argc, char** argv) {
+    const std::vector<int> threads = thread_counts(&argc, argv);
     for (int n : {2500, 10000, 40000, 65536}) {
-        benchmark::RegisterBenchmark("physics_step", BM_physics_step)
-            ->Arg(n)->Unit(benchmark::kMillisecond)->UseRealTime()->ComputeStatistics("min", min_of);
-        benchmark::RegisterBenchmark("update_surface", BM_update_surface)
-            ->Arg(n)->Unit(benchmark::kMillisecond)->UseRealTime()->ComputeStatistics("min", min_of);
+        for (int t : threads) {
+            benchmark::RegisterBenchmark("physics_step", BM_physics_step)
+                ->Args({n, t})->Unit(benchmark::kMillisecond)->UseRealTime()
+                ->ComputeStatistics("min", min_of);
+        }
+        for (int t : threads) {
+            benchmark::RegisterBenchmark("update_surface", BM_update_surface)
+                ->Args({n, t})->Unit(benchmark::kMillisecond)->UseRealTime()
+                ->ComputeStatistics("min", min_of);
+        }
         if (n == 10000) {
-            benchmark::RegisterBenchmark("physics_step_ten_small_bodies",
-                                         BM_physics_step_ten_small_bodies)
-                ->Arg(n)->Unit(benchmark::kMillisecond)->UseRealTime();
+            for (int t : threads) {
+                benchmark::RegisterBenchmark("physics_step_ten_small_bodies",
+                                             BM_physics_step_ten_small_bodies)
+                    ->Args({n, t})->Unit(benchmark::kMillisecond)->UseRealTime();
+            }
         }
     }
     benchmark::Initialize(&argc, argv);

@@ -19,6 +19,7 @@ PhysConfig default_phys(int32_t count) {
     PhysConfig p = default_phys_config();
     p.count = count;
     p.geom_count = 0;
+    p.threads = 1;  // stages are timed on this thread's CPU clock, which sees no other thread
     return p;
 }
 

@@ -43,6 +43,7 @@ struct PhysConfig {
     float geom_stiff;
     float mouse_radius;
     float mouse_force;
+    int32_t threads;  // threads of the physics step and the outline; 0: one per core
 };
 
 // The process-wide records the program loads at start; the tools and tests use their own.

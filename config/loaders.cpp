@@ -110,6 +110,7 @@ void load_phys_config(PhysConfig* config, const char* path) {
     config->geom_stiff = read_float(path, s, "geom_stiff", "200000.0");
     config->mouse_radius = read_float(path, s, "mouse_radius", "13.0");
     config->mouse_force = read_float(path, s, "mouse_force", "75.0");
+    config->threads = read_int(path, s, "threads", "0");
 }
 
 // An empty path never opens, so the loader falls back to its default texts: the defaults live

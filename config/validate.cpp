@@ -20,6 +20,7 @@ namespace {
 constexpr int max_window_size = 16384;        // beyond any real display or GL viewport
 constexpr int max_bodies = 256;
 constexpr int min_body_corners = 3;           // fewer corners enclose no area
+constexpr int max_threads_setting = 256;      // far beyond any desktop's cores
 
 struct Text {
     char s[48];
@@ -243,6 +244,9 @@ void check_phys(Refusals& r, const PhysConfig& p) {
                    "(smooth_radius*mouse_radius)^2 with smooth_radius = %s is not finite; use a "
                    "smaller radius", show(p.smooth_radius).s);
     }
+
+    check_range(r, s, "threads", p.threads, 0, max_threads_setting,
+                "0 is one thread per core, 1 a single thread");
 
     if (p.geom_count == 0) return;  // no bodies: their shape settings are never used
     check_range(r, s, "geom_count", p.geom_count, 0, max_bodies,

@@ -2,14 +2,17 @@
 
 #include "sph/sim_state.h"
 #include "sph/steps.h"
+#include "sph/workers.h"
 
 // One leapfrog-style step per particle. The walls at h and field_size on both axes are springs
 // on the penetration depth (ext_stiff, acceleration per unit length, no damping of their own;
 // the tests are strict, so a particle exactly on a wall feels nothing). The new velocity moves
 // the particle, and the mean of the old and new velocity is kept in velocity_eval for the
 // viscosity and the stirring of the next step. Damping scales the whole new velocity.
-void integrate() {
-    const int32_t n = sim.count;
+namespace {
+
+// Particles end-1 down to begin.
+ONE_BODY void integrate_range(int32_t begin, int32_t end) {
     Vec2* __restrict const pos = sim.position;
     Vec2* __restrict const vel = sim.velocity;
     Vec2* __restrict const ev = sim.velocity_eval;
@@ -21,7 +24,7 @@ void integrate() {
     const float damp = sim.damp;
     const float g = sim.current_gravity;
 
-    for (int32_t i = n - 1; i >= 0; --i) {
+    for (int32_t i = end - 1; i >= begin; --i) {
         float x = pos[i].x;
         float y = pos[i].y;
         const float vx = vel[i].x;
@@ -45,4 +48,11 @@ void integrate() {
 
         pos[i] = Vec2{x, y};
     }
+}
+
+}  // namespace
+
+void integrate() {
+    const int32_t n = sim.count;
+    run_ranges(n, [](int32_t begin, int32_t end) { integrate_range(begin, end); });
 }

@@ -7,6 +7,7 @@
 #include "sph/float_path.h"
 #include "sph/sim_state.h"
 #include "sph/steps.h"
+#include "sph/workers.h"
 
 #if TARNWELL_SSE2_PATH
 #include <emmintrin.h>
@@ -116,12 +117,10 @@ void append_cell(Stencil& st, const uint16_t* slots, int fill, const Vec2* posit
 
 }  // namespace
 
-// Half stencil: a particle meets itself and the later particles of its own cell, then the
-// right-hand cell and the three cells of the row above, left to right. The other four
-// neighbouring cells find it through their own right-hand and upper cells, so each pair is
-// tested and stored once, on the list of the particle visited first. Keys are linear: at the
-// row ends the stencil reaches the far side of the grid, which holds no particle within h.
-void find_neighbours() {
+namespace {
+
+// Lists of the particles in cells c0 .. c1-1, packed from entry `cursor` on.
+void search_cells(int64_t c0, int64_t c1, uint32_t cursor) {
     const float h = sim.smooth_radius;
     const float h2 = h * h;
     const int32_t per_row = sim.cells_per_row;
@@ -135,10 +134,7 @@ void find_neighbours() {
 
     Stencil st;
 
-    // Lists are packed in visiting order; each takes at most neighbour_capacity entries, so
-    // the cursor never passes count * neighbour_capacity.
-    uint32_t cursor = 0;
-    for (int64_t own = 0; own < cells; ++own) {
+    for (int64_t own = c0; own < c1; ++own) {
         const int own_fill = fill[own];
         if (own_fill == 0) continue;
         st.total = 0;
@@ -164,4 +160,23 @@ void find_neighbours() {
             cursor += static_cast<uint32_t>(count);
         }
     }
+}
+
+}  // namespace
+
+// Half stencil: a particle meets itself and the later particles of its own cell, then the
+// right-hand cell and the three cells of the row above, left to right. The other four
+// neighbouring cells find it through their own right-hand and upper cells, so each pair is
+// tested and stored once, on the list of the particle visited first. Keys are linear: at the
+// row ends the stencil reaches the far side of the grid, which holds no particle within h.
+//
+// Lists are packed in visiting order; each takes at most neighbour_capacity entries, so a
+// cursor that starts at first_particle * neighbour_capacity stays below the start of the next
+// lane, whose particles all come later.
+void find_neighbours() {
+    const CellGrid& grid = sim.grid;
+    run_lanes(grid.lanes, [&](int lane) {
+        search_cells(grid.lane_cell[lane], grid.lane_cell[lane + 1],
+                     static_cast<uint32_t>(grid.lane_particle[lane]) * neighbour_capacity);
+    });
 }

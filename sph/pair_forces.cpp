@@ -4,8 +4,10 @@
 
 
 #include "sph/float_path.h"
+#include "sph/row_pipeline.h"
 #include "sph/sim_state.h"
 #include "sph/steps.h"
+#include "sph/workers.h"
 
 #if TARNWELL_SSE2_PATH
 #include <emmintrin.h>
@@ -21,7 +23,8 @@
 // from the higher to the lower value, channel by channel, one pair after the other.
 //
 // Every result is rounded in one fixed order: i from N-1 down, entries in list order, the
-// expressions grouped as written below. Keeping force[i] and colour[i] in registers while i's
+// expressions grouped as written below; on several threads rows run in a pipeline that keeps
+// that order for every particle (sph/row_pipeline.h). Keeping force[i] and colour[i] in registers while i's
 // list is walked changes nothing, because a list names particle i only at entry 0.
 namespace {
 
@@ -97,14 +100,15 @@ inline void accumulate(const PairInputs& in, uint32_t j, __m128 f, __m128 kd, __
     }
 }
 
+// The lists of particles end-1 down to begin.
 template <bool diffuse>
-void pair_forces_all(const PairInputs& in, int32_t n) {
+inline void pair_forces_range(const PairInputs& in, int32_t begin, int32_t end) {
     const __m128 h = _mm_set1_ps(in.h);
     const __m128 vc = _mm_set1_ps(in.vc);
     const __m128 rate = _mm_set1_ps(in.diffusion_rate);
     const __m128 zero = _mm_setzero_ps();
 
-    for (int32_t i = n - 1; i >= 0; --i) {
+    for (int32_t i = end - 1; i >= begin; --i) {
         const uint32_t c = in.counts[i];
         if (c <= 1) {
             continue;
@@ -171,11 +175,12 @@ void pair_forces_all(const PairInputs& in, int32_t n) {
 
 #else  // the x87 and other non-SSE builds: the same arithmetic, one pair at a time
 
+// The lists of particles end-1 down to begin.
 template <bool diffuse>
-void pair_forces_all(const PairInputs& in, int32_t n) {
+inline void pair_forces_range(const PairInputs& in, int32_t begin, int32_t end) {
     const float h = in.h;
     const float vc = in.vc;
-    for (int32_t i = n - 1; i >= 0; --i) {
+    for (int32_t i = end - 1; i >= begin; --i) {
         const uint32_t c = in.counts[i];
         if (c <= 1) {
             continue;
@@ -227,6 +232,18 @@ void pair_forces_all(const PairInputs& in, int32_t n) {
 
 #endif
 
+// The lists of particles end-1 down to begin, with or without colour exchange.
+ONE_BODY void walk_lists(int32_t begin, int32_t end) {
+    // Fraction of the colour difference exchanged per unit of (h - r), per step.
+    const float diffusion_rate = sim.point_diffusion / sim.smooth_radius;
+    const PairInputs in = gather_inputs(diffusion_rate);
+    if (diffusion_rate != 0.0f && sim.color != nullptr) {
+        pair_forces_range<true>(in, begin, end);
+    } else {
+        pair_forces_range<false>(in, begin, end);
+    }
+}
+
 }  // namespace
 
 void compute_pair_forces() {
@@ -234,13 +251,12 @@ void compute_pair_forces() {
     if (n <= 0) {
         return;
     }
-    std::memset(static_cast<void*>(sim.force), 0, sizeof(Vec2) * static_cast<size_t>(n));
-    // Fraction of the colour difference exchanged per unit of (h - r), per step.
-    const float diffusion_rate = sim.point_diffusion / sim.smooth_radius;
-    const PairInputs in = gather_inputs(diffusion_rate);
-    if (diffusion_rate != 0.0f && sim.color != nullptr) {
-        pair_forces_all<true>(in, n);
+    zero_in_lanes(sim.force, n);
+    // Every list, in the order of the single-threaded walk (sph/row_pipeline.h).
+    const int pipelined = pipeline_lanes();
+    if (pipelined > 1) {
+        visit_rows_pipelined(pipelined, [](int32_t begin, int32_t end) { walk_lists(begin, end); });
     } else {
-        pair_forces_all<false>(in, n);
+        walk_lists(0, n);
     }
 }

@@ -3,10 +3,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <new>
 
 #include "bodies/bodies.h"
 #include "config/config.h"
 #include "sph/random.h"
+#include "sph/workers.h"
 
 SimState sim;
 
@@ -77,6 +79,10 @@ bool allocate_arrays() {
     sim.color_scratch = sim.point_colors != 0 ? alloc_raw<Color3>(n) : nullptr;
     sim.grid.buckets = alloc_raw<uint16_t>(cells * cell_capacity);
     sim.grid.cell_fill = alloc_zeroed<uint16_t>(cells);
+    sim.grid.lanes = 1;
+    sim.grid.lane_cell[1] = static_cast<int32_t>(cells);
+    sim.grid.lane_particle[1] = static_cast<int32_t>(n);
+    sim.grid.row_progress = new (std::nothrow) RowProgress[static_cast<size_t>(sim.cells_per_row)]();
     // Sized for every list full, but never cleared: the search only writes the used prefix,
     // so the pages behind it are never touched and cost no memory.
     sim.neighbours.entries = alloc_raw<NeighbourEntry>(n * neighbour_capacity);
@@ -88,8 +94,8 @@ bool allocate_arrays() {
            sim.density_pressure && (sim.point_colors == 0 || (sim.color && sim.color_scratch)) &&
            sim.bodies && sim.sort_keys && sim.sort_keys_scratch && sim.cell_start && sim.position_scratch &&
            sim.velocity_scratch && sim.velocity_eval_scratch && sim.grid.buckets &&
-           sim.grid.cell_fill && sim.neighbours.entries && sim.neighbours.neighbour_count &&
-           sim.neighbours.first_entry;
+           sim.grid.cell_fill && sim.grid.row_progress && sim.neighbours.entries &&
+           sim.neighbours.neighbour_count && sim.neighbours.first_entry;
 }
 
 // A block from the lower left corner: x in [h, 0.9090909 field_size) (about 1/1.1 of the box
@@ -145,6 +151,7 @@ bool sim_init_seeded(int32_t point_colors, const PhysConfig& phys, float point_d
         fail_empty();
         return false;
     }
+    start_workers(phys.threads);
     rng_seed(seed);
     seed_particles();
     generate_bodies();
@@ -189,6 +196,7 @@ bool sim_init(int32_t point_colors, const PhysConfig& phys, float point_diffusio
 }
 
 void sim_free() {
+    stop_workers();
     std::free(sim.position);
     std::free(sim.velocity);
     std::free(sim.velocity_eval);
@@ -205,6 +213,7 @@ void sim_free() {
     std::free(sim.color_scratch);
     std::free(sim.grid.buckets);
     std::free(sim.grid.cell_fill);
+    delete[] sim.grid.row_progress;
     std::free(sim.neighbours.entries);
     std::free(sim.neighbours.neighbour_count);
     std::free(sim.neighbours.first_entry);
@@ -214,6 +223,6 @@ void sim_free() {
     sim.bodies = nullptr;
     sim.sort_keys = sim.sort_keys_scratch = nullptr;
     sim.cell_start = nullptr;
-    sim.grid = CellGrid{nullptr, nullptr};
+    sim.grid = CellGrid{};
     sim.neighbours = NeighbourList{nullptr, nullptr, nullptr};
 }

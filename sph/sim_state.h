@@ -1,8 +1,10 @@
 #pragma once
+#include <atomic>
 #include <cstdint>
 
 #include "bodies/rigid_body.h"
 #include "sph/types.h"
+#include "sph/workers.h"
 
 constexpr int cell_capacity = 128;       // particles a grid cell holds; more are dropped
 constexpr int neighbour_capacity = 384;  // pairs one particle's list holds; more are dropped
@@ -16,11 +18,29 @@ struct SortKey {
     int32_t index;  // particle index when the key was computed
 };
 
+// Progress of one grid row through a pipelined pass over the rows (see sph/row_pipeline.h):
+// the pass number in the high half, in the low half the column from which on every cell of
+// the row is done. One cache line each, so rows worked on by different threads do not share.
+struct alignas(64) RowProgress {
+    std::atomic<uint64_t> value;
+};
+
 // Uniform grid of square cells of side smooth_radius. Bucket k is the run of cell_fill[k]
 // ascending particle indices starting at k * cell_capacity.
+//
+// fill_cell_grid also writes how the search may split the work, read by find_neighbours
+// (lanes) and by the density and pair-force steps (rows_pipelined): lane t owns the cells from
+// lane_cell[t] and the particles from lane_particle[t] up to the next lane's.
 struct CellGrid {
     uint16_t* buckets;    // cell_count * cell_capacity
     uint16_t* cell_fill;  // cell_count
+    int32_t lanes;        // 1: one pass over every cell, in key order
+    int32_t lane_cell[max_threads + 1];
+    int32_t lane_particle[max_threads + 1];
+    // The particles were in cell order and the last column of cells is empty, so every pair
+    // joins cells that touch in the plane and rows may be worked on at the same time.
+    bool rows_pipelined;
+    RowProgress* row_progress;  // cells_per_row, used by the pipelined passes only
 };
 
 struct NeighbourEntry {
@@ -31,8 +51,11 @@ struct NeighbourEntry {
 // Each pair closer than smooth_radius is stored once, on the list of the particle found first.
 // The lists are packed one after another in particle order (the search visits particles in
 // ascending index), so list p is entries[first_entry[p] .. first_entry[p] + neighbour_count[p]).
-// Capacity per list is still neighbour_capacity; the block is sized for count lists that full,
-// but only the used prefix is ever touched, which keeps the walk through it sequential.
+// With several lanes, each lane packs its lists from first_particle * neighbour_capacity on,
+// where first_particle is the lane's first (CellGrid), so the lists are the same at every
+// thread count; only where they lie in the block differs. Capacity per list is still
+// neighbour_capacity; the block is sized for count lists that full, but only the used prefix
+// of each lane's part is ever touched, which keeps the walk through it sequential.
 //
 // Layout rule: a non-empty list p starts with p itself at distance 0 (its own slot is the first
 // candidate of its scan), and every later entry names another particle, one found after p in
@@ -148,8 +171,9 @@ SimDerived derive_sim_values(const PhysConfig& phys);
 // and the grid fits.
 bool sim_settings_buildable(const PhysConfig& phys);
 
-// Builds the simulation: copies the settings, allocates every array, seeds the particles from
-// `seed` and generates the bodies. Returns false (nothing left allocated) when memory runs out.
+// Builds the simulation: copies the settings, allocates every array, starts the worker threads
+// (phys.threads), seeds the particles from `seed` and generates the bodies. Returns false
+// (nothing left allocated) when memory runs out.
 bool sim_init_seeded(int32_t point_colors, const PhysConfig& phys, float point_diffusion,
                      uint32_t seed);
 // The same, seeded from the calendar time in whole seconds.

@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "sph/steps.h"
+#include "sph/workers.h"
 
 namespace {
 
@@ -66,6 +67,14 @@ struct KeyMaker {
     }
 };
 
+// The key maker of the grid pass, whose reciprocal has been stored as a float: where floats
+// are evaluated wider, the sorting pass may use a wider one, as the single-threaded program did.
+KeyMaker stored_key_maker() {
+    KeyMaker key_of;
+    key_of.inv_h = as_stored(key_of.inv_h);
+    return key_of;
+}
+
 }  // namespace
 
 bool counting_sort_keys(SortKey* keys, SortKey* scratch, int32_t n, uint32_t* start,
@@ -123,10 +132,18 @@ void radix_sort_keys(SortKey* keys, SortKey* scratch, int32_t n) {
 }
 
 void compute_cell_keys() {
-    const KeyMaker key_of;
     const Vec2* position = sim.position;
     SortKey* keys = sim.sort_keys;
-    for (int32_t i = 0; i < sim.count; ++i) keys[i] = SortKey{key_of(position[i]), i};
+    const int32_t n = sim.count;
+    const int lanes = lanes_for(n);
+    run_lanes(lanes, [&](int lane) {
+        // Made in the lane, like in every other pass that forms keys: where floats are
+        // evaluated wider (x87) the reciprocal then stays in a register as in those passes,
+        // and every pass forms the same keys.
+        const KeyMaker key_of;
+        const IndexRange r = lane_range(lane, lanes, n);
+        for (int32_t i = r.begin; i < r.end; ++i) keys[i] = SortKey{key_of(position[i]), i};
+    });
 }
 
 void sort_cell_keys() {
@@ -145,11 +162,85 @@ void sort_cell_keys() {
 
 namespace {
 
-// Gathers elements first .. n-1 of `data` into the new order and copies them back.
 template <typename T>
-void permute_tail(T* data, T* scratch, const SortKey* keys, int32_t first, int32_t n) {
-    for (int32_t i = first; i < n; ++i) scratch[i] = data[keys[i].index];
-    std::memcpy(data + first, scratch + first, static_cast<size_t>(n - first) * sizeof(T));
+void gather(T* scratch, const T* data, const SortKey* keys, int32_t first, int32_t end) {
+    for (int32_t i = first; i < end; ++i)
+        scratch[i] = data[keys[i].index];
+}
+
+template <typename T> void copy_back(T* data, const T* scratch, int32_t first, int32_t end) {
+    if (first < end) {
+        std::memcpy(data + first, scratch + first, static_cast<size_t>(end - first) * sizeof(T));
+    }
+}
+
+// Fills the buckets of cells c0 .. c1-1 from the particles begin .. end-1 and reports whether
+// their keys, and the key of the particle before them, are in ascending order. A particle of
+// the grid whose cell lies outside c0 .. c1-1 proves them out of order and is left out.
+bool fill_particles(int32_t begin, int32_t end, int32_t c0, int32_t c1) {
+    const KeyMaker key_of = stored_key_maker();
+    uint16_t* fill = sim.grid.cell_fill;
+    uint16_t* buckets = sim.grid.buckets;
+    const Vec2* position = sim.position;
+    bool in_order = true;
+    int32_t previous =
+        begin > 0 ? key_of(position[begin - 1]) : std::numeric_limits<int32_t>::min();
+    for (int32_t i = begin; i < end; ++i) {
+        const int32_t key = key_of(position[i]);
+        in_order = in_order && key >= previous;
+        previous = key;
+        if (key < 0 || key >= sim.cell_count) continue;  // outside the grid: in no cell this step
+        if (key < c0 || key >= c1) {
+            in_order = false;
+            continue;
+        }
+        const uint16_t used = fill[key];
+        if (used >= cell_capacity) continue;  // full cell: the highest indices are dropped
+        buckets[static_cast<size_t>(key) * cell_capacity + used] = static_cast<uint16_t>(i);
+        fill[key] = static_cast<uint16_t>(used + 1);
+    }
+    return in_order;
+}
+
+// Particle lanes for the grid: even parts moved on to where the key changes, so that all the
+// particles of a cell fall into one lane; lane t owns the cells from the key of its first
+// particle. Only meaningful when the particles are in cell order.
+void split_at_cells(int lanes) {
+    const KeyMaker key_of = stored_key_maker();
+    CellGrid& grid = sim.grid;
+    const int32_t n = sim.count;
+    const int32_t cells = sim.cell_count;
+    const Vec2* position = sim.position;
+    grid.lane_particle[0] = 0;
+    grid.lane_cell[0] = 0;
+    for (int t = 1; t < lanes; ++t) {
+        int32_t i = lane_range(t, lanes, n).begin;
+        if (i < grid.lane_particle[t - 1]) i = grid.lane_particle[t - 1];
+        while (i > 0 && i < n && key_of(position[i]) == key_of(position[i - 1]))
+            ++i;
+        grid.lane_particle[t] = i;
+        const int32_t key = i < n ? key_of(position[i]) : cells;
+        const int32_t cell = key < 0 ? 0 : (key > cells ? cells : key);
+        grid.lane_cell[t] = cell > grid.lane_cell[t - 1] ? cell : grid.lane_cell[t - 1];
+    }
+    grid.lane_particle[lanes] = n;
+    grid.lane_cell[lanes] = cells;
+    grid.lanes = lanes;
+}
+
+// With the particles in cell order, pairs only join cells that touch in the plane unless a
+// cell of the last column holds particles: there the linear keys reach across to the first
+// column of the rows above (and the first column's upper-left key is the row's last cell).
+bool rows_can_pipeline(bool in_order) {
+    const int32_t per_row = sim.cells_per_row;
+    const float h = sim.smooth_radius;
+    // Without h^2 > 0 no particle meets even itself, and the rows would not know which
+    // particles lie in no bucket.
+    if (!in_order || per_row < 3 || !(h * h > 0.0f)) return false;
+    for (int32_t row = 0; row < per_row; ++row) {
+        if (sim.grid.cell_fill[static_cast<size_t>(row) * per_row + per_row - 1] != 0) return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -157,38 +248,71 @@ void permute_tail(T* data, T* scratch, const SortKey* keys, int32_t first, int32
 void reorder_particles() {
     const int32_t n = sim.count;
     const SortKey* keys = sim.sort_keys;
-    Vec2* position = sim.position;
-    Vec2* gathered = sim.position_scratch;
-    int32_t first_moved = n;
-    for (int32_t i = 0; i < n; ++i) {
-        gathered[i] = position[keys[i].index];
-        if (keys[i].index != i && first_moved == n) first_moved = i;
-    }
-    if (first_moved == n) return;
-    // Everything before the first moved entry is already in place.
-    std::memcpy(position + first_moved, gathered + first_moved,
-                static_cast<size_t>(n - first_moved) * sizeof(Vec2));
-    permute_tail(sim.velocity, sim.velocity_scratch, keys, first_moved, n);
-    permute_tail(sim.velocity_eval, sim.velocity_eval_scratch, keys, first_moved, n);
-    if (sim.point_colors != 0) permute_tail(sim.color, sim.color_scratch, keys, first_moved, n);
+    const bool colours = sim.point_colors != 0;
+    const int lanes = lanes_for(n);
+    // Everything is gathered before anything is written back, since a lane gathers from any
+    // element. Within a lane, the elements before its first moved one are already in place.
+    int32_t first_moved[max_threads];
+    run_lanes(lanes, [&](int lane) {
+        const IndexRange r = lane_range(lane, lanes, n);
+        int32_t first = r.end;
+        for (int32_t i = r.begin; i < r.end; ++i) {
+            sim.position_scratch[i] = sim.position[keys[i].index];
+            if (keys[i].index != i && first == r.end) first = i;
+        }
+        first_moved[lane] = first;
+        gather(sim.velocity_scratch, sim.velocity, keys, first, r.end);
+        gather(sim.velocity_eval_scratch, sim.velocity_eval, keys, first, r.end);
+        if (colours) gather(sim.color_scratch, sim.color, keys, first, r.end);
+    });
+    run_lanes(lanes, [&](int lane) {
+        const int32_t first = first_moved[lane];
+        const int32_t end = lane_range(lane, lanes, n).end;
+        copy_back(sim.position, sim.position_scratch, first, end);
+        copy_back(sim.velocity, sim.velocity_scratch, first, end);
+        copy_back(sim.velocity_eval, sim.velocity_eval_scratch, first, end);
+        if (colours) copy_back(sim.color, sim.color_scratch, first, end);
+    });
 }
 
 void fill_cell_grid() {
-    const KeyMaker key_of;
     const int32_t cells = sim.cell_count;
-    uint16_t* fill = sim.grid.cell_fill;
-    uint16_t* buckets = sim.grid.buckets;
-    std::memset(fill, 0, static_cast<size_t>(cells > 0 ? cells : 0) * sizeof(uint16_t));
     const int32_t n = sim.count;
-    if (n <= 0) return;
-    std::memset(sim.neighbours.neighbour_count, 0, static_cast<size_t>(n) * sizeof(uint16_t));
-    const Vec2* position = sim.position;
-    for (int32_t i = 0; i < n; ++i) {
-        const int32_t key = key_of(position[i]);
-        if (key < 0 || key >= cells) continue;  // outside the grid: in no cell this step
-        const uint16_t used = fill[key];
-        if (used >= cell_capacity) continue;  // full cell: the highest indices are dropped
-        buckets[static_cast<size_t>(key) * cell_capacity + used] = static_cast<uint16_t>(i);
-        fill[key] = static_cast<uint16_t>(used + 1);
+    CellGrid& grid = sim.grid;
+    const int lanes = lanes_for(n);
+    bool in_order = false;
+    if (lanes > 1) {
+        // Each lane clears and fills the cells of its own particles, which is the sequential
+        // result as long as the particles are in cell order; otherwise it is done again below.
+        split_at_cells(lanes);
+        bool lane_in_order[max_threads];
+        run_lanes(lanes, [&](int lane) {
+            const int32_t c0 = grid.lane_cell[lane];
+            const int32_t p0 = grid.lane_particle[lane];
+            const int32_t p1 = grid.lane_particle[lane + 1];
+            std::memset(grid.cell_fill + c0, 0,
+                        static_cast<size_t>(grid.lane_cell[lane + 1] - c0) * sizeof(uint16_t));
+            std::memset(sim.neighbours.neighbour_count + p0, 0,
+                        static_cast<size_t>(p1 - p0) * sizeof(uint16_t));
+            lane_in_order[lane] = fill_particles(p0, p1, c0, grid.lane_cell[lane + 1]);
+        });
+        in_order = true;
+        for (int t = 0; t < lanes; ++t)
+            in_order = in_order && lane_in_order[t];
     }
+    if (!in_order) {
+        grid.lanes = 1;
+        grid.lane_particle[0] = 0;
+        grid.lane_particle[1] = n > 0 ? n : 0;
+        grid.lane_cell[0] = 0;
+        grid.lane_cell[1] = cells > 0 ? cells : 0;
+        std::memset(grid.cell_fill, 0,
+                    static_cast<size_t>(cells > 0 ? cells : 0) * sizeof(uint16_t));
+        if (n > 0) {
+            std::memset(sim.neighbours.neighbour_count, 0,
+                        static_cast<size_t>(n) * sizeof(uint16_t));
+        }
+        in_order = fill_particles(0, n > 0 ? n : 0, 0, cells);
+    }
+    grid.rows_pipelined = rows_can_pipeline(in_order);
 }

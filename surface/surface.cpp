@@ -6,6 +6,7 @@
 #include <new>
 
 #include "sph/float_path.h"
+#include "sph/workers.h"
 
 #if TARNWELL_SSE2_PATH
 #include <emmintrin.h>
@@ -84,10 +85,12 @@ int32_t surface_vertex_capacity(const SurfaceGrid* grid) {
     return static_cast<int32_t>((total - used) / sizeof(Vec2));
 }
 
-void update_surface() {
-    SurfaceGrid* grid = surface_grid;
-    if (grid == nullptr) return;
+namespace {
 
+// Adds the cones of every particle, in particle order, to the samples of lattice rows
+// band_lo .. band_hi-1: run over all bands, that is the whole splat, and every sample gets its
+// additions in the same order whichever band it lies in.
+ONE_BODY void splat_rows(SurfaceGrid* grid, int64_t band_lo, int64_t band_hi) {
     const uint32_t res = grid->resolution;
     const int64_t last = static_cast<int64_t>(res);  // lattice rows and columns are 0..R
     const int64_t stride = last + 1;                 // row j starts at sample j * (R + 1)
@@ -124,8 +127,9 @@ void update_surface() {
             continue;
         const int64_t ix = static_cast<int64_t>(px);
         const int64_t iy = static_cast<int64_t>(py);
-        const int64_t j0 = iy - w < 0 ? 0 : iy - w;
-        const int64_t j1 = iy + w > last ? last : iy + w;
+        const int64_t j0 = iy - w < band_lo ? band_lo : iy - w;
+        const int64_t j1 = iy + w > band_hi - 1 ? band_hi - 1 : iy + w;
+        if (j0 > j1) continue;
         const int64_t k0 = ix - w < 0 ? 0 : ix - w;
         const int64_t k1 = ix + w > last ? last : ix + w;
 #if TARNWELL_SSE2_PATH
@@ -166,6 +170,33 @@ void update_surface() {
             }
         }
     }
+}
+
+}  // namespace
+
+void update_surface() {
+    SurfaceGrid* grid = surface_grid;
+    if (grid == nullptr) return;
+
+    const uint32_t res = grid->resolution;
+    const int64_t last = static_cast<int64_t>(res);  // lattice rows and columns are 0..R
+    const int64_t stride = last + 1;                 // row j starts at sample j * (R + 1)
+    float* samples = surface_samples(grid);
+
+    // Bands of lattice rows, one per lane. The band edges follow the particles (in cell order,
+    // so by rows), so that every band gets about as many of them.
+    const int32_t count = static_cast<int32_t>(grid->count);
+    const int lanes = lanes_for(count);
+    int64_t band_edge[max_threads + 1];
+    band_edge[0] = 0;
+    const float s = (static_cast<float>(res) - 4.0f * grid->radius) / grid->field_size;
+    for (int t = 1; t < lanes; ++t) {
+        const float row = grid->position[lane_range(t, lanes, count).begin].y * s + grid->radius;
+        int64_t edge = row > 0.0f && row < static_cast<float>(last) ? static_cast<int64_t>(row) : 0;
+        band_edge[t] = edge > band_edge[t - 1] ? edge : band_edge[t - 1];
+    }
+    band_edge[lanes] = last + 1;
+    run_lanes(lanes, [&](int lane) { splat_rows(grid, band_edge[lane], band_edge[lane + 1]); });
 
     // Marching squares at the iso level, clearing each cell's lower-left sample once read (no
     // later cell reads it) and, after the last cell of a row, the row's column R. A value

@@ -28,6 +28,7 @@
 #include "sph/physics_step.h"
 #include "sph/sim_state.h"
 #include "sph/steps.h"
+#include "sph/workers.h"
 #include "surface/surface.h"
 
 namespace {
@@ -39,7 +40,7 @@ constexpr long long timing_sample_cap = 1 << 18;
 
 const char usage_text[] =
     "usage: tarnwell-sim [--config PATH] [--seed N] [--steps N] [--dump PATH]\n"
-    "                    [--stir X,Y,SIGN] [--surface]\n";
+    "                    [--stir X,Y,SIGN] [--surface] [--threads N]\n";
 
 const char help_text[] =
     "Runs the fluid simulation without a window and reports the time per step.\n"
@@ -59,6 +60,8 @@ const char help_text[] =
     "                   the fluid towards the point, -1 pushes it away\n"
     "  --surface        also rebuild the iso-line outline after every step, on the grid\n"
     "                   the program uses in render mode 1 (surf_radius, surf_resolution)\n"
+    "  --threads N      threads of the step and the outline, 0..256, in place of the\n"
+    "                   threads setting; 0 is one per core. Every count gives the same state\n"
     "  --help           show this text\n"
     "\n"
     "Exit status: 0 done, 1 settings refused or the run failed, 2 bad arguments.\n";
@@ -74,6 +77,7 @@ struct Options {
     float stir_y = 0.0f;
     float stir_sign = 0.0f;
     bool surface = false;
+    int threads = -1;  // -1: the threads setting
 };
 
 [[noreturn]] void usage_error(const char* what, const char* value) {
@@ -130,7 +134,8 @@ Options parse_arguments(int argc, char** argv) {
         const bool takes_value = std::strcmp(arg, "--config") == 0 ||
                                  std::strcmp(arg, "--seed") == 0 ||
                                  std::strcmp(arg, "--steps") == 0 ||
-                                 std::strcmp(arg, "--dump") == 0 || std::strcmp(arg, "--stir") == 0;
+                                 std::strcmp(arg, "--dump") == 0 || std::strcmp(arg, "--stir") == 0 ||
+                                 std::strcmp(arg, "--threads") == 0;
         if (!takes_value) usage_error("unknown argument", arg);
         if (i + 1 >= argc) usage_error("missing value after", arg);
         const char* value = argv[++i];
@@ -149,6 +154,12 @@ Options parse_arguments(int argc, char** argv) {
             if (!parse_whole_number(value, 0, max_steps, &options.steps)) {
                 usage_error("--steps takes a whole number from 0 to 1000000000, got", value);
             }
+        } else if (std::strcmp(arg, "--threads") == 0) {
+            long long threads = 0;
+            if (!parse_whole_number(value, 0, 256, &threads)) {
+                usage_error("--threads takes a whole number from 0 to 256, got", value);
+            }
+            options.threads = static_cast<int>(threads);
         } else if (std::strcmp(arg, "--dump") == 0) {
             if (value[0] == '\0') usage_error("--dump needs a file path, got", value);
             options.dump_path = value;
@@ -234,6 +245,7 @@ int run(const Options& options) {
     load_graph_config(&graph, options.config_path.c_str());
     load_phys_config(&phys, options.config_path.c_str());
     apply_fixups(graph, phys);
+    if (options.threads >= 0) phys.threads = options.threads;
     if (validate_settings(graph, phys, stderr) != 0) {
         std::fprintf(stderr,
                      "tarnwell-sim: correct the settings above in '%s' (or remove them to use "
@@ -256,8 +268,10 @@ int run(const Options& options) {
         sim_free();
         return 1;
     }
-    std::printf("tarnwell-sim: config %s, seed %u, %d particles, %d bodies, %lld steps%s%s\n",
-                options.config_path.c_str(), seed, sim.count, sim.geom_count, options.steps,
+    std::printf("tarnwell-sim: config %s, seed %u, %d particles, %d bodies, %d threads, "
+                "%lld steps%s%s\n",
+                options.config_path.c_str(), seed, sim.count, sim.geom_count, worker_threads(),
+                options.steps,
                 options.stir ? ", stirring" : "", options.surface ? ", surface" : "");
     std::fflush(stdout);
 

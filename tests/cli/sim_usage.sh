@@ -36,15 +36,18 @@ done <<'CASES'
 --stir|0.4,0.3,1,|0.4,0.3,1,
 --dump||--dump
 --config|/nonexistent/dir/config.ini|/nonexistent/dir/config.ini
+--threads|-1|-1
+--threads|257|257
+--threads|two|two
 CASES
 
 # The largest accepted values parse (zero steps: nothing runs, so no settings are needed).
-"$sim" --seed 4294967295 --steps 0 --config /dev/null >/dev/null 2>"$tmp/err"; rc=$?
+"$sim" --seed 4294967295 --threads 256 --steps 0 --config /dev/null >/dev/null 2>"$tmp/err"; rc=$?
 [ "$rc" -ne 2 ] || fail "--seed 4294967295 --steps 0 refused: $(cat "$tmp/err")"
 
 "$sim" --help >"$tmp/help" 2>&1; rc=$?
 [ "$rc" -eq 0 ] || fail "--help gave status $rc"
-for opt in --config --seed --steps --dump --stir --surface --help; do
+for opt in --config --seed --steps --dump --stir --surface --threads --help; do
     grep -q -- "$opt" "$tmp/help" || fail "--help does not document $opt"
 done
 exit $failed

@@ -1,7 +1,8 @@
 // The whole simulation is a pure function of its settings and seed: the state after a run from
-// a fixed seed hashes to the same value on every run, and, with SSE2 arithmetic, to the value
-// recorded when the numbers were last deliberately changed. A different value means some step
-// changed its arithmetic (order, precision, contraction) and every recorded result moves with it.
+// a fixed seed hashes to the same value on every run and at every thread count, and, with SSE2
+// arithmetic, to the value recorded when the numbers were last deliberately changed. A different
+// value means some step changed its arithmetic (order, precision, contraction) and every
+// recorded result moves with it.
 
 #include <gtest/gtest.h>
 
@@ -35,8 +36,9 @@ constexpr int steps = 200;
 
 // Runs the default scene (gradient colours diffusing, two bodies) and hashes every array a
 // step produces. Steps 120..159 also stir, pulling towards the middle of the box.
-uint64_t run_and_hash(int32_t* body_count) {
-    const PhysConfig phys = default_phys_config();
+uint64_t run_and_hash(int32_t* body_count, int threads) {
+    PhysConfig phys = default_phys_config();
+    phys.threads = threads;
     if (!sim_init_seeded(1, phys, 0.002f, seed)) return 0;
     StepProfile profile{};
     for (int step = 0; step < steps; ++step) {
@@ -59,12 +61,16 @@ uint64_t run_and_hash(int32_t* body_count) {
 TEST(Determinism, SameSeedSameBitsAndRecordedHash) {
     int32_t bodies_first = -1;
     int32_t bodies_second = -1;
-    const uint64_t first = run_and_hash(&bodies_first);
-    const uint64_t second = run_and_hash(&bodies_second);
+    const uint64_t first = run_and_hash(&bodies_first, 1);
+    const uint64_t second = run_and_hash(&bodies_second, 1);
     ASSERT_NE(first, 0u) << "sim_init_seeded refused the default settings";
     EXPECT_EQ(bodies_first, 2);
     EXPECT_EQ(bodies_second, bodies_first);
     EXPECT_EQ(first, second) << "two runs from seed " << seed << " ended in different states";
+    for (const int threads : {2, 3, 7}) {
+        int32_t bodies = -1;
+        EXPECT_EQ(run_and_hash(&bodies, threads), first) << "at " << threads << " threads";
+    }
 
 #if TARNWELL_EXACT_FLOAT
     // Recorded from the SSE2 build; every build that rounds each float operation (ARM64, clang)

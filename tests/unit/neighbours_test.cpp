@@ -74,7 +74,13 @@ TEST_F(NeighbourTest, MatchesAllPairsSearchOnARandomCloud) {
     for (int32_t p = 0; p < sim.count; ++p) {
         ASSERT_GE(count_of(p), 1) << "every particle here is in a bucket";
         max_count = std::max(max_count, count_of(p));
-        // Packed in ascending index order, each list starting with the particle itself.
+        // Packed in ascending index order, each lane of the search from its first particle
+        // times the list capacity on; each list starts with the particle itself.
+        for (int t = 0; t < sim.grid.lanes; ++t) {
+            if (p == sim.grid.lane_particle[t]) {
+                next_first = static_cast<uint32_t>(p) * neighbour_capacity;
+            }
+        }
         EXPECT_EQ(sim.neighbours.first_entry[p], next_first) << p;
         next_first += static_cast<uint32_t>(count_of(p));
         EXPECT_EQ(list_of(p)[0].index, p);

@@ -96,6 +96,8 @@ TEST(Validate, DefaultsAndOddButWorkableSettingsPass) {
         {"render_type=1\nsurf_resolution=1021", "", ""},
         {"render_type=1\nsurf_radius=31.99", "", ""},   // the lattice scale stays positive
         {"point_colors=0\npoint_diffusion=1e37", "", ""},
+        {"", "threads=0", ""},    // one per core
+        {"", "threads=256", ""},  // more than the cores is allowed
     };
     for (const Case& c : cases) {
         Settings s = settings(c.graph, c.phys);
@@ -155,6 +157,10 @@ TEST(Validate, EachRefusedKeyGivesOneLineWithKeyAndValue) {
         {"", "geom_mass_max=-0.00001", "[phys] geom_mass_max = -1e-05"},
         {"", "geom_m_inert_min=0", "[phys] geom_m_inert_min = 0"},
         {"", "geom_m_inert_max=0", "[phys] geom_m_inert_max = 0"},
+        // Threads.
+        {"", "threads=-1", "[phys] threads = -1"},
+        {"", "threads=257", "[phys] threads = 257"},
+        {"", "threads=99999999999", "[phys] threads = 2147483647"},
         // The outline lattice.
         {"render_type=1\nsurf_resolution=0", "", "[graph] surf_resolution = 0"},
         {"render_type=1\nsurf_resolution=1022", "", "[graph] surf_resolution = 1022"},
@@ -177,6 +183,10 @@ TEST(Validate, MessagesSayWhatIsAcceptedAndName) {
     EXPECT_EQ(validate(s.graph, s.phys).text,
               "error: [phys] count = 70000 is not accepted: use a whole number from 0 to 65536 "
               "(particle indices are 16-bit)\n");
+    s = settings("", "threads=-2");
+    EXPECT_EQ(validate(s.graph, s.phys).text,
+              "error: [phys] threads = -2 is not accepted: use a whole number from 0 to 256 "
+              "(0 is one thread per core, 1 a single thread)\n");
     s = settings("", "smooth_radius=0.0001");
     const std::string grid = validate(s.graph, s.phys).text;
     EXPECT_NE(grid.find("field_size = 0.8"), std::string::npos) << grid;

@@ -1,0 +1,174 @@
+#include "sph/workers.h"
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace {
+
+// One dispatch at a time, from the thread that started the pool. The fields a dispatch hands
+// over (task, context, lanes) are written before `generation` is raised and read after a
+// helper sees it raised; the caller touches them again only after every helper has reported
+// back through `busy`.
+struct WorkerPool {
+    std::vector<std::thread> helpers;
+    std::mutex mutex;
+    std::condition_variable wake;  // helpers sleep here between dispatches
+    std::condition_variable done;  // the caller sleeps here until the last helper is back
+    std::atomic<uint64_t> generation{0};
+    std::atomic<int> next_lane{0};
+    std::atomic<int> busy{0};  // helpers not yet finished with the current dispatch
+    std::atomic<bool> stopping{false};
+    LaneTask task = nullptr;
+    const void* context = nullptr;
+    int lanes = 0;
+};
+
+WorkerPool* pool = nullptr;
+
+// More threads than cores: a waiting thread then most likely waits for one that is not running,
+// and spinning only keeps it off the core.
+bool oversubscribed = false;
+
+// Stages follow each other within microseconds, so a helper that has just finished a lane
+// looks for the next dispatch for a while before it sleeps; waking a sleeping thread costs
+// more than a short stage.
+constexpr auto spin_time = std::chrono::microseconds(200);
+constexpr auto pause_time = std::chrono::microseconds(20);
+
+void cpu_relax() {
+#if defined(__SSE2__)
+    _mm_pause();
+#endif
+}
+
+void run_available_lanes(WorkerPool& p) {
+    for (;;) {
+        const int lane = p.next_lane.fetch_add(1, std::memory_order_relaxed);
+        if (lane >= p.lanes) return;
+        p.task(p.context, lane);
+    }
+}
+
+// Pauses for a few microseconds, which is how long a stage usually keeps a thread waiting, then
+// yields: on a busy machine (or with more threads than cores) the thread waited for may need
+// this core, and spinning would only keep it off.
+template <typename Ready>
+bool spin_until(const Ready& ready) {
+    const auto start = std::chrono::steady_clock::now();
+    for (int round = 1;; ++round) {
+        if (ready()) return true;
+        if ((round & 63) == 0) {
+            const auto waited = std::chrono::steady_clock::now() - start;
+            if (waited > spin_time) return false;
+            if (oversubscribed || waited > pause_time) std::this_thread::yield();
+        }
+        cpu_relax();
+    }
+}
+
+void helper_loop(WorkerPool& p) {
+    uint64_t seen = 0;
+    for (;;) {
+        const auto dispatched = [&] {
+            return p.generation.load(std::memory_order_acquire) != seen ||
+                   p.stopping.load(std::memory_order_acquire);
+        };
+        if (!spin_until(dispatched)) {
+            std::unique_lock<std::mutex> lock(p.mutex);
+            p.wake.wait(lock, dispatched);
+        }
+        if (p.stopping.load(std::memory_order_acquire)) return;
+        seen = p.generation.load(std::memory_order_acquire);
+        run_available_lanes(p);
+        if (p.busy.fetch_sub(1, std::memory_order_acq_rel) == 1) {
+            std::lock_guard<std::mutex> lock(p.mutex);
+            p.done.notify_one();
+        }
+    }
+}
+
+}  // namespace
+
+void start_workers(int threads) {
+    stop_workers();
+    if (threads <= 0) threads = static_cast<int>(std::thread::hardware_concurrency());
+    if (threads <= 0) threads = 1;
+    if (threads > max_threads) threads = max_threads;
+    if (threads == 1) return;
+    oversubscribed = threads > static_cast<int>(std::thread::hardware_concurrency());
+    pool = new WorkerPool;
+    pool->helpers.reserve(static_cast<size_t>(threads - 1));
+    for (int k = 1; k < threads; ++k) {
+        try {
+            pool->helpers.emplace_back(helper_loop, std::ref(*pool));
+        } catch (const std::system_error&) {
+            break;  // run with the threads the system granted
+        }
+    }
+}
+
+void stop_workers() {
+    if (pool == nullptr) return;
+    {
+        std::lock_guard<std::mutex> lock(pool->mutex);
+        pool->stopping.store(true, std::memory_order_release);
+    }
+    pool->wake.notify_all();
+    for (std::thread& t : pool->helpers)
+        t.join();
+    delete pool;
+    pool = nullptr;
+}
+
+int worker_threads() {
+    return pool == nullptr ? 1 : static_cast<int>(pool->helpers.size()) + 1;
+}
+
+void run_lanes(int lanes, LaneTask task, const void* context) {
+    if (pool == nullptr || pool->helpers.empty() || lanes <= 1) {
+        for (int lane = 0; lane < lanes; ++lane)
+            task(context, lane);
+        return;
+    }
+    WorkerPool& p = *pool;
+    p.task = task;
+    p.context = context;
+    p.lanes = lanes;
+    p.next_lane.store(0, std::memory_order_relaxed);
+    p.busy.store(static_cast<int>(p.helpers.size()), std::memory_order_relaxed);
+    {
+        // Raised under the lock, so a helper between its last check and its sleep cannot
+        // miss it.
+        std::lock_guard<std::mutex> lock(p.mutex);
+        p.generation.fetch_add(1, std::memory_order_release);
+    }
+    p.wake.notify_all();
+    run_available_lanes(p);
+    const auto all_back = [&] { return p.busy.load(std::memory_order_acquire) == 0; };
+    if (!spin_until(all_back)) {
+        std::unique_lock<std::mutex> lock(p.mutex);
+        p.done.wait(lock, all_back);
+    }
+}
+
+void pause_waiting(int* rounds) {
+    ++*rounds;
+    if (*rounds < 256 && !oversubscribed) {
+        cpu_relax();
+    } else if (*rounds < 100000) {
+        // The lane waited for has not moved for a while: it may be off its core (more threads
+        // than cores, a busy machine), so let it have this one.
+        std::this_thread::yield();
+    } else {
+        std::this_thread::sleep_for(std::chrono::microseconds(50));
+    }
+}

@@ -1,0 +1,90 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+#include "sph/float_path.h"
+
+// A small pool of threads, started once with the simulation and reused by every parallel stage.
+// The work of a stage is cut into lanes that write disjoint data; which thread runs a lane
+// never changes a result, so every thread count gives the same bits.
+
+constexpr int max_threads = 256;
+
+using LaneTask = void (*)(const void* context, int lane);
+
+// Runs with `threads` threads in all, the caller included; 0 means one per available core
+// (one when the machine reports none), more than max_threads is cut to it. Replaces any
+// earlier pool. If the system refuses a thread, the pool runs with those it got.
+void start_workers(int threads);
+void stop_workers();
+// Threads that run lanes, the caller included (1 without a pool).
+int worker_threads();
+
+// Runs task(context, k) for k = 0 .. lanes-1 and returns when all are done. Lanes may run at
+// the same time, so a lane may wait for another only when lanes <= worker_threads().
+void run_lanes(int lanes, LaneTask task, const void* context);
+
+template <typename F> void run_lanes(int lanes, const F& lane_body) {
+    run_lanes(
+        lanes, [](const void* body, int lane) { (*static_cast<const F*>(body))(lane); },
+        &lane_body);
+}
+
+// Lane `lane` of `lanes` even parts of 0 .. n-1.
+struct IndexRange {
+    int32_t begin;
+    int32_t end;
+};
+inline IndexRange lane_range(int lane, int lanes, int32_t n) {
+    const int64_t total = n > 0 ? n : 0;
+    return IndexRange{static_cast<int32_t>(total * lane / lanes),
+                      static_cast<int32_t>(total * (lane + 1) / lanes)};
+}
+
+// Lanes for a pass over n independent elements: one per thread, but none shorter than a few
+// cache lines' worth, where handing the work out costs more than it saves.
+inline int lanes_for(int32_t n) {
+    const int32_t most = n / 256;
+    const int threads = worker_threads();
+    return most < 1 ? 1 : (most < threads ? most : threads);
+}
+
+// Runs body(begin, end) on the lanes_for(n) even parts of 0 .. n-1, a lane each.
+template <typename F>
+void run_ranges(int32_t n, const F& body) {
+    const int lanes = lanes_for(n);
+    run_lanes(lanes, [&](int lane) {
+        const IndexRange r = lane_range(lane, lanes, n);
+        body(r.begin, r.end);
+    });
+}
+
+// Sets `a`[0 .. n-1] to zero, a range per lane.
+template <typename T>
+void zero_in_lanes(T* a, int32_t n) {
+    run_ranges(n, [a](int32_t begin, int32_t end) {
+        std::memset(static_cast<void*>(a + begin), 0, sizeof(T) * static_cast<size_t>(end - begin));
+    });
+}
+
+// Where floats are evaluated wider than they are stored (x87), a value is rounded wherever the
+// compiler happens to spill it, so one loop inlined into two callers can round differently.
+// Each pass therefore keeps its arithmetic in one function over a range of particles that every
+// lane (and the single thread) calls, and in such builds that function is never inlined.
+#if TARNWELL_EXACT_FLOAT
+#define ONE_BODY inline
+#else
+#define ONE_BODY __attribute__((noinline))
+#endif
+
+// `value` as stored in a float. Where floats are evaluated wider, the single-threaded passes
+// rounded some constants this way (the compiler kept them in memory across a call); the range
+// functions round them explicitly to give the same results.
+inline float as_stored(float value) {
+    volatile float stored = value;
+    return stored;
+}
+
+// Spins briefly, then yields the processor: for a lane waiting on another lane's progress.
+void pause_waiting(int* rounds);

@@ -1,5 +1,7 @@
 #include "sph/workers.h"
 
+#include <stdlib.h>
+
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -96,11 +98,24 @@ void helper_loop(WorkerPool& p) {
     }
 }
 
+// Cores not already kept busy by other programs: the lanes of a stage wait on each other, so a
+// lane whose thread has no core of its own stalls the whole stage (ten times slower than one
+// thread was measured with two threads on two cores that were already loaded). Results do not
+// depend on the count, so taking it from the load at start changes only the speed.
+int available_cores() {
+    int cores = static_cast<int>(std::thread::hardware_concurrency());
+#if !defined(__EMSCRIPTEN__)
+    double load = 0.0;
+    if (getloadavg(&load, 1) == 1 && load > 0.0) cores -= static_cast<int>(load + 0.5);
+#endif
+    return cores;
+}
+
 }  // namespace
 
 void start_workers(int threads) {
     stop_workers();
-    if (threads <= 0) threads = static_cast<int>(std::thread::hardware_concurrency());
+    if (threads <= 0) threads = available_cores();
     if (threads <= 0) threads = 1;
     if (threads > max_threads) threads = max_threads;
     if (threads == 1) return;

@@ -13,8 +13,9 @@ constexpr int max_threads = 256;
 
 using LaneTask = void (*)(const void* context, int lane);
 
-// Runs with `threads` threads in all, the caller included; 0 means one per available core
-// (one when the machine reports none), more than max_threads is cut to it. Replaces any
+// Runs with `threads` threads in all, the caller included; 0 means one per available core: the
+// cores less the load average of the last minute at start (one when none is left or the machine
+// reports none), more than max_threads is cut to it. Replaces any
 // earlier pool. If the system refuses a thread, the pool runs with those it got.
 void start_workers(int threads);
 void stop_workers();

@@ -1,4 +1,5 @@
 #include <cstdint>
+#include <cstring>
 
 #include "sph/sim_state.h"
 #include "sph/steps.h"
@@ -8,6 +9,25 @@
 // the tests are strict, so a particle exactly on a wall feels nothing). The new velocity moves
 // the particle, and the mean of the old and new velocity is kept in velocity_eval for the
 // viscosity and the stirring of the next step. Damping scales the whole new velocity.
+//
+// The step also watches for a blow-up: it reads back the bits of every position and velocity it
+// has just stored (stored, so the x87 build judges the rounded float, not a wider register) and
+// sets sim.blown_up when one of them is infinite or NaN. A float is non-finite exactly when its
+// eight exponent bits are all ones; adding one to that field then carries into the sign bit, so
+// OR-ing (bits & exponent) + exponent_one over all values and testing bit 31 once at the end
+// costs three integer operations per value and no branch. Nothing of the arithmetic above
+// changes, so the results stay bit for bit what they were.
+namespace {
+constexpr uint32_t exponent_bits = 0x7f800000u;
+constexpr uint32_t exponent_one = 0x00800000u;
+
+inline uint32_t overflow_probe(const Vec2& v) {
+    uint32_t bits[2];
+    std::memcpy(bits, &v, sizeof bits);
+    return ((bits[0] & exponent_bits) + exponent_one) | ((bits[1] & exponent_bits) + exponent_one);
+}
+}  // namespace
+
 void integrate() {
     const int32_t n = sim.count;
     Vec2* __restrict const pos = sim.position;
@@ -21,6 +41,7 @@ void integrate() {
     const float damp = sim.damp;
     const float g = sim.current_gravity;
 
+    uint32_t probe = 0;
     for (int32_t i = n - 1; i >= 0; --i) {
         float x = pos[i].x;
         float y = pos[i].y;
@@ -44,5 +65,7 @@ void integrate() {
         y += dt * vy_new;
 
         pos[i] = Vec2{x, y};
+        probe |= overflow_probe(vel[i]) | overflow_probe(pos[i]);
     }
+    if ((probe & 0x80000000u) != 0) sim.blown_up = true;
 }

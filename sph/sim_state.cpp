@@ -165,6 +165,7 @@ bool sim_init_seeded(int32_t point_colors, const PhysConfig& phys, float point_d
                      uint32_t seed) {
     sim_free();  // a second initialisation replaces the first instead of leaking it
     copy_settings(point_colors, phys, point_diffusion);
+    sim.blown_up = false;
     // Settings no simulation can run with: indices are 16-bit, the grid must have at least one
     // cell and a cell count that fits an int32.
     if (sim.count < 0 || sim.count > max_particle_count || sim.geom_count < 0 ||

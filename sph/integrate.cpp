@@ -21,10 +21,12 @@ namespace {
 constexpr uint32_t exponent_bits = 0x7f800000u;
 constexpr uint32_t exponent_one = 0x00800000u;
 
-inline uint32_t overflow_probe(const Vec2& v) {
-    uint32_t bits[2];
-    std::memcpy(bits, &v, sizeof bits);
-    return ((bits[0] & exponent_bits) + exponent_one) | ((bits[1] & exponent_bits) + exponent_one);
+// Each float is read back on its own: one 8-byte load of a Vec2 just stored as two floats
+// cannot be forwarded from the stores and stalls the loop.
+inline uint32_t overflow_probe(const float& stored) {
+    uint32_t bits;
+    std::memcpy(&bits, &stored, sizeof bits);
+    return (bits & exponent_bits) + exponent_one;
 }
 }  // namespace
 
@@ -65,7 +67,8 @@ void integrate() {
         y += dt * vy_new;
 
         pos[i] = Vec2{x, y};
-        probe |= overflow_probe(vel[i]) | overflow_probe(pos[i]);
+        probe |= overflow_probe(vel[i].x) | overflow_probe(vel[i].y) | overflow_probe(pos[i].x) |
+                 overflow_probe(pos[i].y);
     }
     if ((probe & 0x80000000u) != 0) sim.blown_up = true;
 }

@@ -12,6 +12,7 @@
 #include "render/shader.h"
 #include "render/surface.h"
 #include "sph/sim_state.h"
+#include "sph/stability.h"
 
 int main(int argc, char** argv) {
     std::printf("%s\n%s\n\n", program_title,
@@ -33,6 +34,10 @@ int main(int argc, char** argv) {
                      config_path.c_str());
         return 1;
     }
+    // Settings that will blow up still start: the run shows what they do, and the warning says why.
+    Instability unstable[max_instabilities];
+    const int unstable_count = find_instabilities(phys_config, unstable);
+    for (int i = 0; i < unstable_count; ++i) std::fprintf(stderr, "warning: %s\n", unstable[i].text);
     if (!sim_init(graph_config.point_colors, phys_config, graph_config.point_diffusion)) {
         std::fprintf(stderr,
                      "Not enough memory for the simulation of %d particles and %d bodies; lower "

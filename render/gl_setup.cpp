@@ -11,6 +11,8 @@
 #include "sph/sim_state.h"
 
 namespace {
+GLint viewport_limit[2] = {0, 0};  // GL_MAX_VIEWPORT_DIMS; 0 until the context was asked
+
 const char* gl_text(GLenum name) {
     const GLubyte* text = glGetString(name);
     return text != nullptr ? reinterpret_cast<const char*>(text) : "";
@@ -36,6 +38,7 @@ void print_gl_info() {
 
 void setup_render_state() {
     const GraphConfig& g = graph_config;
+    glGetIntegerv(GL_MAX_VIEWPORT_DIMS, viewport_limit);
     // Modes 0 and 2 show the box [h, L] with a margin of h: world square 0..h+L.
     const double world = static_cast<double>(phys_config.smooth_radius + phys_config.field_size);
 
@@ -77,4 +80,17 @@ void setup_render_state() {
     glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
 }
 
-void set_viewport(int width, int height) { glViewport(0, 0, width, height); }
+void set_viewport(int width, int height) {
+    clamp_to_max_viewport(&width, &height);
+    glViewport(0, 0, width, height);
+}
+
+bool fits_max_viewport(int width, int height) {
+    if (viewport_limit[0] <= 0 || viewport_limit[1] <= 0) return true;  // driver did not say
+    return width <= viewport_limit[0] && height <= viewport_limit[1];
+}
+
+void clamp_to_max_viewport(int* width, int* height) {
+    if (viewport_limit[0] > 0 && *width > viewport_limit[0]) *width = viewport_limit[0];
+    if (viewport_limit[1] > 0 && *height > viewport_limit[1]) *height = viewport_limit[1];
+}

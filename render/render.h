@@ -11,6 +11,11 @@ void setup_render_state();
 // Viewport over the whole client area after a resize; the projection stays, so the picture
 // stretches with the window.
 void set_viewport(int width, int height);
+// Whether the driver can draw a window of this size: both sides within GL_MAX_VIEWPORT_DIMS
+// (queried by setup_render_state). Mesa's rasteriser crashes on much larger drawables.
+bool fits_max_viewport(int width, int height);
+// The size, each side cut to the largest viewport, that a window too large should take.
+void clamp_to_max_viewport(int* width, int* height);
 // Clears the frame and draws it in the configured render mode (nothing for unknown modes).
 void draw_frame();
 void draw_particles();

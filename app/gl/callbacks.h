@@ -12,6 +12,13 @@ void on_idle();
 void on_reshape(int width, int height);
 void on_mouse(int button, int state, int x, int y);
 void on_motion(int x, int y);
+// Pointer moved with no button held: any button still marked held lost its release.
+void on_passive_motion(int x, int y);
+// Hidden or fully covered, the window cannot draw: frames stop until it is shown again.
+void on_window_status(int state);
+
+// The blow-up message once the simulation has blown up and paused; empty before.
+const char* blow_up_message();
 
 // Current GLUT clock, milliseconds since glutInit.
 int glut_time_ms();

@@ -1,5 +1,6 @@
 #include <GL/freeglut.h>
 
+#include <cstdio>
 #include <string>
 
 #include "app/gl/callbacks.h"
@@ -29,9 +30,22 @@ void init_graphics(int argc, char** argv) {
     glutReshapeFunc(on_reshape);
     glutMouseFunc(on_mouse);
     glutMotionFunc(on_motion);
+    glutPassiveMotionFunc(on_passive_motion);
+    glutWindowStatusFunc(on_window_status);
 
     disable_vsync();
     setup_render_state();
+    if (!fits_max_viewport(window_width, window_height)) {
+        int width = window_width;
+        int height = window_height;
+        clamp_to_max_viewport(&width, &height);
+        const int side = width < height ? width : height;
+        std::fprintf(stderr,
+                     "warning: [graph] window_size = %d is larger than the OpenGL driver can "
+                     "draw; the window is made %d pixels square\n",
+                     graph_config.window_size, side);
+        glutReshapeWindow(side, side);
+    }
 }
 
 int glut_time_ms() { return glutGet(GLUT_ELAPSED_TIME); }

@@ -8,11 +8,11 @@
 #include "app/input.h"
 #include "app/startup.h"
 #include "config/config.h"
+#include "config/fixups.h"
 #include "config/validate.h"
-#include "render/shader.h"
-#include "render/surface.h"
 #include "sph/sim_state.h"
 #include "sph/stability.h"
+#include "surface/surface.h"
 
 int main(int argc, char** argv) {
     std::printf("%s\n%s\n\n", program_title,
@@ -56,7 +56,7 @@ int main(int argc, char** argv) {
 
     glutMainLoop();
 
-    release_shader_program();
+    // The GL objects went with the window (on_close); what is left needs no context.
     release_surface_grid();
     sim_free();
     return 0;

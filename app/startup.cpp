@@ -1,7 +1,5 @@
 #include "app/startup.h"
 
-#include "config/config.h"
-
 std::string exe_folder;
 
 std::string exe_folder_of(const char* program_path) {
@@ -11,16 +9,4 @@ std::string exe_folder_of(const char* program_path) {
     if (slash == std::string::npos) return std::string();
     folder.resize(slash + 1);
     return folder;
-}
-
-void apply_fixups(GraphConfig& graph, PhysConfig& phys) {
-    if (graph.render_type == 1) {
-        // The iso-line outline is drawn in one colour over the fluid alone.
-        graph.point_colors = 0;
-        phys.geom_count = 0;
-        graph.point_diffusion = 0.0f;
-    } else if (graph.point_colors == 2) {
-        // Density colours are recomputed every step; diffusing them would only blur the ramp.
-        graph.point_diffusion = 0.0f;
-    }
 }

@@ -1,9 +1,6 @@
 #pragma once
 #include <string>
 
-struct GraphConfig;
-struct PhysConfig;
-
 constexpr const char* program_title = "Tarnwell SPH v 1.09a";
 
 // The program's own folder, '/' included (empty when started by a bare name). config.ini,
@@ -13,7 +10,3 @@ extern std::string exe_folder;
 // Folder part of a program path, up to and including its last '/'; empty without one or for a
 // null path.
 std::string exe_folder_of(const char* program_path);
-
-// Settings that depend on each other, written into the records so every reader sees them:
-// mode 1 has no colours, diffusion or bodies; density colours do not diffuse.
-void apply_fixups(GraphConfig& graph, PhysConfig& phys);

@@ -14,9 +14,9 @@
 #include <vector>
 
 #include "config/config.h"
-#include "render/surface.h"
 #include "sph/physics_step.h"
 #include "sph/sim_state.h"
+#include "surface/surface.h"
 
 namespace {
 

@@ -7,18 +7,19 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "bodies/rigid_body.h"
 #include "config/config.h"
 #include "config/validate.h"
+#include "sph/sim_state.h"
+#include "surface/surface.h"
 
 namespace {
 
-constexpr int max_particles = 65536;          // particle indices are unsigned 16-bit
+// The limits of the simulation, the bodies and the lattice are their own; these are the
+// program's policy.
 constexpr int max_window_size = 16384;        // beyond any real display or GL viewport
-constexpr int max_cells_per_row = 1024;       // 1024^2 cells * 128 slots * 2 bytes = 256 MiB
 constexpr int max_bodies = 256;
 constexpr int min_body_corners = 3;           // fewer corners enclose no area
-constexpr int max_body_corners = 32;          // corner arrays hold 32 corners plus the closing copy
-constexpr int max_surf_resolution = 1021;     // 4096*R + 4 bytes must hold (R+1)^2 float samples
 
 struct Text {
     char s[48];
@@ -100,58 +101,58 @@ void check_positive(Refusals& r, const char* section, const char* key, float val
 
 bool usable(float coef) { return std::isfinite(coef) && coef != 0.0f; }
 
-// The three kernel coefficients, formed exactly as the simulation forms them: h^9 and h^6 by
-// successive multiplications, each product rounded to float. A coefficient that overflows to
-// infinity, or underflows to zero although its setting is not zero, would spread non-finite
-// densities and forces through the whole fluid (the density is inverted every step).
+// The kernel coefficients as the simulation derives them. One that overflows to infinity, or
+// underflows to zero although its setting is not zero, would spread non-finite densities and
+// forces through the whole fluid (the density is inverted every step).
 void check_kernel_coefficients(Refusals& r, const PhysConfig& p) {
     const char* s = "phys";
     const float h = p.smooth_radius;
-    float h_pow = h;
-    for (int i = 2; i <= 6; ++i) h_pow = f32(h_pow * h);
-    const float h6 = h_pow;
-    for (int i = 7; i <= 9; ++i) h_pow = f32(h_pow * h);
-    const float h9 = h_pow;
+    const SimDerived d = derive_sim_values(p);
+    // With every factor at 1, a coefficient out of range is the fault of h alone.
+    PhysConfig unit = p;
+    unit.mass = 1.0f;
+    unit.stiff = 1.0f;
+    unit.viscosity = 1.0f;
+    const SimDerived at_unit = derive_sim_values(unit);
 
-    const float poly6_den = f32(h9 * 201.06194f);
-    const float poly6 = f32(f32(p.mass * 315.0f) / poly6_den);
-    if (!usable(poly6)) {
-        if (!usable(poly6_den))
+    if (!usable(d.poly6_coef)) {
+        if (!usable(at_unit.poly6_coef))
             refuse(r, s, "smooth_radius", show(h).s,
                    "smooth_radius^9 leaves the float range, so the density coefficient "
                    "mass*315/(64*pi*smooth_radius^9) comes out %s; use a value nearer 1",
-                   show(poly6).s);
+                   show(d.poly6_coef).s);
         else
             refuse(r, s, "mass", show(p.mass).s,
                    "with smooth_radius = %s the density coefficient "
                    "mass*315/(64*pi*smooth_radius^9) comes out %s; use a value nearer 1",
-                   show(h).s, show(poly6).s);
+                   show(h).s, show(d.poly6_coef).s);
     }
 
-    const float h6_pi = f32(h6 * 3.1415927f);
     struct Coefficient {
         const char* key;
         float setting;
-        float factor;
+        float coef;
+        float coef_at_unit;
         const char* formula;
     };
     const Coefficient coefficients[] = {
-        {"stiff", p.stiff, 22.5f, "stiff*mass*45/(2*pi*smooth_radius^6)"},
-        {"viscosity", p.viscosity, 45.0f, "viscosity*mass*45/(pi*smooth_radius^6)"},
+        {"stiff", p.stiff, d.pressure_coef, at_unit.pressure_coef,
+         "stiff*mass*45/(2*pi*smooth_radius^6)"},
+        {"viscosity", p.viscosity, d.viscosity_coef, at_unit.viscosity_coef,
+         "viscosity*mass*45/(pi*smooth_radius^6)"},
     };
     for (const Coefficient& c : coefficients) {
         if (r.has(c.key) || r.has("mass")) continue;  // a refused mass spoils all three
-        const float coef = f32(f32(f32(c.setting * p.mass) * c.factor) / h6_pi);
         // A zero setting asks for no pressure or no viscosity; only a lost non-zero one is wrong.
-        if (std::isfinite(coef) && (coef != 0.0f || c.setting == 0.0f)) continue;
-        if (!usable(h6_pi))
+        if (std::isfinite(c.coef) && (c.coef != 0.0f || c.setting == 0.0f)) continue;
+        if (!usable(c.coef_at_unit))
             refuse(r, s, "smooth_radius", show(h).s,
                    "smooth_radius^6 leaves the float range, so %s comes out %s; use a value "
-                   "nearer 1", c.formula, show(coef).s);
+                   "nearer 1", c.formula, show(c.coef).s);
         else
             refuse(r, s, c.key, show(c.setting).s,
                    "with mass = %s and smooth_radius = %s the coefficient %s comes out %s; use a "
-                   "value nearer 1", show(p.mass).s, show(h).s, c.formula, show(coef).s);
+                   "value nearer 1", show(p.mass).s, show(h).s, c.formula, show(c.coef).s);
     }
 }
 
@@ -174,7 +175,7 @@ void check_graph(Refusals& r, const GraphConfig& g, const PhysConfig& p) {
                "smaller rate", show(p.smooth_radius).s);
 
     if (g.render_type != 1) return;  // the surface lattice exists in outline mode only
-    check_range(r, s, "surf_resolution", g.surf_resolution, 1, max_surf_resolution,
+    check_range(r, s, "surf_resolution", g.surf_resolution, 1, max_surface_resolution,
                 "the lattice block of 4096*surf_resolution+4 bytes must hold its "
                 "(surf_resolution+1)^2 samples");
     check_positive(r, s, "surf_radius", g.surf_radius,
@@ -192,7 +193,7 @@ void check_graph(Refusals& r, const GraphConfig& g, const PhysConfig& p) {
 
 void check_phys(Refusals& r, const PhysConfig& p) {
     const char* s = "phys";
-    check_range(r, s, "count", p.count, 0, max_particles, "particle indices are 16-bit");
+    check_range(r, s, "count", p.count, 0, max_particle_count, "particle indices are 16-bit");
 
     const struct {
         const char* key;
@@ -221,16 +222,14 @@ void check_phys(Refusals& r, const PhysConfig& p) {
                "field_size)", show(p.smooth_radius).s);
 
     if (!r.has_any("smooth_radius", "field_size")) {
-        // Cells per row, as the simulation truncates it; compared in float so that huge
-        // quotients and infinity are refused before any conversion to an integer.
-        const float h = p.smooth_radius;
-        const float per_row = f32(f32(f32(h * 2.0f) + p.field_size) / h);
-        if (!(per_row < static_cast<float>(max_cells_per_row + 1)))
-            refuse(r, s, "smooth_radius", show(h).s,
+        const SimDerived d = derive_sim_values(p);
+        if (d.cells_per_row == 0)
+            refuse(r, s, "smooth_radius", show(p.smooth_radius).s,
                    "with field_size = %s the grid has (2*smooth_radius + field_size)/"
                    "smooth_radius = %s cells per row; use values giving at most %d (each cell "
-                   "takes 256 bytes of buckets)",
-                   show(p.field_size).s, show(per_row).s, max_cells_per_row);
+                   "takes %d bytes of buckets)",
+                   show(p.field_size).s, show(d.cells_per_row_exact).s, max_cells_per_row,
+                   cell_capacity * static_cast<int>(sizeof(uint16_t)));
     }
     if (!r.has_any("smooth_radius", "mass")) check_kernel_coefficients(r, p);
 
@@ -249,12 +248,12 @@ void check_phys(Refusals& r, const PhysConfig& p) {
                 "bodies are placed in the box without overlapping");
     if (p.geom_count < 0) return;
     check_range(r, s, "geom_vertex_count_min", p.geom_vertex_count_min, min_body_corners,
-                max_body_corners, "a body is a convex polygon of at most 32 corners");
+                body_vertex_capacity, "a body is a convex polygon of at most 32 corners");
     const int most_lo = r.has("geom_vertex_count_min")
                             ? min_body_corners
                             : static_cast<int>(p.geom_vertex_count_min);
-    check_range(r, s, "geom_vertex_count_max", p.geom_vertex_count_max, most_lo, max_body_corners,
-                "at least geom_vertex_count_min, and at most 32 corners fit a body");
+    check_range(r, s, "geom_vertex_count_max", p.geom_vertex_count_max, most_lo,
+                body_vertex_capacity, "at least geom_vertex_count_min, and at most 32 corners fit a body");
     const char* size_why = "a body's width and height must be positive";
     check_positive(r, s, "geom_w_min", p.geom_w_min, size_why);
     check_positive(r, s, "geom_w_max", p.geom_w_max, size_why);

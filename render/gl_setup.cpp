@@ -7,8 +7,8 @@
 #include "config/config.h"
 #include "render/render.h"
 #include "render/shader.h"
-#include "render/surface.h"
 #include "sph/sim_state.h"
+#include "surface/surface.h"
 
 namespace {
 GLint viewport_limit[2] = {0, 0};  // GL_MAX_VIEWPORT_DIMS; 0 until the context was asked
@@ -36,7 +36,7 @@ void print_gl_info() {
     std::printf("- Extensions:\n%s\n", extensions.c_str());
 }
 
-void setup_render_state() {
+void setup_render_state(const char* program_folder) {
     const GraphConfig& g = graph_config;
     glGetIntegerv(GL_MAX_VIEWPORT_DIMS, viewport_limit);
     // Modes 0 and 2 show the box [h, L] with a margin of h: world square 0..h+L.
@@ -69,7 +69,7 @@ void setup_render_state() {
         // Blending is switched on by every shader pass, whatever graph_blend says.
         if (g.graph_smooth != 0) glEnable(GL_LINE_SMOOTH);
         glLineWidth(g.surf_size);
-        build_shader_program(g.point_size, static_cast<float>(g.window_size));
+        build_shader_program(program_folder, g.point_size, static_cast<float>(g.window_size));
         gluOrtho2D(0.0, world, 0.0, world);
         break;
     default:

@@ -6,8 +6,8 @@
 void print_gl_info();
 // Fixed-function state of the chosen render mode: smoothing, blending, line width, point size,
 // projection; creates the surface grid (mode 1) or the shader program (mode 2); then viewport
-// and clear colour. Called once after the window exists.
-void setup_render_state();
+// and clear colour. Called once after the window exists; the shaders come from `program_folder`.
+void setup_render_state(const char* program_folder);
 // Viewport over the whole client area after a resize; the projection stays, so the picture
 // stretches with the window.
 void set_viewport(int width, int height);

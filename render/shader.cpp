@@ -5,9 +5,8 @@
 #include <cstring>
 #include <new>
 
-#include "app/startup.h"
+#include "io/text_file.h"
 #include "platform/gl_proc.h"
-#include "render/text_file.h"
 
 ArbShaderApi* arb_shader_api = nullptr;
 GLhandleARB shader_program = 0;
@@ -104,11 +103,11 @@ ArbShaderApi* load_arb_shader_api() {
     return api;
 }
 
-void build_shader_program(float scalar, float height) {
+void build_shader_program(const char* program_folder, float scalar, float height) {
     char vs_path[path_size];
     char fs_path[path_size];
-    std::snprintf(vs_path, sizeof vs_path, "%s%s", exe_folder.c_str(), "vs.glsl");
-    std::snprintf(fs_path, sizeof fs_path, "%s%s", exe_folder.c_str(), "fs.glsl");
+    std::snprintf(vs_path, sizeof vs_path, "%s%s", program_folder, "vs.glsl");
+    std::snprintf(fs_path, sizeof fs_path, "%s%s", program_folder, "fs.glsl");
 
     arb_shader_api = load_arb_shader_api();
     if (arb_shader_api == nullptr) return;

@@ -52,7 +52,8 @@ extern float shader_scalar;
 extern float shader_height;
 
 ArbShaderApi* load_arb_shader_api();
-void build_shader_program(float scalar, float height);
+// Compiles and links vs.glsl and fs.glsl from `program_folder` ('/' included, or empty).
+void build_shader_program(const char* program_folder, float scalar, float height);
 void print_info_log(GLhandleARB object);
 void release_shader_program();
 // Mode 2, before draw_particles: point sprites, blending, program current, both uniforms.

@@ -1,7 +1,7 @@
 #include <GL/gl.h>
 
 #include "render/render.h"
-#include "render/surface.h"
+#include "surface/surface.h"
 
 void draw_surface() {
     glColor3f(1.0f, 1.0f, 1.0f);

@@ -1,3 +1,4 @@
+#include <cassert>
 #include <cstddef>
 #include <cstdint>
 #include <limits>
@@ -92,6 +93,15 @@ int scan_until_full(const Stencil& st, int k, float px, float py, float h2, Neig
     return count;
 }
 
+// The layout rule of NeighbourList, which the density and force steps rely on.
+[[maybe_unused]] bool list_follows_layout_rule(uint16_t p, const NeighbourEntry* list, int count) {
+    if (count == 0) return true;
+    if (list[0].index != p || list[0].dist_sq != 0.0f) return false;
+    for (int e = 1; e < count; ++e)
+        if (list[e].index == p) return false;
+    return true;
+}
+
 void append_cell(Stencil& st, const uint16_t* slots, int fill, const Vec2* position) {
     for (int s = 0; s < fill; ++s) {
         const uint16_t q = slots[s];
@@ -146,6 +156,7 @@ void find_neighbours() {
             const int count = st.total - k < neighbour_capacity
                                   ? scan_with_room(st, k, st.x[k], st.y[k], h2, out)
                                   : scan_until_full(st, k, st.x[k], st.y[k], h2, out);
+            assert(list_follows_layout_rule(p, out, count));
             first_entry[p] = cursor;
             counts[p] = static_cast<uint16_t>(count);
             cursor += static_cast<uint32_t>(count);

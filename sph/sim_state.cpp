@@ -1,6 +1,5 @@
 #include "sph/sim_state.h"
 
-#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -12,9 +11,6 @@
 SimState sim;
 
 namespace {
-
-// Largest row length whose square (the cell count) still fits an int32.
-constexpr int32_t max_cells_per_row = 46340;
 
 // Zero-filled block of `n` elements (at least one, so a count of 0 still yields a valid
 // pointer that free() accepts and no caller has to special-case).
@@ -60,37 +56,6 @@ void copy_settings(int32_t point_colors, const PhysConfig& phys, float point_dif
     sim.toggled_gravity = phys.gravity;
     // Without a colour array there is nothing to diffuse.
     sim.point_diffusion = point_colors != 0 ? point_diffusion : 0.0f;
-}
-
-// Grid of square cells of side h covering 0 .. (2h + field_size) on both axes, so the box
-// [h, field_size] has at least one spare cell beyond each wall. The quotient is checked
-// before it is truncated: a NaN or out-of-range float-to-int conversion has no defined result.
-bool derive_grid() {
-    const float h = sim.smooth_radius;
-    const float span = h * 2.0f + sim.field_size;
-    const float per_row = span / h;
-    if (!(per_row >= 1.0f && per_row < static_cast<float>(max_cells_per_row + 1))) return false;
-    sim.cells_per_row = static_cast<int32_t>(per_row);
-    sim.cell_count = sim.cells_per_row * sim.cells_per_row;
-    return true;
-}
-
-// Kernel normalisations with the mass folded in (h in length units):
-//   poly6 315/(64 pi h^9), spiky gradient 45/(pi h^6) halved for the symmetric pressure term,
-//   viscosity Laplacian 45/(pi h^6). 201.06194 is 64 pi and 3.1415927 is pi, both as floats.
-void derive_kernel_coefficients() {
-    const float h = sim.smooth_radius;
-    float h6 = h * h;
-    h6 = h6 * h;
-    h6 = h6 * h;
-    h6 = h6 * h;
-    h6 = h6 * h;
-    float h9 = h6 * h;
-    h9 = h9 * h;
-    h9 = h9 * h;
-    sim.poly6_coef = (sim.mass * 315.0f) / (h9 * 201.06194f);
-    sim.pressure_coef = (sim.stiff * sim.mass * 22.5f) / (h6 * 3.1415927f);
-    sim.viscosity_coef = (sim.viscosity * sim.mass * 45.0f) / (h6 * 3.1415927f);
 }
 
 bool allocate_arrays() {
@@ -166,21 +131,22 @@ bool sim_init_seeded(int32_t point_colors, const PhysConfig& phys, float point_d
     sim_free();  // a second initialisation replaces the first instead of leaking it
     copy_settings(point_colors, phys, point_diffusion);
     sim.blown_up = false;
-    // Settings no simulation can run with: indices are 16-bit, the grid must have at least one
-    // cell and a cell count that fits an int32.
-    if (sim.count < 0 || sim.count > max_particle_count || sim.geom_count < 0 ||
-        !std::isfinite(sim.smooth_radius) || !(sim.smooth_radius > 0.0f) ||
-        !std::isfinite(sim.field_size) || !derive_grid()) {
+    if (!sim_settings_buildable(phys)) {
         fail_empty();
         return false;
     }
+    const SimDerived derived = derive_sim_values(phys);
+    sim.cells_per_row = derived.cells_per_row;
+    sim.cell_count = derived.cell_count;
+    sim.poly6_coef = derived.poly6_coef;
+    sim.pressure_coef = derived.pressure_coef;
+    sim.viscosity_coef = derived.viscosity_coef;
     if (!allocate_arrays()) {
         sim_free();
         fail_empty();
         return false;
     }
     rng_seed(seed);
-    derive_kernel_coefficients();
     seed_particles();
     generate_bodies();
     return true;

@@ -7,6 +7,9 @@
 constexpr int cell_capacity = 128;       // particles a grid cell holds; more are dropped
 constexpr int neighbour_capacity = 384;  // pairs one particle's list holds; more are dropped
 constexpr int max_particle_count = 65536;  // indices in the grid and the lists are 16-bit
+// 1024^2 cells * cell_capacity slots * 2 bytes = 256 MiB of buckets; also keeps every cell key
+// and the cell count far inside int32.
+constexpr int max_cells_per_row = 1024;
 
 struct SortKey {
     int32_t key;    // cell key cy * cells_per_row + cx
@@ -21,7 +24,7 @@ struct CellGrid {
 };
 
 struct NeighbourEntry {
-    uint16_t index;  // the other particle, always a later one in cell order
+    uint16_t index;  // see the layout rule of NeighbourList
     float dist_sq;   // squared distance of the pair
 };
 
@@ -30,6 +33,16 @@ struct NeighbourEntry {
 // ascending index), so list p is entries[first_entry[p] .. first_entry[p] + neighbour_count[p]).
 // Capacity per list is still neighbour_capacity; the block is sized for count lists that full,
 // but only the used prefix is ever touched, which keeps the walk through it sequential.
+//
+// Layout rule: a non-empty list p starts with p itself at distance 0 (its own slot is the first
+// candidate of its scan), and every later entry names another particle, one found after p in
+// cell order. find_neighbours writes it (and checks it in debug builds); the density and force
+// steps skip entry 0 and keep p's sums in registers while walking the list, which is right only
+// because no later entry names p. A particle in no cell (outside the grid, or dropped from a
+// full one) or with a position that is not finite has an empty list.
+//
+// Writers and readers: fill_cell_grid clears neighbour_count, find_neighbours writes all three
+// arrays, compute_density_pressure and compute_pair_forces read them.
 struct NeighbourList {
     NeighbourEntry* entries;   // count * neighbour_capacity
     uint16_t* neighbour_count;  // count
@@ -85,12 +98,12 @@ struct SimState {
     float current_gravity;
     float toggled_gravity;
 
-    // Derived once by sim_init.
+    // Copied from derive_sim_values by sim_init.
     int32_t cells_per_row;
     int32_t cell_count;
-    float poly6_coef;      // mass * 315 / (64 pi h^9)
-    float pressure_coef;   // stiff * mass * 45 / (2 pi h^6)
-    float viscosity_coef;  // viscosity * mass * 45 / (pi h^6)
+    float poly6_coef;
+    float pressure_coef;
+    float viscosity_coef;
 
     Vec2* position;
     Vec2* velocity;
@@ -120,6 +133,26 @@ struct SimState {
 extern SimState sim;
 
 struct PhysConfig;
+
+// What follows from the [phys] settings alone. Initialisation, the validation of the settings
+// and the tests all take these from derive_sim_values, so they agree to the bit. Everything is
+// 0 unless h is positive and finite.
+struct SimDerived {
+    // Square cells of side h covering 0 .. (2h + field_size) on both axes, so the box
+    // [h, field_size] has at least one spare cell beyond each wall.
+    float cells_per_row_exact;  // (2h + field_size) / h before truncation
+    int32_t cells_per_row;      // 0 when the quotient is not in 1 .. max_cells_per_row
+    int32_t cell_count;
+    float poly6_coef;      // mass * 315 / (64 pi h^9)
+    float pressure_coef;   // stiff * mass * 45 / (2 pi h^6)
+    float viscosity_coef;  // viscosity * mass * 45 / (pi h^6)
+};
+SimDerived derive_sim_values(const PhysConfig& phys);
+
+// Whether sim_init_seeded can build a simulation from `phys`, memory aside: the particle count
+// fits the 16-bit indices, the body count is not negative, h is positive, the walls are finite
+// and the grid fits.
+bool sim_settings_buildable(const PhysConfig& phys);
 
 // Builds the simulation: copies the settings, allocates every array, seeds the particles from
 // `seed` and generates the bodies. Returns false (nothing left allocated) when memory runs out.

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(build-essential cmake freeglut3-dev libglu1-mesa-dev mesa-common-dev libgl1-mesa-dri
           libgtest-dev libgmock-dev googletest libbenchmark-dev
-          xvfb xauth xdotool x11-utils imagemagick "$@")
+          xvfb xauth xdotool x11-utils imagemagick gdb "$@")
 
 missing=()
 for p in "${packages[@]}"; do

@@ -25,12 +25,13 @@
 
 #include "app/startup.h"
 #include "config/config.h"
+#include "config/fixups.h"
 #include "config/validate.h"
-#include "render/surface.h"
 #include "sph/physics_step.h"
 #include "sph/sim_state.h"
 #include "sph/stability.h"
 #include "sph/steps.h"
+#include "surface/surface.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 #pragma once
-// The GLUT side of the program: window creation and the five callbacks.
+// The GLUT side of the program: window creation and the six callbacks.
 
 // Opens the square window, binds the callbacks, prints the driver's identification, switches
 // vertical sync off where possible and sets up the render mode. argc/argv go to glutInit.
@@ -19,6 +19,9 @@ void on_window_status(int state);
 
 // The blow-up message once the simulation has blown up and paused; empty before.
 const char* blow_up_message();
+// The window is going, by the window manager's close or at the end of the main loop: releases
+// the GL objects while its context is still current.
+void on_close();
 
 // Current GLUT clock, milliseconds since glutInit.
 int glut_time_ms();

@@ -9,6 +9,7 @@
 #include "config/config.h"
 #include "platform/swap_control.h"
 #include "render/render.h"
+#include "render/shader.h"
 
 void init_graphics(int argc, char** argv) {
     window_width = graph_config.window_size;
@@ -32,9 +33,10 @@ void init_graphics(int argc, char** argv) {
     glutMotionFunc(on_motion);
     glutPassiveMotionFunc(on_passive_motion);
     glutWindowStatusFunc(on_window_status);
+    glutCloseFunc(on_close);
 
     disable_vsync();
-    setup_render_state();
+    setup_render_state(exe_folder.c_str());
     if (!fits_max_viewport(window_width, window_height)) {
         int width = window_width;
         int height = window_height;
@@ -47,5 +49,9 @@ void init_graphics(int argc, char** argv) {
         glutReshapeWindow(side, side);
     }
 }
+
+// freeglut makes a window's context current before calling its close callback; after
+// glutMainLoop returns, the window and its context are gone.
+void on_close() { release_shader_program(); }
 
 int glut_time_ms() { return glutGet(GLUT_ELAPSED_TIME); }

@@ -1,6 +1,7 @@
 // libFuzzer target: arbitrary bytes as config.ini, through the loaders, the start-up fix-ups and
 // the validation; settings that pass are then run for a few physics steps with the surface
-// outline, capped in size so that one input stays fast.
+// outline, capped in size so that one input stays fast. Settings the validation accepts but
+// initialisation refuses are a finding: the program would start and then fail.
 #include <unistd.h>
 
 #include <algorithm>
@@ -9,13 +10,13 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/startup.h"
 #include "config/config.h"
+#include "config/fixups.h"
 #include "config/validate.h"
-#include "render/surface.h"
 #include "sph/physics_step.h"
 #include "sph/sim_state.h"
 #include "sph/steps.h"
+#include "surface/surface.h"
 
 namespace {
 
@@ -27,6 +28,11 @@ std::string config_path() {
         return std::string(name);
     }();
     return path;
+}
+
+[[noreturn]] void finding(const char* what) {
+    std::fprintf(stderr, "%s\n", what);
+    std::abort();
 }
 
 }  // namespace
@@ -48,6 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const int refused = validate_settings(graph, phys, sink);
     if (sink != nullptr) std::fclose(sink);
     if (refused != 0) return 0;
+    if (!sim_settings_buildable(phys)) finding("accepted settings no simulation can be built from");
 
     // Accepted settings may still ask for 65,536 particles or a 1024-cell grid; keep each input
     // to a few milliseconds so the fuzzer explores the reader rather than waiting on physics.
@@ -56,10 +63,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     phys.count = std::min(phys.count, 300);
     phys.geom_count = std::min(phys.geom_count, 4);
 
-    if (!sim_init_seeded(graph.point_colors, phys, graph.point_diffusion, 12345u)) return 0;
-    const bool surface = graph.render_type == 1 &&
-                         create_surface_grid(graph.surf_radius, graph.surf_resolution,
-                                             phys.field_size, sim.position, sim.count);
+    if (!sim_init_seeded(graph.point_colors, phys, graph.point_diffusion, 12345u))
+        finding("initialisation refused accepted settings");
+    const bool surface = graph.render_type == 1;
+    if (surface && !create_surface_grid(graph.surf_radius, graph.surf_resolution, phys.field_size,
+                                        sim.position, sim.count))
+        finding("the outline lattice refused accepted settings");
     StepProfile profile;
     const float extent = phys.smooth_radius + phys.field_size;
     for (int step = 0; step < 3; ++step) {

@@ -3,20 +3,12 @@
 // code reads, and records owned by the test.
 #include <gtest/gtest.h>
 
-#include <cfloat>
 #include <vector>
 
 #include "bodies/bodies.h"
 #include "bodies/world_vertices.h"
+#include "sim_test_util.h"
 #include "sph/sim_state.h"
-
-// Exact float comparison where the build rounds every operation to single precision (SSE2);
-// the x87 build keeps excess precision inside expressions, so there only nearness is asked.
-#if FLT_EVAL_METHOD == 0
-#define EXPECT_SAME_FLOAT(a, b) EXPECT_EQ(a, b)
-#else
-#define EXPECT_SAME_FLOAT(a, b) EXPECT_FLOAT_EQ(a, b)
-#endif
 
 class BodyTest : public ::testing::Test {
 protected:

@@ -211,7 +211,7 @@ TEST_F(SeedingTest, RefusesSettingsNoGridCanHold) {
         {"NaN radius", 100, nan, 0.8f, 0, false},
         {"infinite field", 100, 0.01f, INFINITY, 0, false},
         {"field far below zero", 100, 0.01f, -5.0f, 0, false},
-        {"cell count beyond int32", 100, 1e-6f, 0.8f, 0, false},
+        {"more cells per row than the grid takes", 100, 1e-6f, 0.8f, 0, false},
         {"negative body count", 100, 0.01f, 0.8f, -2, false},
     };
     for (const auto& c : cases) {
@@ -226,8 +226,17 @@ TEST_F(SeedingTest, RefusesSettingsNoGridCanHold) {
             EXPECT_EQ(sim.position, nullptr) << c.what;
             EXPECT_EQ(sim.cell_count, 0) << c.what;
         } else {
-            // Whatever was accepted runs the grid steps without touching memory it lacks.
+            // Whatever was accepted runs the grid steps: every seeded particle lands in a cell
+            // (none is crowded out at these densities) and every list names real particles.
             sort_and_search();
+            int64_t in_cells = 0;
+            for (int32_t k = 0; k < sim.cell_count; ++k) in_cells += sim.grid.cell_fill[k];
+            EXPECT_EQ(in_cells, sim.count) << c.what;
+            for (int32_t p = 0; p < sim.count; ++p) {
+                const NeighbourEntry* list = sim.neighbours.entries + sim.neighbours.first_entry[p];
+                for (int e = 0; e < sim.neighbours.neighbour_count[p]; ++e)
+                    ASSERT_LT(list[e].index, sim.count) << c.what << ", particle " << p;
+            }
         }
     }
 }

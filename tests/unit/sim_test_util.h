@@ -2,6 +2,7 @@
 // Shared set-up for tests that drive the process-wide simulation directly.
 #include <gtest/gtest.h>
 
+#include <cfloat>
 #include <cmath>
 #include <vector>
 
@@ -39,9 +40,10 @@ protected:
     }
 };
 
-// Exact in the SSE2 build. The x87 build keeps some intermediates wider than a float, so a
-// difference such as 1 - b can round differently there; allow for that in absolute terms.
-#if defined(__SSE2_MATH__)
+// Exact where the build rounds every operation to single precision (SSE2). The x87 build keeps
+// some intermediates wider than a float, so a difference such as 1 - b can round differently
+// there; allow for that in absolute terms.
+#if FLT_EVAL_METHOD == 0
 #define EXPECT_SAME_FLOAT(a, b) EXPECT_EQ(a, b)
 #else
 #define EXPECT_SAME_FLOAT(a, b) EXPECT_NEAR(a, b, 1e-6 * std::fabs(b) + 1e-7)

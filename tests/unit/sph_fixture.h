@@ -8,6 +8,7 @@
 #include <random>
 #include <vector>
 
+#include "config/config.h"
 #include "sph/sim_state.h"
 
 class HandState {
@@ -58,20 +59,18 @@ public:
     HandState(const HandState&) = delete;
     HandState& operator=(const HandState&) = delete;
 
-    // Kernel constants from mass, stiff, viscosity and h, as the simulation derives them.
+    // Kernel constants from mass, stiff, viscosity and h, by the simulation's own derivation.
     static void derive_coefficients() {
-        const float h = sim.smooth_radius;
-        float h9 = h;
-        for (int k = 0; k < 8; ++k) {
-            h9 *= h;
-        }
-        float h6 = h;
-        for (int k = 0; k < 5; ++k) {
-            h6 *= h;
-        }
-        sim.poly6_coef = (sim.mass * 315.0f) / (h9 * 201.06194f);
-        sim.pressure_coef = (sim.stiff * sim.mass * 22.5f) / (h6 * 3.1415927f);
-        sim.viscosity_coef = (sim.viscosity * sim.mass * 45.0f) / (h6 * 3.1415927f);
+        PhysConfig phys{};
+        phys.smooth_radius = sim.smooth_radius;
+        phys.field_size = sim.field_size;
+        phys.mass = sim.mass;
+        phys.stiff = sim.stiff;
+        phys.viscosity = sim.viscosity;
+        const SimDerived d = derive_sim_values(phys);
+        sim.poly6_coef = d.poly6_coef;
+        sim.pressure_coef = d.pressure_coef;
+        sim.viscosity_coef = d.viscosity_coef;
     }
 
     // Rebuilds every list from the current positions by testing all pairs.

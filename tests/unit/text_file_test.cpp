@@ -8,7 +8,7 @@
 #include <cstring>
 #include <string>
 
-#include "render/text_file.h"
+#include "io/text_file.h"
 
 namespace {
 

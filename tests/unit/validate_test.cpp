@@ -1,13 +1,18 @@
 #include <gtest/gtest.h>
 
+#include <dirent.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-
-#include <unistd.h>
+#include <vector>
 
 #include "config/config.h"
+#include "config/fixups.h"
 #include "config/validate.h"
+#include "sph/sim_state.h"
+#include "surface/surface.h"
 
 namespace {
 
@@ -32,8 +37,16 @@ struct Settings {
     PhysConfig phys;
 };
 
-// Settings as the program would have them after reading `text` (key lines of both sections) and
-// applying the start-up fix-ups of outline mode.
+// Settings as the program has them after reading the file at `path` and the start-up fix-ups.
+Settings settings_from(const char* path) {
+    Settings s;
+    load_graph_config(&s.graph, path);
+    load_phys_config(&s.phys, path);
+    apply_fixups(s.graph, s.phys);
+    return s;
+}
+
+// The same for `text` (key lines of both sections).
 Settings settings(const std::string& graph_lines, const std::string& phys_lines) {
     const char* tmp = std::getenv("TMPDIR");
     std::string path = std::string(tmp && *tmp ? tmp : "/tmp") + "/tarnwell-validate-XXXXXX";
@@ -42,16 +55,21 @@ Settings settings(const std::string& graph_lines, const std::string& phys_lines)
     const std::string text = "[graph]\n" + graph_lines + "\n[phys]\n" + phys_lines + "\n";
     EXPECT_EQ(write(fd, text.data(), text.size()), static_cast<ssize_t>(text.size()));
     close(fd);
-    Settings s;
-    load_graph_config(&s.graph, path.c_str());
-    load_phys_config(&s.phys, path.c_str());
+    const Settings s = settings_from(path.c_str());
     std::remove(path.c_str());
-    if (s.graph.render_type == 1) {
-        s.graph.point_colors = 0;
-        s.graph.point_diffusion = 0.0f;
-        s.phys.geom_count = 0;
-    }
     return s;
+}
+
+// Whether initialisation and, in outline mode, the lattice take the settings.
+bool can_build(const Settings& s) {
+    const bool simulation =
+        sim_init_seeded(s.graph.point_colors, s.phys, s.graph.point_diffusion, 1u);
+    const bool lattice = s.graph.render_type != 1 ||
+                         create_surface_grid(s.graph.surf_radius, s.graph.surf_resolution,
+                                             s.phys.field_size, sim.position, sim.count);
+    release_surface_grid();
+    sim_free();
+    return simulation && lattice;
 }
 
 struct Case {
@@ -109,13 +127,14 @@ TEST(Validate, EachRefusedKeyGivesOneLineWithKeyAndValue) {
         {"", "smooth_radius=0.0001", "[phys] smooth_radius = 0.0001"},
         {"", "smooth_radius=1\nfield_size=1023", "[phys] smooth_radius = 1"},
         // Kernel coefficients: h^9 underflowing to 0 and overflowing, numerators overflowing, and
-        // a non-zero stiffness that vanishes in the product.
+        // a non-zero stiffness that vanishes in the product. Far enough out that arithmetic
+        // wider than float (x87) loses them too.
         {"", "smooth_radius=1e-6\nfield_size=5e-6", "[phys] smooth_radius = 1e-06"},
-        {"", "smooth_radius=20000\nfield_size=30000", "[phys] smooth_radius = 20000"},
+        {"", "smooth_radius=1e6\nfield_size=2e6", "[phys] smooth_radius = 1000000"},
         {"", "mass=1e38", "[phys] mass = 1e+38"},
         {"", "stiff=1e38", "[phys] stiff = 1e+38"},
         {"", "viscosity=1e30", "[phys] viscosity = 1e+30"},
-        {"", "stiff=1e-45", "[phys] stiff = 1e-45"},
+        {"", "mass=1e-30\nstiff=1e-30", "[phys] stiff = 1e-30"},
         {"point_diffusion=1e37", "", "[graph] point_diffusion = 1e+37"},
         {"", "mouse_radius=1e30", "[phys] mouse_radius = 1e+30"},
         // Bodies.
@@ -181,6 +200,56 @@ TEST(Validate, SeveralBadKeysGiveOneLineEachInFileOrder) {
         ASSERT_NE(from, std::string::npos);
     }
     EXPECT_EQ(from, o.text.size() - 1) << "nothing after the last line";
+}
+
+TEST(Validate, AcceptsExactlyWhatInitialisationCanBuild) {
+    // Each limit at its edge and one step beyond: accepted exactly when it can be built.
+    struct Edge {
+        const char* graph;
+        const char* phys;
+        bool inside;
+    };
+    const Edge edges[] = {
+        {"", "count=65536", true},
+        {"", "count=65537", false},
+        {"", "count=0", true},
+        {"", "count=-1", false},
+        {"", "smooth_radius=1\nfield_size=1022", true},  // 1024 cells per row
+        {"", "smooth_radius=1\nfield_size=1023", false},
+        {"", "smooth_radius=0.0001", false},
+        {"", "smooth_radius=0", false},
+        {"", "smooth_radius=nan", false},
+        {"", "field_size=inf", false},
+        {"", "geom_count=-1", false},
+        {"render_type=1", "geom_count=-1", true},  // the fix-up removes the bodies
+        {"render_type=1\nsurf_resolution=1021", "", true},
+        {"render_type=1\nsurf_resolution=1022", "", false},
+        {"render_type=1\nsurf_resolution=1\nsurf_radius=0.2", "", true},
+        {"render_type=1\nsurf_resolution=0\nsurf_radius=0.2", "", false},
+    };
+    for (const Edge& c : edges) {
+        const Settings s = settings(c.graph, c.phys);
+        EXPECT_EQ(validate(s.graph, s.phys).refused == 0, c.inside) << c.graph << " | " << c.phys;
+        EXPECT_EQ(can_build(s), c.inside) << c.graph << " | " << c.phys;
+    }
+
+    // The fuzzer's seed files and the shipped config.ini: whatever is accepted is built.
+    std::vector<std::string> files = {TARNWELL_SOURCE_DIR "/data/config.ini"};
+    const std::string corpus = TARNWELL_SOURCE_DIR "/tests/fuzz/corpus/";
+    if (DIR* dir = opendir(corpus.c_str())) {
+        while (const dirent* entry = readdir(dir))
+            if (entry->d_name[0] != '.') files.push_back(corpus + entry->d_name);
+        closedir(dir);
+    }
+    ASSERT_GT(files.size(), 1u) << "no seed files in " << corpus;
+    int built = 0;
+    for (const std::string& file : files) {
+        const Settings s = settings_from(file.c_str());
+        if (validate(s.graph, s.phys).refused != 0) continue;
+        EXPECT_TRUE(can_build(s)) << file;
+        ++built;
+    }
+    EXPECT_GT(built, 1) << "the seeds hardly reach initialisation";
 }
 
 }  // namespace

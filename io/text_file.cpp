@@ -1,4 +1,4 @@
-#include "render/text_file.h"
+#include "io/text_file.h"
 
 #include <cstdlib>
 #include <cstring>

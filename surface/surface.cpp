@@ -1,4 +1,4 @@
-#include "render/surface.h"
+#include "surface/surface.h"
 
 #if defined(__SSE_MATH__) && defined(__SSE2__)
 #include <emmintrin.h>
@@ -12,10 +12,6 @@
 SurfaceGrid* surface_grid = nullptr;
 
 namespace {
-
-// The block is 4096 bytes per lattice row plus 4: enough for the (R + 1)^2 samples up to
-// R = 1021, the rest going to line vertices (about 57 200 of them at R = 128).
-constexpr int32_t max_resolution = 1021;
 
 size_t block_bytes(uint32_t resolution) { return 4096u * static_cast<size_t>(resolution) + 4u; }
 
@@ -56,7 +52,7 @@ int64_t half_width_of(float radius) {
 bool create_surface_grid(float radius, int32_t resolution, float field_size, const Vec2* position,
                          int32_t count) {
     release_surface_grid();
-    if (resolution < 1 || resolution > max_resolution || count < 0 ||
+    if (resolution < 1 || resolution > max_surface_resolution || count < 0 ||
         (count > 0 && position == nullptr))
         return false;
     uint32_t r = static_cast<uint32_t>(resolution);
@@ -92,6 +88,7 @@ void update_surface() {
 
     const uint32_t res = grid->resolution;
     const int64_t last = static_cast<int64_t>(res);  // lattice rows and columns are 0..R
+    const int64_t stride = last + 1;                 // row j starts at sample j * (R + 1)
     const float r = grid->radius;
     // World to lattice: the box [h, L] lands on [h*s + r, R - 3r], leaving a margin of 3r
     // at the far side and at least r at the near side for the splat to fall off.
@@ -151,7 +148,7 @@ void update_surface() {
                                                       : _mm_div_ps(d_sq, v_r_sq);
                 const __m128 cone = _mm_sub_ps(v_one, q);
                 const __m128 add = _mm_and_ps(_mm_cmple_ps(d_sq, v_r_sq), cone);
-                float* at = samples + j * last + k;
+                float* at = samples + j * stride + k;
                 _mm_storeu_ps(at, _mm_add_ps(_mm_loadu_ps(at), add));
             }
         }
@@ -163,21 +160,21 @@ void update_surface() {
                 const float d_sq = dx * dx + dy * dy;
                 const float cone =
                     1.0f - (r_sq_is_power_of_two ? d_sq * inv_r_sq : d_sq / r_sq);
-                samples[j * last + k] += d_sq <= r_sq ? cone : 0.0f;
+                samples[j * stride + k] += d_sq <= r_sq ? cone : 0.0f;
             }
         }
     }
 
-    // Marching squares at the iso level, clearing each cell's lower-left sample once read: no
-    // later cell reads it, and the cells of rows 0..R-1 cover every sample of those rows. A
-    // value exactly at the level counts as inside.
+    // Marching squares at the iso level, clearing each cell's lower-left sample once read (no
+    // later cell reads it) and, after the last cell of a row, the row's column R. A value
+    // exactly at the level counts as inside.
     const float level = grid->iso_level;
     Vec2* out = surface_line_vertices(grid);
     const int32_t capacity = surface_vertex_capacity(grid);
     int32_t n = 0;
     for (uint32_t j = 0; j < res; ++j) {
-        float* lower = samples + static_cast<size_t>(j) * res;
-        float* upper = lower + res;
+        float* lower = samples + static_cast<int64_t>(j) * stride;
+        float* upper = lower + stride;
         const float fj = static_cast<float>(j);
         for (uint32_t k = 0; k < res; ++k) {
             const float sw = lower[k];
@@ -203,11 +200,12 @@ void update_surface() {
             }
             lower[k] = 0.0f;
         }
+        lower[res] = 0.0f;
     }
-    // Row R is read by the last cell row but belongs to no cell. Only particles beyond the far
-    // wall reach it; cleared here too, so such a visit does not pile up frame after frame into a
-    // line along the top that never goes away.
-    float* top = samples + static_cast<size_t>(res) * res;
+    // Row R and column R are read by the last cells but are no cell's lower-left corner. Only
+    // particles beyond the far walls reach them; cleared too, so such a visit does not pile up
+    // frame after frame into a line along the edge that never goes away.
+    float* top = samples + last * stride;
     for (uint32_t k = 0; k <= res; ++k) top[k] = 0.0f;
     grid->line_vertex_count = n;
 }

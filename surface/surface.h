@@ -4,11 +4,12 @@
 #include "sph/types.h"
 
 // Iso-line outline of the fluid (render mode 1). The header, the (R + 1)^2 samples and the line
-// vertices live in one block of 4096 * R + 4 bytes: samples right after the header, vertices
-// right after the samples, filling the rest of the block.
+// vertices live in one block of 4096 * R + 4 bytes: samples right after the header (rows 0..R of
+// R + 1 samples each, row j starting at sample j * (R + 1)), vertices right after the samples,
+// filling the rest of the block.
 //
 // Writers and readers: update_surface splats position into samples, extracts line_vertices and
-// clears samples rows 0..R-1 in the same pass; the frame driver draws line_vertices.
+// clears every sample in the same pass; the frame driver draws line_vertices.
 struct SurfaceGrid {
     float radius;      // r: splat radius in lattice units
     float iso_level;   // 1.0
@@ -21,9 +22,13 @@ struct SurfaceGrid {
 
 extern SurfaceGrid* surface_grid;
 
+// The block is 4096 bytes per lattice row plus 4: enough for the (R + 1)^2 samples up to
+// R = 1021, the rest going to line vertices (about 57 200 of them at R = 128).
+constexpr int32_t max_surface_resolution = 1021;
+
 // Creates the process-wide grid (replacing any earlier one); false, and no grid, when the
-// resolution is outside 1..1021 (the block would not hold the samples), the count is negative
-// or the block cannot be allocated.
+// resolution is outside 1..max_surface_resolution (the block would not hold the samples), the
+// count is negative or the block cannot be allocated.
 bool create_surface_grid(float radius, int32_t resolution, float field_size, const Vec2* position,
                          int32_t count);
 float* surface_samples(SurfaceGrid* grid);

@@ -1,0 +1,15 @@
+#include "config/fixups.h"
+
+#include "config/config.h"
+
+void apply_fixups(GraphConfig& graph, PhysConfig& phys) {
+    if (graph.render_type == 1) {
+        // The iso-line outline is drawn in one colour over the fluid alone.
+        graph.point_colors = 0;
+        phys.geom_count = 0;
+        graph.point_diffusion = 0.0f;
+    } else if (graph.point_colors == 2) {
+        // Density colours are recomputed every step; diffusing them would only blur the ramp.
+        graph.point_diffusion = 0.0f;
+    }
+}

@@ -19,11 +19,11 @@ int main(int argc, char** argv) {
                 "Mouse: hold left to pull the fluid, right to push it, middle to float "
                 "(release reverses gravity)");
 
-    exe_folder = exe_folder_of(argc > 0 ? argv[0] : nullptr);
+    exe_folder = program_folder(argc > 0 ? argv[0] : nullptr);
     const std::string config_path = exe_folder + "config.ini";
     std::printf("Load config from file: %s\n\n", config_path.c_str());
-    load_graph_config(&graph_config, config_path.c_str());
-    load_phys_config(&phys_config, config_path.c_str());
+    std::fflush(stdout);
+    load_settings(config_path.c_str(), false, &graph_config, &phys_config, stderr);
     apply_fixups(graph_config, phys_config);
 
     // Refuse settings the program cannot run with before any window opens.

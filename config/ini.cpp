@@ -1,10 +1,17 @@
 // The settings file reader: "[section]" headers, "key=value" lines and ";" comment lines.
 //
-// The reader is deliberately plain: every lookup opens the file afresh, scans it from the top one
-// character at a time and stops at the first line of the wanted section that carries the wanted key
-// with a value. It runs 35 times at start-up and never again, so simplicity wins over speed.
+// The file is read once, whole, into memory (ini_load); every lookup then scans that text from
+// the top one character at a time and stops at the first line of the wanted section that carries
+// the wanted key with a value. Reading once means a pipe or /dev/stdin gives the same text to
+// every key, and a file that cannot be read is noticed once and can be named.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "config/config.h"
 
@@ -30,19 +37,24 @@ void copy_text(char* out, const char* text) {
 // A NUL byte is stored like any other character and so ends the line's text early: whatever follows
 // it on that line is ignored. Returns false once the end of the file has been reached, true while
 // more may follow; the line read last is valid either way.
-bool read_line(std::FILE* file, char* line) {
+struct TextCursor {
+    const char* at;
+    const char* end;
+};
+
+bool read_line(TextCursor* text, char* line) {
     int length = 0;
     for (;;) {
-        int c = std::fgetc(file);
-        if (c == EOF) {
+        if (text->at == text->end) {
             line[length] = '\0';
             return false;
         }
+        const char c = *text->at++;
         if (c == '\n' || c == '\r') {
             line[length] = '\0';
             return true;
         }
-        if (length < max_line_length) line[length++] = static_cast<char>(c);
+        if (length < max_line_length) line[length++] = c;
     }
 }
 
@@ -87,13 +99,67 @@ int ini_parse_pair(char* line, char* value, char* key) {
     return 1;
 }
 
-void ini_read_value(char* out, const char* path, const char* section, const char* key,
-                    const char* default_text) {
-    std::FILE* file = std::fopen(path, "r");
-    if (file == nullptr) {
-        copy_text(out, default_text);
-        return;
+IniLoad ini_load(const char* path, std::string* text) {
+    text->clear();
+    // Non-blocking, so that opening a FIFO with no writer returns at once instead of hanging;
+    // anything but a regular file is refused below before a byte is read.
+    const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return IniLoad{errno == ENOENT ? IniLoad::missing : IniLoad::unreadable, errno};
+    struct stat st;
+    IniLoad result{IniLoad::ok, 0};
+    if (fstat(fd, &st) != 0) {
+        result = IniLoad{IniLoad::unreadable, errno};
+    } else if (!S_ISREG(st.st_mode)) {
+        result = IniLoad{IniLoad::not_regular, 0};
+    } else if (st.st_size > ini_max_file_size) {
+        result = IniLoad{IniLoad::too_large, 0};
+    } else {
+        // Read up to one byte past the limit: a file still growing is caught too.
+        char buffer[65536];
+        for (;;) {
+            const ssize_t n = read(fd, buffer, sizeof buffer);
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) {
+                result = IniLoad{IniLoad::unreadable, errno};
+                break;
+            }
+            if (n == 0) break;
+            text->append(buffer, static_cast<size_t>(n));
+            if (text->size() > static_cast<size_t>(ini_max_file_size)) {
+                result = IniLoad{IniLoad::too_large, 0};
+                break;
+            }
+        }
     }
+    close(fd);
+    if (result.status != IniLoad::ok) {
+        text->clear();
+        return result;
+    }
+    // A UTF-8 byte-order mark (editors on Windows write one) is not part of the first line.
+    if (text->compare(0, 3, "\xEF\xBB\xBF") == 0) text->erase(0, 3);
+    return result;
+}
+
+std::string ini_load_reason(const IniLoad& load) {
+    switch (load.status) {
+    case IniLoad::ok:
+        return "read";
+    case IniLoad::not_regular:
+        return "not a regular file (a folder, device or pipe)";
+    case IniLoad::too_large:
+        return "larger than " + std::to_string(ini_max_file_size / (1024 * 1024)) +
+               " MiB, too large for a settings file";
+    case IniLoad::missing:
+    case IniLoad::unreadable:
+        break;
+    }
+    return std::strerror(load.error);
+}
+
+void ini_lookup(char* out, const std::string& file_text, const char* section, const char* key,
+                const char* default_text) {
+    TextCursor text{file_text.data(), file_text.data() + file_text.size()};
     char line[ini_text_size];
     char name[ini_text_size];
     char value[ini_text_size];
@@ -101,7 +167,7 @@ void ini_read_value(char* out, const char* path, const char* section, const char
     bool in_section = false;
     bool more = true;
     while (more) {
-        more = read_line(file, line);
+        more = read_line(&text, line);
         if (line[0] == '[') {
             section_name(line, name);
             in_section = std::strcmp(name, section) == 0;
@@ -109,11 +175,16 @@ void ini_read_value(char* out, const char* path, const char* section, const char
             continue;
         } else if (in_section && ini_parse_pair(line, value, line_key) == 1 &&
                    std::strcmp(line_key, key) == 0) {
-            std::fclose(file);
             copy_text(out, value);
             return;
         }
     }
-    std::fclose(file);
     copy_text(out, default_text);
+}
+
+void ini_read_value(char* out, const char* path, const char* section, const char* key,
+                    const char* default_text) {
+    std::string text;
+    ini_load(path, &text);  // a file that cannot be read gives no text: every key is absent
+    ini_lookup(out, text, section, key, default_text);
 }

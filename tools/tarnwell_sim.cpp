@@ -73,6 +73,7 @@ const char help_text[] =
 
 struct Options {
     std::string config_path;
+    bool config_named = false;  // --config given: the file must exist and be readable
     bool has_seed = false;
     uint32_t seed = 0;
     long long steps = 1000;
@@ -131,20 +132,8 @@ bool parse_stir(const char* text, Options* options) {
     return true;
 }
 
-// The folder of this executable: /proc/self/exe, else the folder part of argv[0].
-std::string own_folder(const char* argv0) {
-    char buffer[4096];
-    const ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-    if (n > 0) {
-        buffer[n] = '\0';
-        return exe_folder_of(buffer);
-    }
-    return exe_folder_of(argv0);
-}
-
 Options parse_arguments(int argc, char** argv) {
     Options options;
-    bool has_config = false;
     for (int i = 1; i < argc; ++i) {
         const char* arg = argv[i];
         if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
@@ -166,7 +155,7 @@ Options parse_arguments(int argc, char** argv) {
         if (std::strcmp(arg, "--config") == 0) {
             if (value[0] == '\0') usage_error("--config needs a file path, got", value);
             options.config_path = value;
-            has_config = true;
+            options.config_named = true;
         } else if (std::strcmp(arg, "--seed") == 0) {
             long long seed = 0;
             if (!parse_integer(value, 0, 4294967295LL, &seed)) {
@@ -189,13 +178,7 @@ Options parse_arguments(int argc, char** argv) {
             options.stir = true;
         }
     }
-    if (!has_config) {
-        options.config_path = own_folder(argv[0]) + "config.ini";
-    } else if (access(options.config_path.c_str(), R_OK) != 0) {
-        std::fprintf(stderr, "tarnwell-sim: --config: cannot read '%s': %s\n%s",
-                     options.config_path.c_str(), std::strerror(errno), usage_text);
-        std::exit(2);
-    }
+    if (!options.config_named) options.config_path = program_folder(argv[0]) + "config.ini";
     return options;
 }
 
@@ -400,8 +383,8 @@ double ms_since(std::chrono::steady_clock::time_point t) {
 int run(const Options& options) {
     GraphConfig graph;
     PhysConfig phys;
-    load_graph_config(&graph, options.config_path.c_str());
-    load_phys_config(&phys, options.config_path.c_str());
+    if (!load_settings(options.config_path.c_str(), options.config_named, &graph, &phys, stderr))
+        return 1;
     apply_fixups(graph, phys);
     if (validate_settings(graph, phys, stderr) != 0) {
         std::fprintf(stderr,

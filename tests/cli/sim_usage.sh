@@ -35,7 +35,6 @@ done <<'CASES'
 --stir|0.4,1e39,1|0.4,1e39,1
 --stir|0.4,0.3,1,|0.4,0.3,1,
 --dump||--dump
---config|/nonexistent/dir/config.ini|/nonexistent/dir/config.ini
 CASES
 
 # The largest accepted values parse (zero steps: nothing runs, so no settings are needed).

@@ -129,7 +129,7 @@ bool load_settings(const char* path, bool required, GraphConfig* graph, PhysConf
                    std::FILE* err) {
     std::string text;
     const IniLoad load = ini_load(path, &text);
-    const bool ok = load.status == IniLoad::ok || (load.status == IniLoad::missing && !required);
+    const bool ok = load.status == IniLoad::ok || !required;
     if (load.status != IniLoad::ok && (required || load.status != IniLoad::missing)) {
         std::fprintf(err, "%s: cannot read the settings file '%s': %s%s\n",
                      required ? "error" : "warning", path, ini_load_reason(load).c_str(),

@@ -83,6 +83,8 @@ void setup_render_state(const char* program_folder) {
 void set_viewport(int width, int height) {
     clamp_to_max_viewport(&width, &height);
     glViewport(0, 0, width, height);
+    // The sprites are sized in pixels of the window as it is now, not as it started.
+    shader_height = static_cast<float>(height);
 }
 
 bool fits_max_viewport(int width, int height) {

@@ -69,6 +69,21 @@ std::string ini_load_reason(const IniLoad& load);
 // or `default_text`.
 void ini_lookup(char* out, const std::string& text, const char* section, const char* key,
                 const char* default_text);
+// One key the loaders read: its section and whether it takes a whole number (else any number).
+struct IniKey {
+    const char* section;
+    const char* key;
+    bool whole_number;
+};
+extern const IniKey ini_keys[];
+extern const int ini_key_count;
+
+// Mistakes the reader passes over silently, each as one warning on `err` naming the file and
+// the line: a line that is no section, comment or key=value; a key before any section; a
+// section or key no loader knows; a key in the other section; a value that is not a number
+// (or not a whole number) where one is read. Values are still read exactly as before.
+// Returns the number of warnings; a file without mistakes prints nothing.
+int ini_warn(const std::string& text, const char* path, std::FILE* err);
 // The same for the file at `path`, read afresh.
 void ini_read_value(char* out, const char* path, const char* section, const char* key,
                     const char* default_text);

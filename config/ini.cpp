@@ -8,10 +8,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <strings.h>
 
 #include "config/config.h"
 
@@ -187,4 +189,120 @@ void ini_read_value(char* out, const char* path, const char* section, const char
     std::string text;
     ini_load(path, &text);  // a file that cannot be read gives no text: every key is absent
     ini_lookup(out, text, section, key, default_text);
+}
+
+namespace {
+
+bool is_blank(char c) { return c == ' ' || c == '\t'; }
+
+// After a number, the reader ignores the rest; only blanks or a ";" remark are meant to be there.
+bool only_remark_after(const char* rest) {
+    while (is_blank(*rest)) ++rest;
+    return *rest == '\0' || *rest == ';';
+}
+
+bool digits(const char** at) {
+    const char* start = *at;
+    while (**at >= '0' && **at <= '9') ++*at;
+    return *at != start;
+}
+
+// Whether the text reads as a number the way it is meant: a whole decimal number for the
+// integer keys, a decimal number with optional fraction and exponent (or inf, nan) for the others.
+bool reads_as_number(const char* text, bool whole) {
+    const char* at = text;
+    while (is_blank(*at)) ++at;
+    if (*at == '+' || *at == '-') ++at;
+    if (whole) return digits(&at) && only_remark_after(at);
+    for (const char* word : {"infinity", "inf", "nan"}) {
+        const size_t n = std::strlen(word);
+        if (strncasecmp(at, word, n) == 0) return only_remark_after(at + n);
+    }
+    const bool before = digits(&at);
+    bool after = false;
+    if (*at == '.') {
+        ++at;
+        after = digits(&at);
+    }
+    if (!before && !after) return false;
+    if (*at == 'e' || *at == 'E') {
+        const char* exponent = at + 1;
+        if (*exponent == '+' || *exponent == '-') ++exponent;
+        if (digits(&exponent)) at = exponent;
+    }
+    return only_remark_after(at);
+}
+
+const IniKey* find_key(const char* key) {
+    for (int i = 0; i < ini_key_count; ++i)
+        if (std::strcmp(ini_keys[i].key, key) == 0) return &ini_keys[i];
+    return nullptr;
+}
+
+bool known_section(const char* name) {
+    for (int i = 0; i < ini_key_count; ++i)
+        if (std::strcmp(ini_keys[i].section, name) == 0) return true;
+    return false;
+}
+
+}  // namespace
+
+int ini_warn(const std::string& file_text, const char* path, std::FILE* err) {
+    TextCursor text{file_text.data(), file_text.data() + file_text.size()};
+    char line[ini_text_size];
+    char section[ini_text_size] = "";
+    char value[ini_text_size];
+    char key[ini_text_size];
+    bool in_any_section = false;
+    bool section_known = false;
+    int warnings = 0;
+    long line_number = 1;
+    const char* counted = text.at;
+    bool more = true;
+    while (more) {
+        const char* start = text.at;
+        line_number += std::count(counted, start, '\n');
+        counted = start;
+        more = read_line(&text, line);
+        if (line[0] == '\0' || line[0] == ';') continue;
+        char shown[ini_text_size];
+        copy_text(shown, line);
+        auto warn = [&](const char* what) {
+            std::fprintf(err, "warning: %s:%ld: '%s': %s\n", path, line_number, shown, what);
+            ++warnings;
+        };
+        if (line[0] == '[') {
+            section_name(line, section);
+            in_any_section = true;
+            section_known = known_section(section);
+            if (!section_known)
+                warn("no such section (there are [graph] and [phys], written exactly so); the "
+                     "lines under it are not read");
+            continue;
+        }
+        if (std::strchr(line, '=') == nullptr) {
+            warn("neither a [section], a ; remark nor key=value; ignored");
+            continue;
+        }
+        if (ini_parse_pair(line, value, key) == 0) continue;  // "key=": absent, the default applies
+        if (!in_any_section) {
+            warn("before any [section]; not read");
+            continue;
+        }
+        if (!section_known) continue;  // already said once, at the header
+        const IniKey* known = find_key(key);
+        if (known == nullptr) {
+            warn("no such key; ignored");
+        } else if (std::strcmp(known->section, section) != 0) {
+            char text_out[ini_text_size + 64];
+            std::snprintf(text_out, sizeof text_out, "%s belongs in [%s]; not read here", key,
+                          known->section);
+            warn(text_out);
+        } else if (!reads_as_number(value, known->whole_number)) {
+            warn(known->whole_number
+                     ? "not a whole number; it is read as the number at its start (0 if none)"
+                     : "not a number; it is read as the number at its start (0 if none)");
+        }
+    }
+    return warnings;
 }

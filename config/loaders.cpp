@@ -125,6 +125,28 @@ void load_phys_config(PhysConfig* config, const char* path) {
     load_phys_config_text(config, text);
 }
 
+const IniKey ini_keys[] = {
+    {"graph", "window_size", true},       {"graph", "render_type", true},
+    {"graph", "point_size", false},       {"graph", "point_colors", true},
+    {"graph", "point_diffusion", false},  {"graph", "surf_resolution", true},
+    {"graph", "surf_radius", false},      {"graph", "surf_size", false},
+    {"graph", "graph_smooth", true},      {"graph", "graph_blend", true},
+    {"phys", "count", true},              {"phys", "smooth_radius", false},
+    {"phys", "mass", false},              {"phys", "field_size", false},
+    {"phys", "timestep", false},          {"phys", "viscosity", false},
+    {"phys", "stiff", false},             {"phys", "rest_density", false},
+    {"phys", "gravity", false},           {"phys", "ext_stiff", false},
+    {"phys", "damp", false},              {"phys", "geom_count", true},
+    {"phys", "geom_vertex_count_min", true}, {"phys", "geom_vertex_count_max", true},
+    {"phys", "geom_w_min", false},        {"phys", "geom_w_max", false},
+    {"phys", "geom_h_min", false},        {"phys", "geom_h_max", false},
+    {"phys", "geom_mass_min", false},     {"phys", "geom_mass_max", false},
+    {"phys", "geom_m_inert_min", false},  {"phys", "geom_m_inert_max", false},
+    {"phys", "geom_stiff", false},        {"phys", "mouse_radius", false},
+    {"phys", "mouse_force", false},
+};
+const int ini_key_count = static_cast<int>(sizeof ini_keys / sizeof ini_keys[0]);
+
 bool load_settings(const char* path, bool required, GraphConfig* graph, PhysConfig* phys,
                    std::FILE* err) {
     std::string text;
@@ -135,6 +157,7 @@ bool load_settings(const char* path, bool required, GraphConfig* graph, PhysConf
                      required ? "error" : "warning", path, ini_load_reason(load).c_str(),
                      required ? "" : "; every setting takes its default");
     }
+    if (load.status == IniLoad::ok) ini_warn(text, path, err);
     load_graph_config_text(graph, text);
     load_phys_config_text(phys, text);
     return ok;

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the program (release preset, SSE2) and starts it. Without a display it runs under a
-# virtual X server, saves a screenshot after about five seconds and stops.
+# virtual X server for 300 frames and saves the last one as a screenshot.
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -16,14 +16,14 @@ fi
 shot="$PWD/build/screenshot.png"
 log="$PWD/build/run.log"
 rm -f "$shot"
-xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
-    "$1" >"$3" 2>&1 & pid=$!
-    sleep 5
-    win=$(xdotool search --name "Tarnwell" | head -n 1)
-    [ -n "$win" ] && import -window "$win" "$2"
-    kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null
-    true' shot "$program" "$shot" "$log"
+status=0
+xvfb-run -a -s "-screen 0 1280x1024x24" "$program" --frames 300 --screenshot "$shot" "$@" \
+    >"$log" 2>&1 || status=$?
 head -n 4 "$log"
-[ -f "$shot" ] || { cat "$log"; echo "no window appeared; no screenshot taken" >&2; exit 1; }
+if [ "$status" != 0 ] || [ ! -f "$shot" ]; then
+    cat "$log"
+    echo "no screenshot taken (status $status)" >&2
+    exit 1
+fi
 echo "Program output: $log"
 echo "Screenshot: $shot"

@@ -1,12 +1,19 @@
 #include <GL/freeglut.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <ctime>
 #include <string>
 
 #include "app/frame_stats.h"
 #include "app/gl/callbacks.h"
 #include "app/input.h"
+#include "app/options.h"
+#include "app/play.h"
 #include "app/startup.h"
+#include "app/state_dump.h"
 #include "config/config.h"
 #include "config/fixups.h"
 #include "config/validate.h"
@@ -15,15 +22,28 @@
 #include "surface/surface.h"
 
 int main(int argc, char** argv) {
+    switch (parse_program_options(argc, argv, program_options, stdout, stderr)) {
+    case ParseOutcome::run: break;
+    case ParseOutcome::exit_ok: return 0;
+    case ParseOutcome::exit_usage: return 2;
+    }
+
     std::printf("%s\n%s\n\n", program_title,
                 "Mouse: hold left to pull the fluid, right to push it, middle to float "
                 "(release reverses gravity)");
 
     exe_folder = program_folder(argc > 0 ? argv[0] : nullptr);
-    const std::string config_path = exe_folder + "config.ini";
+    const bool named_config = !program_options.config_path.empty();
+    if (!named_config) program_options.config_path = exe_folder + "config.ini";
+    const std::string& config_path = program_options.config_path;
     std::printf("Load config from file: %s\n\n", config_path.c_str());
     std::fflush(stdout);
-    load_settings(config_path.c_str(), false, &graph_config, &phys_config, stderr);
+    // Only the file beside the program may be missing (every setting then has its default): a
+    // file named on the command line that cannot be read is a mistake worth stopping for.
+    if (!load_settings(config_path.c_str(), named_config, &graph_config, &phys_config, stderr))
+        return 1;
+    const GraphConfig file_graph = graph_config;
+    const PhysConfig file_phys = phys_config;
     apply_fixups(graph_config, phys_config);
 
     // Refuse settings the program cannot run with before any window opens.
@@ -38,15 +58,21 @@ int main(int argc, char** argv) {
     Instability unstable[max_instabilities];
     const int unstable_count = find_instabilities(phys_config, unstable);
     for (int i = 0; i < unstable_count; ++i) std::fprintf(stderr, "warning: %s\n", unstable[i].text);
-    if (!sim_init(graph_config.point_colors, phys_config, graph_config.point_diffusion)) {
+    // Whole seconds of calendar time unless a seed is given.
+    const uint32_t seed = program_options.has_seed ? program_options.seed
+                                                   : static_cast<uint32_t>(std::time(nullptr));
+    if (!sim_init_seeded(graph_config.point_colors, phys_config, graph_config.point_diffusion,
+                         seed)) {
         std::fprintf(stderr,
                      "Not enough memory for the simulation of %d particles and %d bodies; lower "
                      "count or geom_count in %s.\n",
                      phys_config.count, phys_config.geom_count, config_path.c_str());
         return 1;
     }
+    start_play(play_state, file_graph, file_phys, seed);
 
-    init_graphics(argc, argv);
+    init_graphics(static_cast<int>(program_options.glut_args.size()),
+                  program_options.glut_args.data());
 
     mouse_state = MouseState{};
     frame_stats = FrameStats{};
@@ -56,8 +82,13 @@ int main(int argc, char** argv) {
 
     glutMainLoop();
 
+    bool outputs_ok = !final_screenshot_failed;
+    if (!program_options.dump_path.empty())
+        outputs_ok = write_state_dump(program_options.dump_path.c_str(), play_state.step_count,
+                                      false, "tarnwell") &&
+                     outputs_ok;
     // The GL objects went with the window (on_close); what is left needs no context.
     release_surface_grid();
     sim_free();
-    return 0;
+    return outputs_ok ? 0 : 1;
 }

@@ -15,6 +15,7 @@ struct GraphConfig {
     float surf_size;          // line width in pixels
     int32_t graph_smooth;     // non-zero: anti-aliased points/lines
     int32_t graph_blend;      // non-zero: alpha blending (modes 0 and 1)
+    int32_t realtime;         // 1: steps per frame follow the wall clock; 0: one step a frame
 };
 
 // Settings of section [phys]: simulation and bodies. Field order is the key order of the file.

@@ -81,6 +81,7 @@ void load_graph_config_text(GraphConfig* config, const std::string& file) {
     config->surf_size = read_float(file, s, "surf_size", "2.0");
     config->graph_smooth = read_int(file, s, "graph_smooth", "1");
     config->graph_blend = read_int(file, s, "graph_blend", "1");
+    config->realtime = read_int(file, s, "realtime", "0");
 }
 
 void load_phys_config_text(PhysConfig* config, const std::string& file) {
@@ -131,6 +132,7 @@ const IniKey ini_keys[] = {
     {"graph", "point_diffusion", false},  {"graph", "surf_resolution", true},
     {"graph", "surf_radius", false},      {"graph", "surf_size", false},
     {"graph", "graph_smooth", true},      {"graph", "graph_blend", true},
+    {"graph", "realtime", true},
     {"phys", "count", true},              {"phys", "smooth_radius", false},
     {"phys", "mass", false},              {"phys", "field_size", false},
     {"phys", "timestep", false},          {"phys", "viscosity", false},

@@ -163,6 +163,7 @@ void check_graph(Refusals& r, const GraphConfig& g, const PhysConfig& p) {
     const char* s = "graph";
     check_range(r, s, "window_size", g.window_size, min_window_size, max_window_size,
                 "the window is window_size pixels square and must be large enough to be seen");
+    check_range(r, s, "realtime", g.realtime, 0, 1, "it is off (0) or on (1)");
     check_finite(r, s, "point_size", g.point_size);
     check_finite(r, s, "point_diffusion", g.point_diffusion);
     check_finite(r, s, "surf_radius", g.surf_radius);

@@ -1,4 +1,5 @@
 #include <GL/gl.h>
+#include <GL/glext.h>
 #include <GL/glu.h>
 
 #include <cstdio>
@@ -36,9 +37,10 @@ void print_gl_info() {
     std::printf("- Extensions:\n%s\n", extensions.c_str());
 }
 
-void setup_render_state(const char* program_folder) {
-    const GraphConfig& g = graph_config;
-    glGetIntegerv(GL_MAX_VIEWPORT_DIMS, viewport_limit);
+namespace {
+
+// Fixed-function state of one render mode, on top of GL's defaults (see reset_mode_state).
+void apply_mode_state(const GraphConfig& g) {
     // Modes 0 and 2 show the box [h, L] with a margin of h: world square 0..h+L.
     const double world = static_cast<double>(phys_config.smooth_radius + phys_config.field_size);
 
@@ -61,23 +63,73 @@ void setup_render_state(const char* program_folder) {
         const float lattice = static_cast<float>(g.surf_resolution) - g.surf_radius;
         gluOrtho2D(0.0, lattice, 0.0, lattice);
         glColor3f(1.0f, 1.0f, 1.0f);
-        create_surface_grid(g.surf_radius, g.surf_resolution, phys_config.field_size,
-                            sim.position, sim.count);
         break;
     }
     case 2:
         // Blending is switched on by every shader pass, whatever graph_blend says.
         if (g.graph_smooth != 0) glEnable(GL_LINE_SMOOTH);
         glLineWidth(g.surf_size);
-        build_shader_program(program_folder, g.point_size, static_cast<float>(g.window_size));
         gluOrtho2D(0.0, world, 0.0, world);
         break;
     default:
         // Unknown modes draw nothing, so they need no state and keep the identity projection.
         break;
     }
-    set_viewport(g.window_size, g.window_size);
+}
+
+// Everything apply_mode_state and the shader pass change, back at GL's defaults.
+void reset_mode_state() {
+    glDisable(GL_POINT_SMOOTH);
+    glDisable(GL_LINE_SMOOTH);
+    glDisable(GL_BLEND);
+    glDisable(GL_VERTEX_PROGRAM_POINT_SIZE_ARB);
+    glDisable(GL_POINT_SPRITE_ARB);
+    glTexEnvi(GL_POINT_SPRITE_ARB, GL_COORD_REPLACE_ARB, GL_FALSE);
+    glLoadIdentity();  // the projection lives in the current (model-view) matrix
+}
+
+// The outline lattice (mode 1) or the shader program (mode 2), made the first time the mode is
+// used; false when it cannot be made.
+bool make_mode_objects(const GraphConfig& g, const char* program_folder) {
+    if (g.render_type == 1) {
+        if (surface_grid == nullptr)
+            create_surface_grid(g.surf_radius, g.surf_resolution, phys_config.field_size,
+                                sim.position, sim.count);
+        return surface_grid != nullptr;
+    }
+    if (g.render_type == 2) {
+        if (!shader_program_linked()) {
+            // A failed earlier attempt: drop it and read the files again.
+            if (arb_shader_api != nullptr) release_shader_program();
+            build_shader_program(program_folder, g.point_size, static_cast<float>(g.window_size));
+        }
+        return shader_program_linked();
+    }
+    return true;
+}
+
+}  // namespace
+
+void setup_render_state(const char* program_folder) {
+    glGetIntegerv(GL_MAX_VIEWPORT_DIMS, viewport_limit);
+    // A failure is not fatal here: the mode draws what it can (nothing, or plain points).
+    make_mode_objects(graph_config, program_folder);
+    apply_mode_state(graph_config);
+    set_viewport(graph_config.window_size, graph_config.window_size);
     glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+}
+
+bool switch_render_mode(int32_t mode, const char* program_folder) {
+    GraphConfig g = graph_config;
+    g.render_type = mode;
+    const bool made = make_mode_objects(g, program_folder);
+    if (!made) g.render_type = 0;
+    // A reload may have changed the point size the sprites scale with.
+    if (g.render_type == 2) shader_scalar = g.point_size;
+    reset_mode_state();
+    apply_mode_state(g);
+    graph_config.render_type = g.render_type;
+    return made;
 }
 
 void set_viewport(int width, int height) {

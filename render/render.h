@@ -1,4 +1,6 @@
 #pragma once
+#include <cstdint>
+#include <cstdio>
 // Drawing with the window's GL context current. World coordinates throughout, except the
 // iso-lines of mode 1, which are in surface-lattice units.
 
@@ -16,6 +18,15 @@ void set_viewport(int width, int height);
 bool fits_max_viewport(int width, int height);
 // The size, each side cut to the largest viewport, that a window too large should take.
 void clamp_to_max_viewport(int* width, int* height);
+// Switches the render mode while the program runs, making its lattice or shader program the
+// first time (shaders from `program_folder`). When that fails the points mode is drawn instead;
+// returns whether the mode asked for is the one now drawn.
+bool switch_render_mode(int32_t mode, const char* program_folder);
+// Reads the back buffer of the frame just drawn (width x height from the lower left) and
+// writes it as PNG, to `path` (replaced) or, when `file` is given, into that open file. On
+// failure the reason goes into `error` (error_size chars) and false comes back.
+bool save_back_buffer_png(const char* path, std::FILE* file, int width, int height, char* error,
+                          int error_size);
 // Clears the frame and draws it in the configured render mode (nothing for unknown modes).
 void draw_frame();
 void draw_particles();

@@ -187,6 +187,13 @@ void print_info_log(GLhandleARB object) {
     std::fflush(stdout);  // the log must survive the process being killed from outside
 }
 
+bool shader_program_linked() {
+    if (shader_program == 0 || arb_shader_api == nullptr) return false;
+    GLint linked = 0;
+    arb_shader_api->glGetObjectParameterivARB(shader_program, GL_OBJECT_LINK_STATUS_ARB, &linked);
+    return linked != 0;
+}
+
 void release_shader_program() {
     if (arb_shader_api == nullptr) return;
     if (shader_program != 0) {

@@ -56,5 +56,7 @@ ArbShaderApi* load_arb_shader_api();
 void build_shader_program(const char* program_folder, float scalar, float height);
 void print_info_log(GLhandleARB object);
 void release_shader_program();
+// Whether a shader program exists and linked, so that drawing through it shows sprites.
+bool shader_program_linked();
 // Mode 2, before draw_particles: point sprites, blending, program current, both uniforms.
 void begin_shader_pass();

@@ -3,12 +3,14 @@
 #include <cstdint>
 #include <limits>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
+#include "sph/float_path.h"
 #include "sph/sim_state.h"
 #include "sph/steps.h"
+
+#if TARNWELL_SSE2_PATH
+#include <emmintrin.h>
+#endif
 
 namespace {
 
@@ -42,7 +44,7 @@ void pad(Stencil& st) {
 // on the data; a slot written on a miss is overwritten by the next hit or the next list.
 int scan_with_room(const Stencil& st, int k, float px, float py, float h2, NeighbourEntry* out) {
     int count = 0;
-#if defined(__SSE2__)
+#if TARNWELL_SSE2_PATH
     // Four candidates at a time. Each lane does the scalar arithmetic, dy*dy + dx*dx in single
     // precision without contraction, so the distances are bit for bit the scalar ones.
     // An entry is stored as one 64-bit word: index in the low half, distance in the high.

@@ -2,12 +2,14 @@
 #include <cstdint>
 #include <cstring>
 
-#if defined(__SSE2_MATH__)
-#include <emmintrin.h>
-#endif
 
+#include "sph/float_path.h"
 #include "sph/sim_state.h"
 #include "sph/steps.h"
+
+#if TARNWELL_SSE2_PATH
+#include <emmintrin.h>
+#endif
 
 // Symmetric SPH pair accelerations. For a pair (i, j) at distance r < h, particle i gains
 //   pressure:  (P_i + P_j) (h - r)^2 (x_i - x_j) / (r rho_i rho_j)
@@ -51,7 +53,7 @@ PairInputs gather_inputs(float diffusion_rate) {
                       diffusion_rate};
 }
 
-#if defined(__SSE2_MATH__)
+#if TARNWELL_SSE2_PATH
 
 // Four pairs at a time: the per-pair values (r, the pressure and viscosity factors, the two
 // accelerations and the colour rate) are independent of each other and are computed in the

@@ -152,6 +152,37 @@ bool sim_init_seeded(int32_t point_colors, const PhysConfig& phys, float point_d
     return true;
 }
 
+bool sim_set_colours(int32_t point_colors, float point_diffusion) {
+    if (point_colors != 0 && sim.count > 0 && sim.color == nullptr) {
+        Color3* color = alloc_raw<Color3>(sim.count);
+        Color3* scratch = alloc_raw<Color3>(sim.count);
+        if (color == nullptr || scratch == nullptr) {
+            std::free(color);
+            std::free(scratch);
+            return false;
+        }
+        sim.color = color;
+        sim.color_scratch = scratch;
+    }
+    sim.point_colors = point_colors;
+    sim.point_diffusion = point_colors != 0 ? point_diffusion : 0.0f;
+    // The density ramp is rewritten by the next step; until then (and for the gradient for good)
+    // every particle shows the seeding gradient of where it is now. The seeding keeps its own
+    // copy of these lines: on the x87 unit, moving them into a shared function changes where
+    // intermediates are rounded, and with that the seeded colours' last bits.
+    if (point_colors != 0 && sim.color != nullptr) {
+        const float h = sim.smooth_radius;
+        const float width = 0.9090909f * sim.field_size;
+        const float height = 0.6666667f * sim.field_size;
+        for (int32_t i = 0; i < sim.count; ++i) {
+            const float up = (sim.position[i].y - h) / height;
+            const float right = (sim.position[i].x - h) / width;
+            sim.color[i] = Color3{1.0f - up, right, up};
+        }
+    }
+    return true;
+}
+
 bool sim_init(int32_t point_colors, const PhysConfig& phys, float point_diffusion) {
     // Whole seconds of calendar time; the unsigned conversion wraps, which is all a seed needs.
     return sim_init_seeded(point_colors, phys, point_diffusion,

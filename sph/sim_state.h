@@ -160,4 +160,8 @@ bool sim_init_seeded(int32_t point_colors, const PhysConfig& phys, float point_d
                      uint32_t seed);
 // The same, seeded from the calendar time in whole seconds.
 bool sim_init(int32_t point_colors, const PhysConfig& phys, float point_diffusion);
+// Switches the particle colours of the running simulation (0 white, 1 gradient, 2 density
+// ramp) without touching the fluid. The colour arrays are allocated the first time colours are
+// needed; false, and nothing changed, when that fails.
+bool sim_set_colours(int32_t point_colors, float point_diffusion);
 void sim_free();

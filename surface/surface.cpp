@@ -1,13 +1,15 @@
 #include "surface/surface.h"
 
-#if defined(__SSE_MATH__) && defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 #include <cmath>
 #include <cstddef>
 #include <cstdlib>
 #include <new>
+
+#include "sph/float_path.h"
+
+#if TARNWELL_SSE2_PATH
+#include <emmintrin.h>
+#endif
 
 SurfaceGrid* surface_grid = nullptr;
 
@@ -105,7 +107,7 @@ void update_surface() {
     const bool r_sq_is_power_of_two =
         std::isfinite(r_sq) && std::frexp(r_sq, &r_sq_exponent) == 0.5f && r_sq_exponent > -125;
     const float inv_r_sq = r_sq_is_power_of_two ? 1.0f / r_sq : 0.0f;
-#if defined(__SSE_MATH__) && defined(__SSE2__)
+#if TARNWELL_SSE2_PATH
     const __m128 v_r_sq = _mm_set1_ps(r_sq);
     const __m128 v_inv_r_sq = _mm_set1_ps(inv_r_sq);
     const __m128 v_one = _mm_set1_ps(1.0f);
@@ -126,7 +128,7 @@ void update_surface() {
         const int64_t j1 = iy + w > last ? last : iy + w;
         const int64_t k0 = ix - w < 0 ? 0 : ix - w;
         const int64_t k1 = ix + w > last ? last : ix + w;
-#if defined(__SSE_MATH__) && defined(__SSE2__)
+#if TARNWELL_SSE2_PATH
         const __m128 v_px = _mm_set1_ps(px);
 #endif
         // Each sample of the window gets exactly one addition from this particle, so walking the
@@ -134,7 +136,7 @@ void update_surface() {
         // formed once for all its rows. Samples outside the radius receive +0, which leaves them
         // as they were (a sample is never -0) and keeps the loop free of hard-to-predict branches.
         int64_t k = k0;
-#if defined(__SSE_MATH__) && defined(__SSE2__)
+#if TARNWELL_SSE2_PATH
         // Four columns at a time: each lane rounds exactly like the one-sample expression below.
         for (; k + 3 <= k1; k += 4) {
             const __m128 fk = _mm_setr_ps(static_cast<float>(k), static_cast<float>(k + 1),

@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and run.sh need, only those missing.
 # Further packages named as arguments are installed the same way (CI adds the fuzzing compiler).
+# python3 drives the window tests; locales brings the locale sources the decimal-comma test
+# compiles a German locale from.
 set -euo pipefail
 
-packages=(build-essential cmake freeglut3-dev libglu1-mesa-dev mesa-common-dev libgl1-mesa-dri
+packages=(build-essential cmake freeglut3-dev libglu1-mesa-dev mesa-common-dev libgl1-mesa-dri libpng-dev
           libgtest-dev libgmock-dev googletest libbenchmark-dev
-          xvfb xauth xdotool x11-utils imagemagick gdb "$@")
+          xvfb xauth xdotool x11-utils imagemagick gdb python3 locales "$@")
 
 missing=()
 for p in "${packages[@]}"; do
@@ -21,4 +23,5 @@ if [ "$(id -u)" -ne 0 ]; then
 fi
 "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -q
 "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends \
+    -o DPkg::Lock::Timeout=600 \
     "${missing[@]}"

@@ -9,6 +9,11 @@
 # five repetitions: "min" is the least disturbed repetition, which is the one to compare on a
 # shared machine; "median" shows how loaded the machine was.
 set -euo pipefail
+# The only tool that needs gnuplot, so the install script leaves it out.
+command -v gnuplot >/dev/null || {
+    echo "plot_bench.sh needs gnuplot: sudo apt-get install gnuplot-nox" >&2
+    exit 1
+}
 src=$(cd "$(dirname "$0")/.." && pwd)
 arg=${1:-$src/build/release}
 out=$src/docs

@@ -23,7 +23,9 @@
 #include <memory>
 #include <string>
 
+#include "app/options.h"
 #include "app/startup.h"
+#include "app/state_dump.h"
 #include "config/config.h"
 #include "config/fixups.h"
 #include "config/validate.h"
@@ -94,18 +96,6 @@ struct Options {
     std::exit(2);
 }
 
-// Whole decimal integer in [lo, hi]; anything else (blanks, signs out of range, trailing text,
-// overflow) is refused.
-bool parse_integer(const char* text, long long lo, long long hi, long long* out) {
-    if (text[0] == '\0' || std::isspace(static_cast<unsigned char>(text[0]))) return false;
-    errno = 0;
-    char* end = nullptr;
-    const long long value = std::strtoll(text, &end, 10);
-    if (errno != 0 || *end != '\0' || value < lo || value > hi) return false;
-    *out = value;
-    return true;
-}
-
 // Finite float; `end_char` is the character that must follow the number (',' or '\0').
 bool parse_float(const char* text, char end_char, float* out, const char** rest) {
     if (text[0] == '\0' || std::isspace(static_cast<unsigned char>(text[0]))) return false;
@@ -158,13 +148,13 @@ Options parse_arguments(int argc, char** argv) {
             options.config_named = true;
         } else if (std::strcmp(arg, "--seed") == 0) {
             long long seed = 0;
-            if (!parse_integer(value, 0, 4294967295LL, &seed)) {
+            if (!parse_whole_number(value, 0, 4294967295LL, &seed)) {
                 usage_error("--seed takes a whole number from 0 to 4294967295, got", value);
             }
             options.has_seed = true;
             options.seed = static_cast<uint32_t>(seed);
         } else if (std::strcmp(arg, "--steps") == 0) {
-            if (!parse_integer(value, 0, max_steps, &options.steps)) {
+            if (!parse_whole_number(value, 0, max_steps, &options.steps)) {
                 usage_error("--steps takes a whole number from 0 to 1000000000, got", value);
             }
         } else if (std::strcmp(arg, "--dump") == 0) {

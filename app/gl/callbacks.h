@@ -1,13 +1,14 @@
 #pragma once
-// The GLUT side of the program: window creation and the six callbacks.
+// The GLUT side of the program: window creation and the callbacks.
 
 // Opens the square window, binds the callbacks, prints the driver's identification, switches
 // vertical sync off where possible and sets up the render mode. argc/argv go to glutInit.
 void init_graphics(int argc, char** argv);
 
-// One frame: a physics step, stirring, drawing, statistics and, once a second, the title.
+// One frame: the physics steps (one, none while paused, or as many as real time asks),
+// stirring, drawing, statistics and, once a second, the title.
 void on_display();
-// Requests the next frame at once: the loop runs free, one physics step per frame.
+// Requests the next frame at once: the loop runs free.
 void on_idle();
 void on_reshape(int width, int height);
 void on_mouse(int button, int state, int x, int y);
@@ -17,11 +18,24 @@ void on_passive_motion(int x, int y);
 // Hidden or fully covered, the window cannot draw: frames stop until it is shown again.
 void on_window_status(int state);
 
-// The blow-up message once the simulation has blown up and paused; empty before.
-const char* blow_up_message();
-// The window is going, by the window manager's close or at the end of the main loop: releases
-// the GL objects while its context is still current.
+void on_keyboard(unsigned char key, int x, int y);
+void on_special(int key, int x, int y);
+// The window is going away (closed, or the program quits): the --screenshot of the last frame,
+// redrawn unless `drawn` says the back buffer holds it already. Runs once.
+void save_final_screenshot(bool drawn);
+// The window is going, by the window manager's close or at the end of the main loop: saves the
+// --screenshot, then releases the GL objects while its context is still current.
 void on_close();
+// Set when the --screenshot could not be written.
+extern bool final_screenshot_failed;
+
+// Draws the keys and the live state, and the status line, over the frame.
+void draw_overlay();
+// Work the keys left for the window: mode, colours, restarts, fullscreen.
+void serve_requests();
+// Saves the back buffer of the frame just drawn: a new file in the current folder when `path`
+// is null. Says where on stdout, or why not on stderr; returns whether it was written.
+bool save_screenshot(const char* path);
 
 // Current GLUT clock, milliseconds since glutInit.
 int glut_time_ms();

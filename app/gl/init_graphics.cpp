@@ -33,6 +33,8 @@ void init_graphics(int argc, char** argv) {
     glutMotionFunc(on_motion);
     glutPassiveMotionFunc(on_passive_motion);
     glutWindowStatusFunc(on_window_status);
+    glutKeyboardFunc(on_keyboard);
+    glutSpecialFunc(on_special);
     glutCloseFunc(on_close);
 
     disable_vsync();
@@ -52,6 +54,9 @@ void init_graphics(int argc, char** argv) {
 
 // freeglut makes a window's context current before calling its close callback; after
 // glutMainLoop returns, the window and its context are gone.
-void on_close() { release_shader_program(); }
+void on_close() {
+    save_final_screenshot(false);
+    release_shader_program();
+}
 
 int glut_time_ms() { return glutGet(GLUT_ELAPSED_TIME); }

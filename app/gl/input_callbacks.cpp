@@ -2,6 +2,7 @@
 
 #include "app/gl/callbacks.h"
 #include "app/input.h"
+#include "app/play.h"
 #include "config/config.h"
 #include "render/render.h"
 #include "sph/sim_state.h"
@@ -30,6 +31,7 @@ void on_reshape(int width, int height) {
 void on_mouse(int button, int state, int x, int y) {
     map_pointer(mouse_state, x, y, window_width, window_height, world_extent());
     apply_mouse_button(mouse_state, sim, button, state);
+    apply_action(play_state, sim, action_for_wheel(button, state));
 }
 
 void on_motion(int x, int y) {

@@ -6,29 +6,41 @@
 #include "app/frame_stats.h"
 #include "app/gl/callbacks.h"
 #include "app/input.h"
+#include "app/options.h"
+#include "app/play.h"
 #include "config/config.h"
 #include "render/render.h"
-#include "sph/physics_step.h"
 #include "sph/sim_state.h"
-#include "sph/stability.h"
-#include "sph/steps.h"
 
 namespace {
-StepProfile step_profile;
-int64_t steps_done = 0;
-char blow_up_text[512];  // empty until the simulation blows up
 
-// The first non-finite value pauses the simulation for good: stepping on would only spread
-// NaN through every particle. The window keeps drawing the last state.
-void report_blow_up() {
-    describe_blow_up(blow_up_text, sizeof blow_up_text, steps_done, phys_config);
-    std::fprintf(stderr, "%s. The simulation is paused; the window keeps showing it.\n",
-                 blow_up_text);
-    std::fflush(stderr);
+Pacing pacing;
+bool pacing_was_on = false;
+int64_t frames_drawn = 0;
+
+// The simulation's share of one frame. Without keys and without real time: exactly one step.
+void run_steps(int32_t frame_ms, int32_t t0) {
+    PlayState& play = play_state;
+    if (play.paused) {
+        for (; play.pending_steps > 0; --play.pending_steps) advance_one_step(play, mouse_state);
+        return;
+    }
+    if (!play.realtime) {
+        pacing_was_on = false;
+        advance_one_step(play, mouse_state);
+        return;
+    }
+    if (!pacing_was_on) pacing = Pacing{};  // no debt from the time it was off
+    pacing_was_on = true;
+    const double step_ms = static_cast<double>(sim.timestep) * 1000.0;
+    const int steps = paced_steps(pacing, static_cast<double>(frame_ms), step_ms);
+    for (int i = 0; i < steps; ++i) {
+        advance_one_step(play, mouse_state);
+        // Physics that outgrows the frame is cut short: slow motion, not a spiral.
+        if (glut_time_ms() - t0 >= pacing_max_physics_ms) break;
+    }
 }
 }  // namespace
-
-const char* blow_up_message() { return blow_up_text; }
 
 void on_display() {
     // A window larger than the driver can draw waits, undrawn, for the smaller size that
@@ -38,26 +50,27 @@ void on_display() {
     const int32_t t0 = glut_time_ms();
     frame_stats.frame_start_ms = t0;
 
-    if (!sim.blown_up) {
-        physics_step(&step_profile);
-        ++steps_done;
-        if (sim.blown_up) {
-            report_blow_up();
-        } else {
-            float signs[2];
-            const int stirs = stirring_signs(mouse_state, signs);
-            for (int i = 0; i < stirs; ++i)
-                apply_mouse_force(mouse_state.pointer.x, mouse_state.pointer.y, signs[i]);
-        }
-    }
+    // Quitting redraws the last picture without moving on, for the screenshot at quit.
+    const bool quitting = (play_state.requests & request_quit) != 0;
+    if (!quitting) run_steps(t0 - previous, t0);
 
     const int32_t t1 = glut_time_ms();
     draw_frame();
+    draw_overlay();
+    ++frames_drawn;
+    const bool last =
+        quitting || (program_options.frames > 0 && frames_drawn >= program_options.frames);
+    if ((play_state.requests & request_screenshot) != 0) {
+        play_state.requests &= ~request_screenshot;
+        save_screenshot(nullptr);
+    }
+    if (last) save_final_screenshot(true);
     glutSwapBuffers();
     const int32_t t2 = glut_time_ms();
 
     if (record_frame(frame_stats, previous, t0, t1, t2, phys_config.count, title_text))
         glutSetWindowTitle(title_text);
+    if (last) glutLeaveMainLoop();
 }
 
 void on_idle() { glutPostRedisplay(); }

@@ -66,6 +66,7 @@ void expect_default_graph(const GraphConfig& g) {
     EXPECT_EQ(g.surf_size, 2.0f);
     EXPECT_EQ(g.graph_smooth, 1);
     EXPECT_EQ(g.graph_blend, 1);
+    EXPECT_EQ(g.realtime, 0);
 }
 
 void expect_default_phys(const PhysConfig& p) {
@@ -110,7 +111,7 @@ TEST_F(IniFiles, ShippedFileHoldsEveryKeyAtItsDefault) {
     const std::string path = std::string(TARNWELL_SOURCE_DIR) + "/data/config.ini";
     const char* graph_keys[] = {"window_size",  "render_type", "point_size",   "point_colors",
                                 "point_diffusion", "surf_resolution", "surf_radius", "surf_size",
-                                "graph_smooth", "graph_blend"};
+                                "graph_smooth", "graph_blend", "realtime"};
     for (const char* key : graph_keys) EXPECT_NE(read(path, "graph", key), "DEFAULT") << key;
     const char* phys_keys[] = {"count", "smooth_radius", "mass", "field_size", "timestep",
                                "viscosity", "stiff", "rest_density", "gravity", "ext_stiff", "damp",

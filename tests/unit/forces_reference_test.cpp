@@ -10,6 +10,7 @@
 #include <random>
 #include <vector>
 
+#include "sph/float_path.h"
 #include "sph/sim_state.h"
 #include "sph/steps.h"
 #include "sph_fixture.h"
@@ -170,7 +171,7 @@ void expect_same(const std::vector<T>& a, const std::vector<T>& b, const char* w
     const float* fa = reinterpret_cast<const float*>(a.data());
     const float* fb = reinterpret_cast<const float*>(b.data());
     for (size_t k = 0; k < a.size() * lanes; ++k) {
-#if FLT_EVAL_METHOD == 0
+#if TARNWELL_EXACT_FLOAT
         ASSERT_EQ(std::memcmp(fa + k, fb + k, sizeof(float)), 0)
             << what << " element " << k / lanes << " lane " << k % lanes << ": " << fa[k]
             << " vs " << fb[k];

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "config/config.h"
+#include "sph/float_path.h"
 #include "sph/sim_state.h"
 #include "sph/steps.h"
 
@@ -40,10 +41,10 @@ protected:
     }
 };
 
-// Exact where the build rounds every operation to single precision (SSE2). The x87 build keeps
-// some intermediates wider than a float, so a difference such as 1 - b can round differently
-// there; allow for that in absolute terms.
-#if FLT_EVAL_METHOD == 0
+// Exact wherever floats round at every operation (SSE2, ARM64). The x87 build keeps some
+// intermediates wider than a float, so a difference such as 1 - b can round differently there;
+// allow for that in absolute terms.
+#if TARNWELL_EXACT_FLOAT
 #define EXPECT_SAME_FLOAT(a, b) EXPECT_EQ(a, b)
 #else
 #define EXPECT_SAME_FLOAT(a, b) EXPECT_NEAR(a, b, 1e-6 * std::fabs(b) + 1e-7)

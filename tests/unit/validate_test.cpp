@@ -85,7 +85,7 @@ TEST(Validate, DefaultsAndOddButWorkableSettingsPass) {
         {"render_type=2", "", ""},                      // sprites
         {"render_type=3", "", ""},                      // draws nothing
         {"window_size=16\npoint_colors=7", "count=0", ""},
-        {"window_size=16384", "count=65536", ""},
+        {"window_size=16384\nrealtime=1", "count=65536", ""},
         {"", "stiff=0\nviscosity=0", ""},               // no pressure, no viscosity
         {"surf_resolution=0\nsurf_radius=-1", "", ""},  // lattice unused outside outline mode
         {"", "geom_count=0\ngeom_vertex_count_min=0\ngeom_mass_min=0", ""},
@@ -112,6 +112,8 @@ TEST(Validate, EachRefusedKeyGivesOneLineWithKeyAndValue) {
         {"window_size=0", "", "[graph] window_size = 0"},
         {"window_size=15", "", "[graph] window_size = 15"},  // never shown, never drawn
         {"window_size=16385", "", "[graph] window_size = 16385"},
+        {"realtime=2", "", "[graph] realtime = 2"},
+        {"realtime=-1", "", "[graph] realtime = -1"},
         {"point_size=nan", "", "[graph] point_size = nan"},
         {"surf_size=1e39", "", "[graph] surf_size = inf"},
         {"", "timestep=nan", "[phys] timestep = nan"},

@@ -32,20 +32,6 @@ shot() {  # name: screenshot of the window into $work/name.png
     import -window "$window" "$work/$1.png" 2>/dev/null || fail "no screenshot"
 }
 
-# Rows of a screenshot, 0 at the top: prints the mean row of lit pixels and the first and last
-# row more than half lit (the fluid's band), each as a fraction of the height.
-rows() {
-    local height
-    height=$(identify -format '%h' "$1")
-    convert "$1" -colorspace Gray -threshold 10% -scale "1x$height!" -depth 8 txt:- |
-        awk -F'[,:( ]+' -v n="$height" '
-            NR > 1 { v = $4 / 255; sum += v; mean += v * $2
-                     if (v > 0.5) { if (first == "") first = $2; last = $2 } }
-            END { if (sum == 0) { print "1 1 1"; exit }
-                  if (first == "") first = last = n - 1
-                  printf "%.4f %.4f %.4f\n", mean / sum / n, first / n, last / n }'
-}
-
 # Polls screenshots named $1 until the awk condition $2 over "lit" (region_lit of the
 # rectangle $3..$6) holds; leaves the last value in $lit. Returns 1 after $7 seconds.
 wait_lit() {

@@ -54,12 +54,21 @@ install_program() {
     rm -f "$work/app/config.ini"
 }
 
-# Starts the program from another working folder, so that only its own folder can supply
-# config.ini. Output goes to $work/out.txt and $work/err.txt.
+# Starts the program (arguments are passed on) from another working folder, so that only its
+# own folder can supply config.ini. Output goes to $work/out.txt and $work/err.txt.
 start_program() {
     mkdir -p "$work/elsewhere"
-    (cd "$work/elsewhere" && exec "$work/app/tarnwell" >"$work/out.txt" 2>"$work/err.txt") &
+    (cd "$work/elsewhere" && exec "$work/app/tarnwell" "$@" >"$work/out.txt" 2>"$work/err.txt") &
     app_pid=$!
+}
+
+# Runs the program to its end (it is given --frames) like start_program; sets exit_status.
+# Fails after $1 seconds.
+run_program() {
+    local limit=$1
+    shift
+    start_program "$@"
+    wait_for_exit "$limit"
 }
 
 # Prints the id of the program's top-level window once it is mapped; fails after $1 seconds.
@@ -130,3 +139,26 @@ region_lit() {
     convert "$1" -crop "$4x$5+$2+$3" +repage -colorspace Gray -threshold 10% \
         -format '%[fx:mean]' info:
 }
+
+# Rows of a screenshot, 0 at the top: prints the mean row of lit pixels and the first and last
+# row more than half lit (the fluid's band), each as a fraction of the height.
+rows() {
+    local height
+    height=$(identify -format '%h' "$1")
+    convert "$1" -colorspace Gray -threshold 10% -scale "1x$height!" -depth 8 txt:- |
+        awk -F'[,:( ]+' -v n="$height" '
+            NR > 1 { v = $4 / 255; sum += v; mean += v * $2
+                     if (v > 0.5) { if (first == "") first = $2; last = $2 } }
+            END { if (sum == 0) { print "1 1 1"; exit }
+                  if (first == "") first = last = n - 1
+                  printf "%.4f %.4f %.4f\n", mean / sum / n, first / n, last / n }'
+}
+
+# Pixel counts of a screenshot in any format ImageMagick reads (see ppm_stats.py); $2 is the
+# top fraction. Prints key=value lines.
+picture_stats() {
+    convert "$1" "$work/stats.ppm" && python3 "$src_dir/tests/x11/ppm_stats.py" "$work/stats.ppm" "${2:-0.25}"
+}
+
+# Value of one key of picture_stats' output ($1) for key $2.
+stat_of() { sed -n "s/^$2=//p" <<<"$1"; }

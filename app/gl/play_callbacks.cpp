@@ -1,0 +1,141 @@
+#include <GL/freeglut.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <string>
+
+#include "app/gl/callbacks.h"
+#include "app/input.h"
+#include "app/options.h"
+#include "app/play.h"
+#include "app/screenshot_file.h"
+#include "app/session.h"
+#include "app/startup.h"
+#include "config/config.h"
+#include "render/render.h"
+#include "sph/sim_state.h"
+
+static_assert(GLUT_KEY_F1 == 1 && GLUT_KEY_F12 == 12, "the key map uses GLUT's numbers");
+
+bool final_screenshot_failed = false;
+
+namespace {
+
+void switch_mode() {
+    PlayState& play = play_state;
+    const int32_t wanted = play.graph.render_type;
+    if (!mode_settings_accepted(wanted, stderr)) {
+        std::printf("Mode %d (%s) refused by the settings above; staying with mode %d (%s).\n",
+                    wanted, render_mode_name(wanted), graph_config.render_type,
+                    render_mode_name(graph_config.render_type));
+        set_status(play, "mode %d refused by the settings (see the console)", wanted);
+        play.graph.render_type = graph_config.render_type;
+        return;
+    }
+    if (!switch_render_mode(wanted, exe_folder.c_str())) {
+        std::printf("Mode %d (%s) is not available (%s); drawing mode 0 (points).\n", wanted,
+                    render_mode_name(wanted),
+                    wanted == 2 ? "the shaders could not be built" : "no outline lattice");
+        set_status(play, "mode %d not available: drawing points", wanted);
+        play.graph.render_type = 0;
+    } else {
+        play.status[0] = '\0';
+    }
+    // Leaving the outline brings back the chosen colours, which a start in mode 1 switched off.
+    if (graph_config.render_type != 1 && graph_config.point_colors != play.graph.point_colors)
+        switch_colours(play, stderr);
+    std::fflush(stdout);
+}
+
+void restart(bool reload) {
+    PlayState& play = play_state;
+    const uint32_t seed = next_seed(play.seed);
+    const bool ok = reload ? reload_settings(play, program_options.config_path.c_str(), seed,
+                                             stdout, stderr)
+                           : restart_simulation(play, seed, stdout, stderr);
+    if (!ok) {
+        set_status(play, "%s refused: the running simulation goes on (see the console)",
+                   reload ? "reload" : "restart");
+        return;
+    }
+    // The new settings may change the mode's look (sizes, smoothing) or the mode itself.
+    if (!switch_render_mode(graph_config.render_type, exe_folder.c_str()))
+        play.graph.render_type = 0;
+}
+
+}  // namespace
+
+void serve_requests() {
+    PlayState& play = play_state;
+    if (play.requests & (request_restart | request_reload)) {
+        const bool reload = (play.requests & request_reload) != 0;
+        play.requests &= ~(request_restart | request_reload);
+        restart(reload);
+    }
+    if (play.requests & request_mode) {
+        play.requests &= ~request_mode;
+        switch_mode();
+    }
+    if (play.requests & request_colours) {
+        play.requests &= ~request_colours;
+        switch_colours(play, stderr);
+    }
+    if (play.requests & request_fullscreen) {
+        play.requests &= ~request_fullscreen;
+        glutFullScreenToggle();
+    }
+    // Screenshots and quitting wait for the next frame, which draws what they need.
+}
+
+void on_keyboard(unsigned char key, int, int) {
+    apply_action(play_state, sim, action_for_key(key));
+    serve_requests();
+}
+
+void on_special(int key, int, int) {
+    apply_action(play_state, sim, action_for_special_key(key));
+    serve_requests();
+}
+
+bool save_screenshot(const char* path) {
+    char error[256] = "";
+    std::string name;
+    bool saved = false;
+    if (path != nullptr) {
+        name = path;
+        saved = save_back_buffer_png(path, nullptr, window_width, window_height, error,
+                                     sizeof error);
+    } else if (std::FILE* file = open_new_screenshot("", std::time(nullptr), &name)) {
+        saved = save_back_buffer_png(nullptr, file, window_width, window_height, error,
+                                     sizeof error);
+        if (std::fclose(file) != 0 && saved) {
+            std::snprintf(error, sizeof error, "%s", std::strerror(errno));
+            saved = false;
+        }
+        if (!saved) std::remove(name.c_str());
+    } else {
+        std::snprintf(error, sizeof error, "%s", std::strerror(errno));
+    }
+    if (saved) {
+        std::printf("Screenshot saved: %s\n", name.c_str());
+        std::fflush(stdout);
+    } else {
+        std::fprintf(stderr, "Screenshot not saved: %s: %s\n",
+                     name.empty() ? "tarnwell-*.png" : name.c_str(), error);
+        set_status(play_state, "screenshot not saved: %s", error);
+    }
+    return saved;
+}
+
+void save_final_screenshot(bool drawn) {
+    static bool done = false;
+    if (done || program_options.screenshot_path.empty()) return;
+    done = true;
+    if (!drawn) {
+        draw_frame();
+        draw_overlay();
+    }
+    if (!save_screenshot(program_options.screenshot_path.c_str())) final_screenshot_failed = true;
+}

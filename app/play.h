@@ -1,0 +1,102 @@
+#pragma once
+// Playing with the running simulation: keys map to actions, actions change plain state. Nothing
+// here needs a window, so the same logic serves any front end; work that does (a new mode's GL
+// objects, a screenshot, fullscreen, quitting) is left behind as a request for the shell.
+#include <cstdint>
+#include <cstdio>
+
+#include "config/config.h"
+
+struct MouseState;
+struct SimState;
+
+enum class Action {
+    none, pause, step, restart, reload, mode_points, mode_outline, mode_sprites, cycle_colours,
+    reverse_gravity, radius_up, radius_down, strength_down, strength_up, realtime, screenshot,
+    overlay, fullscreen, quit,
+};
+
+// Bits of PlayState::requests.
+constexpr uint32_t request_restart = 1u << 0;
+constexpr uint32_t request_reload = 1u << 1;
+constexpr uint32_t request_mode = 1u << 2;    // switch to graph.render_type
+constexpr uint32_t request_colours = 1u << 3;  // switch to graph.point_colors
+constexpr uint32_t request_screenshot = 1u << 4;
+constexpr uint32_t request_fullscreen = 1u << 5;
+constexpr uint32_t request_quit = 1u << 6;
+
+constexpr int status_text_size = 160;
+constexpr int overlay_line_size = 96;
+constexpr int overlay_max_lines = 24;
+
+// Stirring bounds: the radius in whole steps of h, the strength in steps of 25 % either way of
+// the file's value.
+constexpr float stir_radius_min = 1.0f;
+constexpr float stir_radius_max = 100.0f;
+constexpr int32_t stir_strength_steps = 12;
+
+// Written by the key handling and the shell; read by the frame driver and the overlay.
+struct PlayState {
+    // The settings as chosen: the file's, changed by the keys (mode, colours, stirring). Restarts
+    // start from these; graph_config and phys_config hold them after the start-up fix-ups.
+    GraphConfig graph;
+    PhysConfig phys;
+    float file_mouse_force;  // strength_step scales it: mouse_force = file * 1.25^step
+    int32_t strength_step;
+    bool paused;
+    int32_t pending_steps;  // single steps asked for while paused, run by the next frame
+    bool overlay;
+    bool realtime;
+    uint32_t seed;       // of the running simulation
+    int64_t step_count;  // steps since the last start
+    uint32_t requests;
+    char status[status_text_size];  // one line shown over the picture while non-empty
+};
+
+extern PlayState play_state;
+
+// The state at start: the file's settings (before the fix-ups), nothing pressed.
+void start_play(PlayState& play, const GraphConfig& graph, const PhysConfig& phys, uint32_t seed);
+
+Action action_for_key(unsigned char key);
+// GLUT special keys: F1 (1) and F12 (12).
+Action action_for_special_key(int key);
+// Wheel steps arrive as presses of buttons 3 (up) and 4 (down).
+Action action_for_wheel(int button, int button_state);
+
+// Applies an action: plain state changes at once (pause, gravity, stirring, pacing, overlay),
+// the rest become requests.
+void apply_action(PlayState& play, SimState& state, Action action);
+
+// The seed of the next restart, reproducible from the last one.
+uint32_t next_seed(uint32_t seed);
+
+// One step of the fluid as a frame runs it: the physics pipeline, then the stirring of the held
+// buttons. The first position or velocity that is no longer finite pauses the play for good
+// (until a restart): the message goes to stderr and to the status line, and no further step
+// runs, since each would only spread NaN.
+void advance_one_step(PlayState& play, const MouseState& mouse);
+// The blow-up message of the running simulation; empty while it has not blown up.
+const char* blow_up_message();
+
+// Real-time pacing: wall time not yet simulated, in milliseconds.
+struct Pacing {
+    double lag_ms;
+};
+constexpr int pacing_max_steps = 25;
+constexpr int32_t pacing_max_physics_ms = 40;
+// Steps for a frame that came frame_ms after the last one, each step simulating step_ms: as
+// many as catch up with the wall clock, at least one, at most pacing_max_steps. Time beyond the
+// cap is dropped, so a slow machine shows slow motion instead of falling ever further behind.
+int paced_steps(Pacing& pacing, double frame_ms, double step_ms);
+
+void set_status(PlayState& play, const char* format, ...) __attribute__((format(printf, 2, 3)));
+
+const char* render_mode_name(int32_t mode);
+const char* colour_scheme_name(int32_t scheme);
+
+// The keys, one per line, as --help and the README list them.
+void print_key_help(std::FILE* out);
+// The overlay: the keys, then the live state. Returns the number of lines written.
+int format_overlay(const PlayState& play, const SimState& state,
+                   char (*lines)[overlay_line_size], int max_lines);

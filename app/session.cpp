@@ -1,0 +1,95 @@
+#include "app/session.h"
+
+#include "app/play.h"
+#include "config/config.h"
+#include "config/fixups.h"
+#include "config/validate.h"
+#include "sph/sim_state.h"
+#include "surface/surface.h"
+
+bool restart_simulation(PlayState& play, uint32_t seed, std::FILE* out, std::FILE* err) {
+    GraphConfig graph = play.graph;
+    PhysConfig phys = play.phys;
+    apply_fixups(graph, phys);
+    if (validate_settings(graph, phys, err) != 0) {
+        std::fprintf(err, "The settings above are refused; the running simulation goes on.\n");
+        return false;
+    }
+    if (!sim_init_seeded(graph.point_colors, phys, graph.point_diffusion, seed)) {
+        // The old simulation is gone by now: bring it back as it started.
+        std::fprintf(err,
+                     "Not enough memory for the simulation of %d particles and %d bodies; "
+                     "restarting with the settings in use.\n",
+                     phys.count, phys.geom_count);
+        sim_init_seeded(graph_config.point_colors, phys_config, graph_config.point_diffusion,
+                        play.seed);
+        play.step_count = 0;
+        return false;
+    }
+    graph_config = graph;
+    phys_config = phys;
+    play.seed = seed;
+    play.step_count = 0;
+    play.pending_steps = 0;
+    play.status[0] = '\0';
+    // The outline lattice points into the old particle array: follow the new one, or let the
+    // next switch to the outline create it afresh.
+    if (surface_grid != nullptr) {
+        if (graph.render_type == 1)
+            create_surface_grid(graph.surf_radius, graph.surf_resolution, phys.field_size,
+                                sim.position, sim.count);
+        else
+            release_surface_grid();
+    }
+    std::fprintf(out, "Restart with seed %u\n", seed);
+    std::fflush(out);
+    return true;
+}
+
+bool reload_settings(PlayState& play, const char* config_path, uint32_t seed, std::FILE* out,
+                     std::FILE* err) {
+    std::fprintf(out, "Load config from file: %s\n\n", config_path);
+    std::fflush(out);
+    GraphConfig graph;
+    PhysConfig phys;
+    load_graph_config(&graph, config_path);
+    load_phys_config(&phys, config_path);
+    GraphConfig fixed_graph = graph;
+    PhysConfig fixed_phys = phys;
+    apply_fixups(fixed_graph, fixed_phys);
+    if (validate_settings(fixed_graph, fixed_phys, err) != 0) {
+        std::fprintf(err,
+                     "Correct the settings above in %s (or remove them to use the defaults) and "
+                     "press l again; the running simulation goes on.\n",
+                     config_path);
+        return false;
+    }
+    PlayState next = play;
+    start_play(next, graph, phys, play.seed);
+    if (!restart_simulation(next, seed, out, err)) return false;
+    play = next;
+    return true;
+}
+
+bool switch_colours(PlayState& play, std::FILE* err) {
+    GraphConfig graph = graph_config;
+    graph.point_colors = play.graph.point_colors;
+    graph.point_diffusion = play.graph.point_diffusion;
+    // The density ramp is recomputed every step: diffusing it would only blur it.
+    if (graph.point_colors == 2) graph.point_diffusion = 0.0f;
+    if (validate_settings(graph, phys_config, err) != 0 ||
+        !sim_set_colours(graph.point_colors, graph.point_diffusion)) {
+        std::fprintf(err, "Colours stay %s.\n", colour_scheme_name(graph_config.point_colors));
+        play.graph.point_colors = graph_config.point_colors;
+        return false;
+    }
+    graph_config.point_colors = graph.point_colors;
+    graph_config.point_diffusion = graph.point_diffusion;
+    return true;
+}
+
+bool mode_settings_accepted(int32_t mode, std::FILE* err) {
+    GraphConfig graph = graph_config;
+    graph.render_type = mode;
+    return validate_settings(graph, phys_config, err) == 0;
+}

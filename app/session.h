@@ -1,0 +1,25 @@
+#pragma once
+// Restarting and changing the running simulation from the keys, with the same checks as at
+// start. None of it needs a window.
+#include <cstdint>
+#include <cstdio>
+
+struct PlayState;
+
+// New simulation from play's chosen settings and `seed`, after the start-up fix-ups and checks.
+// Settings that are refused are reported on `err` and leave the running simulation as it was.
+// Prints the seed on `out`. Returns whether the new simulation runs.
+bool restart_simulation(PlayState& play, uint32_t seed, std::FILE* out, std::FILE* err);
+
+// Reads the settings file again into play and restarts from it. A file that is now refused is
+// reported on `err` (the lines of the start-up check) and changes nothing.
+bool reload_settings(PlayState& play, const char* config_path, uint32_t seed, std::FILE* out,
+                     std::FILE* err);
+
+// Switches to colour scheme play.graph.point_colors without restarting. Returns false, with
+// play.graph back at the scheme in use, when the settings refuse it or memory runs out.
+bool switch_colours(PlayState& play, std::FILE* err);
+
+// Whether render mode `mode` may run with the current settings (the outline has settings of its
+// own, checked only when it is used); refusals go to `err`.
+bool mode_settings_accepted(int32_t mode, std::FILE* err);

@@ -1,0 +1,18 @@
+#pragma once
+
+// Which code computes the floats. The SSE2 paths round every lane exactly like the portable
+// scalar code beside them, so both give the same bits; they are taken only where floats live in
+// SSE registers (-mfpmath=sse). The x87 build and other processors take the portable paths.
+#if defined(__SSE2__) && defined(__SSE2_MATH__)
+#define TARNWELL_SSE2_PATH 1
+#else
+#define TARNWELL_SSE2_PATH 0
+#endif
+
+// Every float operation rounds to single precision at once (no wider intermediates), so results
+// are the same bits on every such build: SSE2, ARM64, any IEEE single-precision unit.
+#if defined(__FLT_EVAL_METHOD__) && __FLT_EVAL_METHOD__ == 0
+#define TARNWELL_EXACT_FLOAT 1
+#else
+#define TARNWELL_EXACT_FLOAT 0
+#endif

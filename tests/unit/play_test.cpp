@@ -1,0 +1,266 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "app/input.h"
+#include "app/play.h"
+#include "config/config.h"
+#include "sph/sim_state.h"
+
+namespace {
+
+struct PlayFixture : ::testing::Test {
+    PlayState play{};
+    SimState state{};
+
+    void SetUp() override {
+        GraphConfig graph{};
+        load_graph_config(&graph, "");
+        start_play(play, graph, default_phys_config(), 77u);
+        state.mouse_radius = play.phys.mouse_radius;
+        state.mouse_force = play.phys.mouse_force;
+        state.toggled_gravity = -9.8f;
+        state.current_gravity = -9.8f;
+    }
+    void key(unsigned char k) { apply_action(play, state, action_for_key(k)); }
+};
+
+}  // namespace
+
+TEST_F(PlayFixture, KeysThatOnlyAskTheShellLeaveTheirRequestAndNothingElse) {
+    struct Case {
+        unsigned char key;
+        uint32_t request;
+    };
+    const Case cases[] = {{'r', request_restart}, {'l', request_reload},
+                          {'s', request_screenshot}, {'f', request_fullscreen},
+                          {'q', request_quit},       {27, request_quit}};
+    for (const Case& c : cases) {
+        play.requests = 0;
+        key(c.key);
+        EXPECT_EQ(play.requests, c.request) << "key " << int(c.key);
+    }
+    EXPECT_FALSE(play.paused);
+    EXPECT_EQ(state.mouse_radius, 13.0f);
+    EXPECT_EQ(state.current_gravity, -9.8f);
+
+    play.requests = 0;
+    apply_action(play, state, action_for_special_key(12));  // F12
+    EXPECT_EQ(play.requests, request_screenshot);
+    // Keys without a meaning, other special keys and the upper case change nothing at all.
+    play.requests = 0;
+    const unsigned char idle[] = {'x', 'Q', 'R', 'N', '3', '\r', '\t', 200};
+    for (unsigned char k : idle) key(k);
+    apply_action(play, state, action_for_special_key(2));
+    apply_action(play, state, action_for_special_key(100));
+    EXPECT_EQ(play.requests, 0u);
+    EXPECT_FALSE(play.paused);
+    EXPECT_FALSE(play.overlay);
+    EXPECT_EQ(play.graph.render_type, 0);
+    EXPECT_EQ(play.graph.point_colors, 1);
+}
+
+TEST_F(PlayFixture, PauseAndSingleSteps) {
+    key('n');  // running: a single step means nothing
+    EXPECT_EQ(play.pending_steps, 0);
+    key(' ');
+    EXPECT_TRUE(play.paused);
+    key('n');
+    key('.');
+    EXPECT_EQ(play.pending_steps, 2);
+    key(' ');  // resuming forgets steps not yet run
+    EXPECT_FALSE(play.paused);
+    EXPECT_EQ(play.pending_steps, 0);
+    key(' ');
+    for (int i = 0; i < 5000; ++i) key('n');  // held down: bounded, not a frame of 5000 steps
+    EXPECT_LE(play.pending_steps, 1000);
+    EXPECT_GT(play.pending_steps, 0);
+}
+
+TEST_F(PlayFixture, ModeAndColourKeysChooseWhatTheShellSwitchesTo) {
+    key('1');
+    EXPECT_EQ(play.graph.render_type, 1);
+    EXPECT_EQ(play.requests, request_mode);
+    key('2');
+    EXPECT_EQ(play.graph.render_type, 2);
+    key('0');
+    EXPECT_EQ(play.graph.render_type, 0);
+
+    play.requests = 0;
+    const int32_t cycle[] = {2, 0, 1, 2};  // from the default gradient
+    for (int32_t want : cycle) {
+        key('c');
+        EXPECT_EQ(play.graph.point_colors, want);
+        EXPECT_EQ(play.requests, request_colours);
+    }
+    play.graph.point_colors = 7;  // a value the file allows but no scheme has
+    key('c');
+    EXPECT_EQ(play.graph.point_colors, 0);
+}
+
+TEST_F(PlayFixture, GravityKeyActsLikeAMiddleRelease) {
+    SimState by_mouse = state;
+    MouseState mouse{};
+    for (int i = 0; i < 3; ++i) {
+        key('g');
+        apply_mouse_button(mouse, by_mouse, button_middle, button_released);
+        EXPECT_EQ(state.current_gravity, by_mouse.current_gravity);
+        EXPECT_EQ(state.toggled_gravity, by_mouse.toggled_gravity);
+    }
+    EXPECT_EQ(state.current_gravity, 9.8f);
+    // While the middle button holds the fluid weightless, g turns gravity on reversed.
+    apply_mouse_button(mouse, state, button_middle, button_pressed);
+    EXPECT_EQ(state.current_gravity, 0.0f);
+    key('g');
+    EXPECT_EQ(state.current_gravity, -9.8f);
+}
+
+TEST_F(PlayFixture, StirringRadiusStepsByWholeUnitsOfHWithinBounds) {
+    key('+');
+    EXPECT_EQ(state.mouse_radius, 14.0f);
+    key('=');
+    EXPECT_EQ(state.mouse_radius, 15.0f);
+    apply_action(play, state, action_for_wheel(4, button_pressed));
+    EXPECT_EQ(state.mouse_radius, 14.0f);
+    apply_action(play, state, action_for_wheel(4, button_released));  // a notch's release
+    apply_action(play, state, action_for_wheel(3, button_released));
+    EXPECT_EQ(state.mouse_radius, 14.0f);
+    apply_action(play, state, action_for_wheel(3, button_pressed));
+    EXPECT_EQ(state.mouse_radius, 15.0f);
+    EXPECT_EQ(play.phys.mouse_radius, 15.0f);  // a restart keeps it
+
+    // A radius between whole steps goes to the next whole one either way.
+    play.phys.mouse_radius = state.mouse_radius = 13.5f;
+    key('+');
+    EXPECT_EQ(state.mouse_radius, 14.0f);
+    play.phys.mouse_radius = state.mouse_radius = 13.5f;
+    key('-');
+    EXPECT_EQ(state.mouse_radius, 13.0f);
+
+    for (int i = 0; i < 200; ++i) key('-');
+    EXPECT_EQ(state.mouse_radius, stir_radius_min);
+    for (int i = 0; i < 200; ++i) key('+');
+    EXPECT_EQ(state.mouse_radius, stir_radius_max);
+    // A file value beyond the bounds is brought back by the first press.
+    play.phys.mouse_radius = state.mouse_radius = 500.0f;
+    key('+');
+    EXPECT_EQ(state.mouse_radius, stir_radius_max);
+}
+
+TEST_F(PlayFixture, StirringStrengthStepsByAQuarterAndComesBackExactly) {
+    key(']');
+    EXPECT_FLOAT_EQ(state.mouse_force, 75.0f * 1.25f);
+    key(']');
+    EXPECT_FLOAT_EQ(state.mouse_force, 75.0f * 1.25f * 1.25f);
+    key('[');
+    key('[');
+    EXPECT_EQ(state.mouse_force, 75.0f);  // bit for bit the file's value again
+    key('[');
+    EXPECT_FLOAT_EQ(state.mouse_force, 75.0f / 1.25f);
+    EXPECT_EQ(play.phys.mouse_force, state.mouse_force);
+
+    for (int i = 0; i < 100; ++i) key(']');
+    const float top = state.mouse_force;
+    EXPECT_FLOAT_EQ(top, static_cast<float>(75.0 * std::pow(1.25, stir_strength_steps)));
+    for (int i = 0; i < 100; ++i) key('[');
+    EXPECT_FLOAT_EQ(state.mouse_force, static_cast<float>(75.0 * std::pow(1.25, -stir_strength_steps)));
+    EXPECT_GT(state.mouse_force, 0.0f);
+}
+
+TEST_F(PlayFixture, ToggleKeysAndTheOverlayText) {
+    key('t');
+    EXPECT_TRUE(play.realtime);
+    EXPECT_EQ(play.graph.realtime, 1);
+    key('h');
+    EXPECT_TRUE(play.overlay);
+    apply_action(play, state, action_for_special_key(1));  // F1
+    EXPECT_FALSE(play.overlay);
+
+    key(' ');
+    play.step_count = 1234;
+    state.timestep = 0.0015f;
+    key('2');
+    key('c');
+    char lines[overlay_max_lines][overlay_line_size];
+    const int n = format_overlay(play, state, lines, overlay_max_lines);
+    std::string text;
+    for (int i = 0; i < n; ++i) text += std::string(lines[i]) + "\n";
+    for (const char* want : {"PAUSED", "step 1234", "time 1.851 s", "seed 77", "mode 2 sprites",
+                             "colours density", "radius 13 h", "strength 75", "real time on",
+                             "Space", "q or Esc"})
+        EXPECT_NE(text.find(want), std::string::npos) << want << " missing from\n" << text;
+    // Fewer lines than the text has: cut, never overrun.
+    EXPECT_EQ(format_overlay(play, state, lines, 3), 3);
+}
+
+TEST_F(PlayFixture, StartKeepsPauseAndOverlayButTakesTheNewSettings) {
+    key(' ');
+    key('h');
+    key(']');
+    key('1');
+    GraphConfig graph = play.graph;
+    graph.render_type = 2;
+    graph.realtime = 1;
+    PhysConfig phys = play.phys;
+    phys.mouse_force = 10.0f;
+    start_play(play, graph, phys, 5u);
+    EXPECT_TRUE(play.paused);
+    EXPECT_TRUE(play.overlay);
+    EXPECT_TRUE(play.realtime);
+    EXPECT_EQ(play.graph.render_type, 2);
+    EXPECT_EQ(play.strength_step, 0);
+    EXPECT_EQ(play.requests, 0u);
+    key(']');
+    EXPECT_FLOAT_EQ(play.phys.mouse_force, 12.5f);
+}
+
+TEST(Pacing, StepsFollowTheWallClockWithAFloorOfOneAndACap) {
+    Pacing p{};
+    EXPECT_EQ(paced_steps(p, 15.0, 1.5), 10);
+    EXPECT_EQ(p.lag_ms, 0.0);
+    // The remainder is carried: 16 ms frames give 10, 11, 10, 11 ... steps of 1.5 ms.
+    EXPECT_EQ(paced_steps(p, 16.0, 1.5), 10);
+    EXPECT_EQ(paced_steps(p, 16.0, 1.5), 11);
+    // Frames faster than a step still move, and build no debt that would stall later frames.
+    Pacing fast{};
+    for (int i = 0; i < 10; ++i) EXPECT_EQ(paced_steps(fast, 0.5, 1.5), 1);
+    EXPECT_EQ(paced_steps(fast, 3.0, 1.5), 2);
+    // A stall is not caught up: the cap, and the rest dropped.
+    Pacing slow{};
+    EXPECT_EQ(paced_steps(slow, 2000.0, 1.5), pacing_max_steps);
+    EXPECT_EQ(paced_steps(slow, 15.0, 1.5), 10);
+    EXPECT_EQ(paced_steps(slow, 37.5, 1.5), pacing_max_steps);  // exactly the cap
+    // Steps that cannot be timed, and a clock that ran backwards.
+    const double untimed[] = {0.0, -1.5, std::nan(""), INFINITY};
+    for (double step : untimed) {
+        Pacing q{};
+        EXPECT_EQ(paced_steps(q, 16.0, step), 1) << step;
+        EXPECT_EQ(q.lag_ms, 0.0);
+    }
+    Pacing back{};
+    EXPECT_EQ(paced_steps(back, -500.0, 1.5), 1);
+    EXPECT_EQ(paced_steps(back, 15.0, 1.5), 10);
+}
+
+TEST(Pacing, OverManyFramesSimulatedTimeMatchesWallTime) {
+    Pacing p{};
+    long long steps = 0;
+    const double frame = 1000.0 / 60.0;
+    for (int i = 0; i < 600; ++i) steps += paced_steps(p, frame, 1.5);  // ten seconds
+    EXPECT_NEAR(static_cast<double>(steps) * 1.5, 10000.0, 1.5);
+}
+
+TEST(Seeds, RestartSeedsDoNotRepeatSoon) {
+    uint32_t seed = 123;
+    std::vector<uint32_t> seen;
+    for (int i = 0; i < 2000; ++i) {
+        seed = next_seed(seed);
+        seen.push_back(seed);
+    }
+    std::sort(seen.begin(), seen.end());
+    EXPECT_EQ(std::adjacent_find(seen.begin(), seen.end()), seen.end());
+    EXPECT_NE(next_seed(0), 0u);
+}

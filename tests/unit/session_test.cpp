@@ -1,0 +1,231 @@
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+#include "app/play.h"
+#include "app/screenshot_file.h"
+#include "app/session.h"
+#include "config/config.h"
+#include "config/fixups.h"
+#include "sph/physics_step.h"
+#include "sph/sim_state.h"
+#include "stream_text.h"
+
+namespace {
+
+std::vector<Vec2> positions() { return std::vector<Vec2>(sim.position, sim.position + sim.count); }
+
+bool same_bits(const std::vector<Vec2>& a, const std::vector<Vec2>& b) {
+    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(Vec2)) == 0;
+}
+
+// A small running program: the given settings loaded as at start, seed 11.
+class Session : public ::testing::Test {
+protected:
+    void SetUp() override {
+        out_ = std::tmpfile();
+        err_ = std::tmpfile();
+        start(0, 1);
+    }
+    void TearDown() override {
+        sim_free();
+        std::fclose(out_);
+        std::fclose(err_);
+        for (const std::string& f : files_) std::remove(f.c_str());
+    }
+    void start(int32_t render_type, int32_t point_colors) {
+        GraphConfig graph;
+        load_graph_config(&graph, "");
+        graph.render_type = render_type;
+        graph.point_colors = point_colors;
+        PhysConfig phys = default_phys_config();
+        phys.count = 1500;
+        graph_config = graph;
+        phys_config = phys;
+        apply_fixups(graph_config, phys_config);
+        ASSERT_TRUE(sim_init_seeded(graph_config.point_colors, phys_config,
+                                    graph_config.point_diffusion, 11u));
+        start_play(play_, graph, phys, 11u);
+    }
+    std::string file(const char* text) {
+        char name[] = "/tmp/tarnwell-session-XXXXXX";
+        const int fd = mkstemp(name);
+        EXPECT_GE(fd, 0);
+        EXPECT_EQ(write(fd, text, std::strlen(text)), static_cast<ssize_t>(std::strlen(text)));
+        close(fd);
+        files_.push_back(name);
+        return name;
+    }
+    static void steps(int n) {
+        StepProfile profile;
+        for (int i = 0; i < n; ++i) physics_step(&profile);
+    }
+
+    PlayState play_{};
+    std::FILE* out_ = nullptr;
+    std::FILE* err_ = nullptr;
+    std::vector<std::string> files_;
+};
+
+}  // namespace
+
+TEST_F(Session, RestartIsAFreshStartFromTheNewSeedWithTheChosenSettings) {
+    steps(5);
+    play_.phys.mouse_radius = 20.0f;  // chosen with the keys: kept
+    play_.step_count = 5;
+    ASSERT_TRUE(restart_simulation(play_, 99u, out_, err_));
+    EXPECT_EQ(play_.seed, 99u);
+    EXPECT_EQ(play_.step_count, 0);
+    EXPECT_EQ(sim.mouse_radius, 20.0f);
+    EXPECT_NE(stream_text(out_).find("seed 99"), std::string::npos);
+    const std::vector<Vec2> restarted = positions();
+    ASSERT_TRUE(sim_init_seeded(graph_config.point_colors, phys_config, graph_config.point_diffusion,
+                                99u));
+    EXPECT_TRUE(same_bits(restarted, positions()));
+    EXPECT_EQ(sim.geom_count, 2);
+
+    // Restarting in the outline mode applies its fix-ups: no bodies, no colours.
+    play_.graph.render_type = 1;
+    ASSERT_TRUE(restart_simulation(play_, 100u, out_, err_));
+    EXPECT_EQ(sim.geom_count, 0);
+    EXPECT_EQ(sim.color, nullptr);
+    EXPECT_EQ(graph_config.point_colors, 0);
+    EXPECT_EQ(play_.graph.point_colors, 1);  // still the choice for the other modes
+}
+
+TEST_F(Session, RefusedSettingsKeepTheRunningSimulation) {
+    steps(3);
+    const std::vector<Vec2> before = positions();
+    const Vec2* array = sim.position;
+    play_.phys.count = 70000;
+    EXPECT_FALSE(restart_simulation(play_, 5u, out_, err_));
+    EXPECT_EQ(sim.position, array);
+    EXPECT_TRUE(same_bits(before, positions()));
+    EXPECT_EQ(play_.seed, 11u);
+    EXPECT_NE(stream_text(err_).find("count = 70000"), std::string::npos);
+
+    // Reload: a file now broken changes nothing, the shell may step on as before.
+    play_.phys.count = 1500;
+    const std::string broken = file("[graph]\nwindow_size=0\n[phys]\ntimestep=nan\n");
+    EXPECT_FALSE(reload_settings(play_, broken.c_str(), 6u, out_, err_));
+    EXPECT_EQ(sim.position, array);
+    EXPECT_EQ(play_.phys.count, 1500);
+    const std::string errors = stream_text(err_);
+    EXPECT_NE(errors.find("window_size = 0"), std::string::npos) << errors;
+    EXPECT_NE(errors.find("timestep = nan"), std::string::npos) << errors;
+    EXPECT_NE(errors.find(broken), std::string::npos) << "the file to correct is not named";
+    steps(1);
+}
+
+TEST_F(Session, ReloadTakesEveryValueFromTheFileAgain) {
+    play_.phys.mouse_radius = 30.0f;
+    play_.graph.point_colors = 2;
+    const std::string path = file("[graph]\nrealtime=1\n[phys]\ncount=700\ngeom_count=1\n");
+    ASSERT_TRUE(reload_settings(play_, path.c_str(), 8u, out_, err_));
+    EXPECT_EQ(sim.count, 700);
+    EXPECT_EQ(sim.geom_count, 1);
+    EXPECT_EQ(sim.mouse_radius, 13.0f);
+    EXPECT_EQ(play_.graph.point_colors, 1);
+    EXPECT_TRUE(play_.realtime);
+    EXPECT_EQ(phys_config.count, 700);
+    EXPECT_EQ(play_.seed, 8u);
+    steps(2);
+}
+
+TEST_F(Session, ColourSwitchesRecolourButNeverMoveTheFluid) {
+    // Reference: the same run without any switch.
+    start(0, 0);
+    steps(8);
+    const std::vector<Vec2> plain = positions();
+
+    start(0, 0);
+    ASSERT_EQ(sim.color, nullptr);
+    play_.graph.point_colors = 1;
+    ASSERT_TRUE(switch_colours(play_, err_));  // arrays made on first use
+    ASSERT_NE(sim.color, nullptr);
+    // At the seeded positions the gradient is the one a coloured start gives (to the last bits,
+    // which the x87 unit may round differently in the two places).
+    std::vector<Color3> switched(sim.color, sim.color + sim.count);
+    sim_free();
+    ASSERT_TRUE(sim_init_seeded(1, phys_config, 0.002f, 11u));
+    for (int32_t i = 0; i < sim.count; ++i) {
+        ASSERT_FLOAT_EQ(switched[i].r, sim.color[i].r) << i;
+        ASSERT_FLOAT_EQ(switched[i].g, sim.color[i].g) << i;
+        ASSERT_FLOAT_EQ(switched[i].b, sim.color[i].b) << i;
+    }
+
+    start(0, 0);
+    steps(3);
+    for (int32_t scheme : {1, 2, 0, 2, 1}) {
+        play_.graph.point_colors = scheme;
+        ASSERT_TRUE(switch_colours(play_, err_));
+        EXPECT_EQ(graph_config.point_colors, scheme);
+        EXPECT_EQ(sim.point_colors, scheme);
+        // Diffusion only for the gradient.
+        EXPECT_EQ(sim.point_diffusion, scheme == 1 ? 0.002f : 0.0f) << scheme;
+        steps(1);
+    }
+    EXPECT_TRUE(same_bits(plain, positions()));
+}
+
+TEST_F(Session, OutlineModeIsCheckedAgainstItsOwnSettings) {
+    graph_config.surf_resolution = 4000;
+    EXPECT_TRUE(mode_settings_accepted(0, err_));
+    EXPECT_TRUE(mode_settings_accepted(2, err_));
+    EXPECT_FALSE(mode_settings_accepted(1, err_));
+    EXPECT_NE(stream_text(err_).find("surf_resolution = 4000"), std::string::npos);
+}
+
+TEST(ScreenshotFile, NewNamesNeverReplaceAFile) {
+    char folder[] = "/tmp/tarnwell-shots-XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    const std::string dir = std::string(folder) + "/";
+    std::tm when{};
+    when.tm_year = 2026 - 1900;
+    when.tm_mon = 11;
+    when.tm_mday = 7;
+    when.tm_hour = 9;
+    when.tm_min = 5;
+    when.tm_sec = 3;
+    when.tm_isdst = -1;
+    const std::time_t t = std::mktime(&when);
+
+    // Somebody's file already has the second name: it is skipped, not replaced.
+    const std::string taken = dir + "tarnwell-20261207-090503-2.png";
+    std::FILE* other = std::fopen(taken.c_str(), "w");
+    ASSERT_NE(other, nullptr);
+    std::fputs("keep me", other);
+    std::fclose(other);
+
+    std::vector<std::string> names;
+    for (int i = 0; i < 3; ++i) {
+        std::string path;
+        std::FILE* f = open_new_screenshot(dir, t, &path);
+        ASSERT_NE(f, nullptr) << std::strerror(errno);
+        std::fclose(f);
+        names.push_back(path);
+    }
+    EXPECT_EQ(names[0], dir + "tarnwell-20261207-090503.png");
+    EXPECT_EQ(names[1], dir + "tarnwell-20261207-090503-3.png");
+    EXPECT_EQ(names[2], dir + "tarnwell-20261207-090503-4.png");
+    other = std::fopen(taken.c_str(), "r");
+    char text[16] = {};
+    ASSERT_NE(std::fgets(text, sizeof text, other), nullptr);
+    std::fclose(other);
+    EXPECT_STREQ(text, "keep me");
+
+    std::string path;
+    errno = 0;
+    EXPECT_EQ(open_new_screenshot(dir + "no/such/folder/", t, &path), nullptr);
+    EXPECT_EQ(errno, ENOENT);
+
+    for (const std::string& n : names) std::remove(n.c_str());
+    std::remove(taken.c_str());
+    rmdir(folder);
+}

@@ -1,0 +1,69 @@
+# Pictures and states from the command line alone: --seed and --frames make a run repeatable,
+# --screenshot keeps its last frame, --dump its state, which must be the state tarnwell-sim
+# reaches with the same seed and number of steps.
+source "$(dirname "$0")/x11_common.bash" || { echo "FAIL: x11_common.bash missing" >&2; exit 1; }
+
+install_program
+cat >"$work/app/config.ini" <<'INI'
+[graph]
+window_size=400
+point_colors=1
+[phys]
+count=3000
+INI
+shots="$work/elsewhere"
+mkdir -p "$shots"
+
+# 1. Same seed, same picture; another seed, another picture.
+for run in a b c; do
+    seed=7; [ "$run" = c ] && seed=8
+    run_program 60 --seed "$seed" --frames 200 --screenshot "$run.png"
+    [ "$exit_status" = 0 ] || fail "run $run: exit status $exit_status"
+    [ -s "$shots/$run.png" ] || fail "run $run: no screenshot written"
+    grep -qx "Screenshot saved: $run.png" "$work/out.txt" || fail "run $run: the path is not printed"
+    [ ! -s "$work/err.txt" ] || fail "run $run: error output"
+done
+cmp -s "$shots/a.png" "$shots/b.png" || fail "two runs with seed 7 drew different pictures"
+cmp -s "$shots/a.png" "$shots/c.png" && fail "seeds 7 and 8 drew the same picture"
+[ "$(identify -format '%wx%h' "$shots/a.png")" = 400x400 ] ||
+    fail "the screenshot is not the window's size: $(identify -format '%wx%h' "$shots/a.png")"
+cp "$shots/a.png" "${TARNWELL_SHOT_DIR:-$work}/" 2>/dev/null || true
+# The fluid, right way up: the lower half is full, the top quarter empty.
+low=$(region_lit "$shots/a.png" 0 250 400 150)
+top=$(region_lit "$shots/a.png" 0 0 400 100)
+echo "seed 7 after 200 frames: lit $low in the lower part, $top in the top quarter"
+awk -v l="$low" -v t="$top" 'BEGIN { exit !(l > 0.1 && t < 0.01) }' ||
+    fail "the screenshot does not show the fluid at the bottom (lit $low low, $top top)"
+
+# 2. The window's state after N frames is tarnwell-sim's after N steps, bit for bit, in every
+# mode (the outline mode has no bodies and no colours in both).
+for mode in 0 1 2; do
+    sed -i "s/^render_type=.*//; s/^\[graph\]$/[graph]\nrender_type=$mode/" "$work/app/config.ini"
+    run_program 60 --seed 12345 --frames 40 --dump "$work/window.txt"
+    [ "$exit_status" = 0 ] || fail "mode $mode: exit status $exit_status with --dump"
+    "$bin_dir/tarnwell-sim" --config "$work/app/config.ini" --seed 12345 --steps 40 \
+        --dump "$work/sim.txt" >/dev/null || fail "tarnwell-sim failed"
+    cmp -s "$work/window.txt" "$work/sim.txt" ||
+        fail "mode $mode: the window's state after 40 frames is not tarnwell-sim's after 40 steps"
+    echo "mode $mode: state after 40 frames = tarnwell-sim after 40 steps ($(wc -l <"$work/sim.txt") lines)"
+done
+
+# 3. Without --frames the screenshot is taken when the window is closed: the picture it showed.
+start_program --seed 7 --screenshot closed.png
+window=$(wait_for_window 15) || exit 1
+first_frame "$window" "$work/shown.png" 10
+close_window "$window"
+wait_for_exit 10
+[ "$exit_status" = 0 ] || fail "closed window: exit status $exit_status"
+[ "$(identify -format '%wx%h' "$shots/closed.png" 2>/dev/null)" = 400x400 ] ||
+    fail "closed window: no 400x400 screenshot written at quit"
+lit=$(region_lit "$shots/closed.png" 0 250 400 150)
+awk -v v="$lit" 'BEGIN { exit !(v > 0.1) }' || fail "closed window: the screenshot shows no fluid ($lit)"
+echo "closed window: screenshot written at quit, lower part lit $lit"
+
+# 4. A screenshot that cannot be written: the reason on stderr, the run still ends, status 1.
+run_program 60 --seed 1 --frames 5 --screenshot "$work/no/such/folder/x.png"
+[ "$exit_status" = 1 ] || fail "unwritable screenshot: exit status $exit_status, want 1"
+grep -q "no/such/folder/x.png" "$work/err.txt" || fail "unwritable screenshot: path not named"
+grep -qi "no such file" "$work/err.txt" || fail "unwritable screenshot: no reason given: $(cat "$work/err.txt")"
+echo "PASS"

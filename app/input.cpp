@@ -30,6 +30,11 @@ void apply_mouse_button(MouseState& mouse, SimState& state, int button, int butt
     }
 }
 
+void release_held_buttons(MouseState& mouse, SimState& state) {
+    for (int button = button_left; button <= button_right; ++button)
+        if (mouse.button_down[button] != 0) apply_mouse_button(mouse, state, button, button_released);
+}
+
 int stirring_signs(const MouseState& mouse, float signs[2]) {
     int n = 0;
     if (mouse.button_down[button_left] != 0) signs[n++] = 1.0f;

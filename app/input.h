@@ -30,6 +30,11 @@ void map_pointer(MouseState& mouse, int x, int y, int width, int height, float e
 // while held and reverses gravity on release; unknown buttons and states change nothing.
 void apply_mouse_button(MouseState& mouse, SimState& state, int button, int button_state);
 
+// Releases every held button with the effects of a real release (the middle one reverses
+// gravity), left, middle, right. For events that prove no button is held any more: a release
+// lost while the window was unmapped would otherwise keep stirring or keep gravity off.
+void release_held_buttons(MouseState& mouse, SimState& state);
+
 // Sign of each stirring call this frame, left (pull, +1) before right (push, -1); returns how
 // many of the two slots of `signs` were filled.
 int stirring_signs(const MouseState& mouse, float signs[2]);

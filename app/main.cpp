@@ -18,6 +18,7 @@
 #include "config/validate.h"
 #include "platform/window.h"
 #include "sph/sim_state.h"
+#include "sph/stability.h"
 #include "surface/surface.h"
 
 int main(int argc, char** argv) {
@@ -31,21 +32,16 @@ int main(int argc, char** argv) {
                 "Mouse: hold left to pull the fluid, right to push it, middle to float "
                 "(release reverses gravity)");
 
-    exe_folder = exe_folder_of(argc > 0 ? argv[0] : nullptr);
+    exe_folder = program_folder(argc > 0 ? argv[0] : nullptr);
     const bool named_config = !program_options.config_path.empty();
     if (!named_config) program_options.config_path = exe_folder + "config.ini";
     const std::string& config_path = program_options.config_path;
     std::printf("Load config from file: %s\n\n", config_path.c_str());
+    std::fflush(stdout);
     // Only the file beside the program may be missing (every setting then has its default): a
     // file named on the command line that cannot be read is a mistake worth stopping for.
-    if (named_config && access(config_path.c_str(), R_OK) != 0) {
-        std::fflush(stdout);
-        std::fprintf(stderr, "tarnwell: cannot read the settings file '%s' given by --config: %s\n",
-                     config_path.c_str(), std::strerror(errno));
+    if (!load_settings(config_path.c_str(), named_config, &graph_config, &phys_config, stderr))
         return 1;
-    }
-    load_graph_config(&graph_config, config_path.c_str());
-    load_phys_config(&phys_config, config_path.c_str());
     const GraphConfig file_graph = graph_config;
     const PhysConfig file_phys = phys_config;
     apply_fixups(graph_config, phys_config);
@@ -58,6 +54,10 @@ int main(int argc, char** argv) {
                      config_path.c_str());
         return 1;
     }
+    // Settings that will blow up still start: the run shows what they do, and the warning says why.
+    Instability unstable[max_instabilities];
+    const int unstable_count = find_instabilities(phys_config, unstable);
+    for (int i = 0; i < unstable_count; ++i) std::fprintf(stderr, "warning: %s\n", unstable[i].text);
     // Whole seconds of calendar time unless a seed is given.
     const uint32_t seed = program_options.has_seed ? program_options.seed
                                                    : static_cast<uint32_t>(std::time(nullptr));

@@ -5,8 +5,10 @@
 #include <cstring>
 
 #include "app/input.h"
+#include "config/config.h"
 #include "sph/physics_step.h"
 #include "sph/sim_state.h"
+#include "sph/stability.h"
 #include "sph/steps.h"
 
 PlayState play_state;
@@ -185,9 +187,28 @@ uint32_t next_seed(uint32_t seed) {
     return seed * 1664525u + 1013904223u;
 }
 
+namespace {
+char blow_up_text[512];  // empty until the running simulation blows up
+}  // namespace
+
+const char* blow_up_message() { return sim.blown_up ? blow_up_text : ""; }
+
 void advance_one_step(PlayState& play, const MouseState& mouse) {
     static StepProfile profile;  // filled by physics_step; the window program reads none of it
+    if (sim.blown_up) return;
     physics_step(&profile);
+    if (sim.blown_up) {
+        play.step_count += 1;
+        play.paused = true;
+        play.pending_steps = 0;
+        describe_blow_up(blow_up_text, sizeof blow_up_text, play.step_count, phys_config);
+        std::fprintf(stderr, "%s. The simulation is paused; the window keeps showing it.\n",
+                     blow_up_text);
+        std::fflush(stderr);
+        set_status(play, "Blew up at step %lld (see the terminal); paused, r restarts",
+                   static_cast<long long>(play.step_count));
+        return;
+    }
     float signs[2];
     const int stirs = stirring_signs(mouse, signs);
     for (int i = 0; i < stirs; ++i) apply_mouse_force(mouse.pointer.x, mouse.pointer.y, signs[i]);

@@ -72,8 +72,12 @@ void apply_action(PlayState& play, SimState& state, Action action);
 uint32_t next_seed(uint32_t seed);
 
 // One step of the fluid as a frame runs it: the physics pipeline, then the stirring of the held
-// buttons.
+// buttons. The first position or velocity that is no longer finite pauses the play for good
+// (until a restart): the message goes to stderr and to the status line, and no further step
+// runs, since each would only spread NaN.
 void advance_one_step(PlayState& play, const MouseState& mouse);
+// The blow-up message of the running simulation; empty while it has not blown up.
+const char* blow_up_message();
 
 // Real-time pacing: wall time not yet simulated, in milliseconds.
 struct Pacing {

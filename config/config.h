@@ -1,5 +1,7 @@
 #pragma once
 #include <cstdint>
+#include <cstdio>
+#include <string>
 
 // Settings of section [graph]: window and drawing. Field order is the key order of the file.
 struct GraphConfig {
@@ -52,7 +54,39 @@ extern PhysConfig phys_config;
 
 constexpr int ini_text_size = 256;  // line, section, key and value buffers, terminator included
 
-// Leaves in `out` (ini_text_size chars) the value text of `key` in `section`, or `default_text`.
+constexpr long ini_max_file_size = 1L << 20;  // a settings file is a few hundred bytes
+
+// How reading a settings file went; `error` is the errno of missing and unreadable.
+struct IniLoad {
+    enum Status { ok, missing, unreadable, not_regular, too_large } status;
+    int error;
+};
+// Reads the whole file at `path` into `text` (empty unless ok), without a leading UTF-8
+// byte-order mark. Only regular files up to ini_max_file_size are read; a FIFO or device is
+// refused at once, never waited on.
+IniLoad ini_load(const char* path, std::string* text);
+// Why a load failed, in words for a message.
+std::string ini_load_reason(const IniLoad& load);
+// Leaves in `out` (ini_text_size chars) the value text of `key` in `section` of the file's text,
+// or `default_text`.
+void ini_lookup(char* out, const std::string& text, const char* section, const char* key,
+                const char* default_text);
+// One key the loaders read: its section and whether it takes a whole number (else any number).
+struct IniKey {
+    const char* section;
+    const char* key;
+    bool whole_number;
+};
+extern const IniKey ini_keys[];
+extern const int ini_key_count;
+
+// Mistakes the reader passes over silently, each as one warning on `err` naming the file and
+// the line: a line that is no section, comment or key=value; a key before any section; a
+// section or key no loader knows; a key in the other section; a value that is not a number
+// (or not a whole number) where one is read. Values are still read exactly as before.
+// Returns the number of warnings; a file without mistakes prints nothing.
+int ini_warn(const std::string& text, const char* path, std::FILE* err);
+// The same for the file at `path`, read afresh.
 void ini_read_value(char* out, const char* path, const char* section, const char* key,
                     const char* default_text);
 // Moves the text before the first `separator` into `second`; `text` keeps what follows it.
@@ -62,6 +96,16 @@ int ini_parse_pair(char* line, char* value, char* key);
 
 void load_graph_config(GraphConfig* config, const char* path);
 void load_phys_config(PhysConfig* config, const char* path);
+// The same from a settings file's text already in memory.
+void load_graph_config_text(GraphConfig* config, const std::string& text);
+void load_phys_config_text(PhysConfig* config, const std::string& text);
+
+// Both sections from the settings file at `path`, read once. A file that exists but cannot be
+// read (or is no regular file, or too large) is named on `err` with the reason. `required`
+// (the user named the file) makes that, and a missing file, an error: false is returned.
+// Otherwise every setting then takes its default, as it does silently for a missing file.
+bool load_settings(const char* path, bool required, GraphConfig* graph, PhysConfig* phys,
+                   std::FILE* err);
 
 // Every [phys] key at its default, as the loader gives them when there is no file.
 PhysConfig default_phys_config();

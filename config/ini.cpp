@@ -1,10 +1,19 @@
 // The settings file reader: "[section]" headers, "key=value" lines and ";" comment lines.
 //
-// The reader is deliberately plain: every lookup opens the file afresh, scans it from the top one
-// character at a time and stops at the first line of the wanted section that carries the wanted key
-// with a value. It runs 35 times at start-up and never again, so simplicity wins over speed.
+// The file is read once, whole, into memory (ini_load); every lookup then scans that text from
+// the top one character at a time and stops at the first line of the wanted section that carries
+// the wanted key with a value. Reading once means a pipe or /dev/stdin gives the same text to
+// every key, and a file that cannot be read is noticed once and can be named.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <strings.h>
 
 #include "config/config.h"
 
@@ -30,19 +39,24 @@ void copy_text(char* out, const char* text) {
 // A NUL byte is stored like any other character and so ends the line's text early: whatever follows
 // it on that line is ignored. Returns false once the end of the file has been reached, true while
 // more may follow; the line read last is valid either way.
-bool read_line(std::FILE* file, char* line) {
+struct TextCursor {
+    const char* at;
+    const char* end;
+};
+
+bool read_line(TextCursor* text, char* line) {
     int length = 0;
     for (;;) {
-        int c = std::fgetc(file);
-        if (c == EOF) {
+        if (text->at == text->end) {
             line[length] = '\0';
             return false;
         }
+        const char c = *text->at++;
         if (c == '\n' || c == '\r') {
             line[length] = '\0';
             return true;
         }
-        if (length < max_line_length) line[length++] = static_cast<char>(c);
+        if (length < max_line_length) line[length++] = c;
     }
 }
 
@@ -87,13 +101,67 @@ int ini_parse_pair(char* line, char* value, char* key) {
     return 1;
 }
 
-void ini_read_value(char* out, const char* path, const char* section, const char* key,
-                    const char* default_text) {
-    std::FILE* file = std::fopen(path, "r");
-    if (file == nullptr) {
-        copy_text(out, default_text);
-        return;
+IniLoad ini_load(const char* path, std::string* text) {
+    text->clear();
+    // Non-blocking, so that opening a FIFO with no writer returns at once instead of hanging;
+    // anything but a regular file is refused below before a byte is read.
+    const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return IniLoad{errno == ENOENT ? IniLoad::missing : IniLoad::unreadable, errno};
+    struct stat st;
+    IniLoad result{IniLoad::ok, 0};
+    if (fstat(fd, &st) != 0) {
+        result = IniLoad{IniLoad::unreadable, errno};
+    } else if (!S_ISREG(st.st_mode)) {
+        result = IniLoad{IniLoad::not_regular, 0};
+    } else if (st.st_size > ini_max_file_size) {
+        result = IniLoad{IniLoad::too_large, 0};
+    } else {
+        // Read up to one byte past the limit: a file still growing is caught too.
+        char buffer[65536];
+        for (;;) {
+            const ssize_t n = read(fd, buffer, sizeof buffer);
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) {
+                result = IniLoad{IniLoad::unreadable, errno};
+                break;
+            }
+            if (n == 0) break;
+            text->append(buffer, static_cast<size_t>(n));
+            if (text->size() > static_cast<size_t>(ini_max_file_size)) {
+                result = IniLoad{IniLoad::too_large, 0};
+                break;
+            }
+        }
     }
+    close(fd);
+    if (result.status != IniLoad::ok) {
+        text->clear();
+        return result;
+    }
+    // A UTF-8 byte-order mark (editors on Windows write one) is not part of the first line.
+    if (text->compare(0, 3, "\xEF\xBB\xBF") == 0) text->erase(0, 3);
+    return result;
+}
+
+std::string ini_load_reason(const IniLoad& load) {
+    switch (load.status) {
+    case IniLoad::ok:
+        return "read";
+    case IniLoad::not_regular:
+        return "not a regular file (a folder, device or pipe)";
+    case IniLoad::too_large:
+        return "larger than " + std::to_string(ini_max_file_size / (1024 * 1024)) +
+               " MiB, too large for a settings file";
+    case IniLoad::missing:
+    case IniLoad::unreadable:
+        break;
+    }
+    return std::strerror(load.error);
+}
+
+void ini_lookup(char* out, const std::string& file_text, const char* section, const char* key,
+                const char* default_text) {
+    TextCursor text{file_text.data(), file_text.data() + file_text.size()};
     char line[ini_text_size];
     char name[ini_text_size];
     char value[ini_text_size];
@@ -101,7 +169,7 @@ void ini_read_value(char* out, const char* path, const char* section, const char
     bool in_section = false;
     bool more = true;
     while (more) {
-        more = read_line(file, line);
+        more = read_line(&text, line);
         if (line[0] == '[') {
             section_name(line, name);
             in_section = std::strcmp(name, section) == 0;
@@ -109,11 +177,132 @@ void ini_read_value(char* out, const char* path, const char* section, const char
             continue;
         } else if (in_section && ini_parse_pair(line, value, line_key) == 1 &&
                    std::strcmp(line_key, key) == 0) {
-            std::fclose(file);
             copy_text(out, value);
             return;
         }
     }
-    std::fclose(file);
     copy_text(out, default_text);
+}
+
+void ini_read_value(char* out, const char* path, const char* section, const char* key,
+                    const char* default_text) {
+    std::string text;
+    ini_load(path, &text);  // a file that cannot be read gives no text: every key is absent
+    ini_lookup(out, text, section, key, default_text);
+}
+
+namespace {
+
+bool is_blank(char c) { return c == ' ' || c == '\t'; }
+
+// After a number, the reader ignores the rest; only blanks or a ";" remark are meant to be there.
+bool only_remark_after(const char* rest) {
+    while (is_blank(*rest)) ++rest;
+    return *rest == '\0' || *rest == ';';
+}
+
+bool digits(const char** at) {
+    const char* start = *at;
+    while (**at >= '0' && **at <= '9') ++*at;
+    return *at != start;
+}
+
+// Whether the text reads as a number the way it is meant: a whole decimal number for the
+// integer keys, a decimal number with optional fraction and exponent (or inf, nan) for the others.
+bool reads_as_number(const char* text, bool whole) {
+    const char* at = text;
+    while (is_blank(*at)) ++at;
+    if (*at == '+' || *at == '-') ++at;
+    if (whole) return digits(&at) && only_remark_after(at);
+    for (const char* word : {"infinity", "inf", "nan"}) {
+        const size_t n = std::strlen(word);
+        if (strncasecmp(at, word, n) == 0) return only_remark_after(at + n);
+    }
+    const bool before = digits(&at);
+    bool after = false;
+    if (*at == '.') {
+        ++at;
+        after = digits(&at);
+    }
+    if (!before && !after) return false;
+    if (*at == 'e' || *at == 'E') {
+        const char* exponent = at + 1;
+        if (*exponent == '+' || *exponent == '-') ++exponent;
+        if (digits(&exponent)) at = exponent;
+    }
+    return only_remark_after(at);
+}
+
+const IniKey* find_key(const char* key) {
+    for (int i = 0; i < ini_key_count; ++i)
+        if (std::strcmp(ini_keys[i].key, key) == 0) return &ini_keys[i];
+    return nullptr;
+}
+
+bool known_section(const char* name) {
+    for (int i = 0; i < ini_key_count; ++i)
+        if (std::strcmp(ini_keys[i].section, name) == 0) return true;
+    return false;
+}
+
+}  // namespace
+
+int ini_warn(const std::string& file_text, const char* path, std::FILE* err) {
+    TextCursor text{file_text.data(), file_text.data() + file_text.size()};
+    char line[ini_text_size];
+    char section[ini_text_size] = "";
+    char value[ini_text_size];
+    char key[ini_text_size];
+    bool in_any_section = false;
+    bool section_known = false;
+    int warnings = 0;
+    long line_number = 1;
+    const char* counted = text.at;
+    bool more = true;
+    while (more) {
+        const char* start = text.at;
+        line_number += std::count(counted, start, '\n');
+        counted = start;
+        more = read_line(&text, line);
+        if (line[0] == '\0' || line[0] == ';') continue;
+        char shown[ini_text_size];
+        copy_text(shown, line);
+        auto warn = [&](const char* what) {
+            std::fprintf(err, "warning: %s:%ld: '%s': %s\n", path, line_number, shown, what);
+            ++warnings;
+        };
+        if (line[0] == '[') {
+            section_name(line, section);
+            in_any_section = true;
+            section_known = known_section(section);
+            if (!section_known)
+                warn("no such section (there are [graph] and [phys], written exactly so); the "
+                     "lines under it are not read");
+            continue;
+        }
+        if (std::strchr(line, '=') == nullptr) {
+            warn("neither a [section], a ; remark nor key=value; ignored");
+            continue;
+        }
+        if (ini_parse_pair(line, value, key) == 0) continue;  // "key=": absent, the default applies
+        if (!in_any_section) {
+            warn("before any [section]; not read");
+            continue;
+        }
+        if (!section_known) continue;  // already said once, at the header
+        const IniKey* known = find_key(key);
+        if (known == nullptr) {
+            warn("no such key; ignored");
+        } else if (std::strcmp(known->section, section) != 0) {
+            char text_out[ini_text_size + 64];
+            std::snprintf(text_out, sizeof text_out, "%s belongs in [%s]; not read here", key,
+                          known->section);
+            warn(text_out);
+        } else if (!reads_as_number(value, known->whole_number)) {
+            warn(known->whole_number
+                     ? "not a whole number; it is read as the number at its start (0 if none)"
+                     : "not a number; it is read as the number at its start (0 if none)");
+        }
+    }
+    return warnings;
 }

@@ -52,65 +52,118 @@ float ini_to_float(const char* text) {
 
 namespace {
 
-int32_t read_int(const char* path, const char* section, const char* key, const char* default_text) {
+int32_t read_int(const std::string& file, const char* section, const char* key,
+                 const char* default_text) {
     char text[ini_text_size];
-    ini_read_value(text, path, section, key, default_text);
+    ini_lookup(text, file, section, key, default_text);
     return ini_to_int(text);
 }
 
-float read_float(const char* path, const char* section, const char* key, const char* default_text) {
+float read_float(const std::string& file, const char* section, const char* key,
+                 const char* default_text) {
     char text[ini_text_size];
-    ini_read_value(text, path, section, key, default_text);
+    ini_lookup(text, file, section, key, default_text);
     return ini_to_float(text);
 }
 
 }  // namespace
 
-void load_graph_config(GraphConfig* config, const char* path) {
+void load_graph_config_text(GraphConfig* config, const std::string& file) {
     const char* s = "graph";
     std::memset(config, 0, sizeof *config);
-    config->window_size = read_int(path, s, "window_size", "740");
-    config->render_type = read_int(path, s, "render_type", "0");
-    config->point_size = read_float(path, s, "point_size", "3.0");
-    config->point_colors = read_int(path, s, "point_colors", "1");
-    config->point_diffusion = read_float(path, s, "point_diffusion", "0.002");
-    config->surf_resolution = read_int(path, s, "surf_resolution", "128");
-    config->surf_radius = read_float(path, s, "surf_radius", "2.0");
-    config->surf_size = read_float(path, s, "surf_size", "2.0");
-    config->graph_smooth = read_int(path, s, "graph_smooth", "1");
-    config->graph_blend = read_int(path, s, "graph_blend", "1");
-    config->realtime = read_int(path, s, "realtime", "0");
+    config->window_size = read_int(file, s, "window_size", "740");
+    config->render_type = read_int(file, s, "render_type", "0");
+    config->point_size = read_float(file, s, "point_size", "3.0");
+    config->point_colors = read_int(file, s, "point_colors", "1");
+    config->point_diffusion = read_float(file, s, "point_diffusion", "0.002");
+    config->surf_resolution = read_int(file, s, "surf_resolution", "128");
+    config->surf_radius = read_float(file, s, "surf_radius", "2.0");
+    config->surf_size = read_float(file, s, "surf_size", "2.0");
+    config->graph_smooth = read_int(file, s, "graph_smooth", "1");
+    config->graph_blend = read_int(file, s, "graph_blend", "1");
+    config->realtime = read_int(file, s, "realtime", "0");
+}
+
+void load_phys_config_text(PhysConfig* config, const std::string& file) {
+    const char* s = "phys";
+    std::memset(config, 0, sizeof *config);
+    config->count = read_int(file, s, "count", "10000");
+    config->smooth_radius = read_float(file, s, "smooth_radius", "0.01");
+    config->mass = read_float(file, s, "mass", "0.0002");
+    config->field_size = read_float(file, s, "field_size", "0.8");
+    config->timestep = read_float(file, s, "timestep", "0.0015");
+    config->viscosity = read_float(file, s, "viscosity", "0.4");
+    config->stiff = read_float(file, s, "stiff", "2.5");
+    config->rest_density = read_float(file, s, "rest_density", "600.0");
+    config->gravity = read_float(file, s, "gravity", "-9.8");
+    config->ext_stiff = read_float(file, s, "ext_stiff", "100000.0");
+    config->damp = read_float(file, s, "damp", "0.998");
+    config->geom_count = read_int(file, s, "geom_count", "2");
+    config->geom_vertex_count_min = read_int(file, s, "geom_vertex_count_min", "4");
+    config->geom_vertex_count_max = read_int(file, s, "geom_vertex_count_max", "10");
+    config->geom_w_min = read_float(file, s, "geom_w_min", "5.0");
+    config->geom_w_max = read_float(file, s, "geom_w_max", "10.0");
+    config->geom_h_min = read_float(file, s, "geom_h_min", "5.0");
+    config->geom_h_max = read_float(file, s, "geom_h_max", "10.0");
+    config->geom_mass_min = read_float(file, s, "geom_mass_min", "0.000005");
+    config->geom_mass_max = read_float(file, s, "geom_mass_max", "0.00002");
+    config->geom_m_inert_min = read_float(file, s, "geom_m_inert_min", "8.0");
+    config->geom_m_inert_max = read_float(file, s, "geom_m_inert_max", "12.0");
+    config->geom_stiff = read_float(file, s, "geom_stiff", "200000.0");
+    config->mouse_radius = read_float(file, s, "mouse_radius", "13.0");
+    config->mouse_force = read_float(file, s, "mouse_force", "75.0");
+    config->threads = read_int(file, s, "threads", "0");
+}
+
+void load_graph_config(GraphConfig* config, const char* path) {
+    std::string text;
+    ini_load(path, &text);
+    load_graph_config_text(config, text);
 }
 
 void load_phys_config(PhysConfig* config, const char* path) {
-    const char* s = "phys";
-    std::memset(config, 0, sizeof *config);
-    config->count = read_int(path, s, "count", "10000");
-    config->smooth_radius = read_float(path, s, "smooth_radius", "0.01");
-    config->mass = read_float(path, s, "mass", "0.0002");
-    config->field_size = read_float(path, s, "field_size", "0.8");
-    config->timestep = read_float(path, s, "timestep", "0.0015");
-    config->viscosity = read_float(path, s, "viscosity", "0.4");
-    config->stiff = read_float(path, s, "stiff", "2.5");
-    config->rest_density = read_float(path, s, "rest_density", "600.0");
-    config->gravity = read_float(path, s, "gravity", "-9.8");
-    config->ext_stiff = read_float(path, s, "ext_stiff", "100000.0");
-    config->damp = read_float(path, s, "damp", "0.998");
-    config->geom_count = read_int(path, s, "geom_count", "2");
-    config->geom_vertex_count_min = read_int(path, s, "geom_vertex_count_min", "4");
-    config->geom_vertex_count_max = read_int(path, s, "geom_vertex_count_max", "10");
-    config->geom_w_min = read_float(path, s, "geom_w_min", "5.0");
-    config->geom_w_max = read_float(path, s, "geom_w_max", "10.0");
-    config->geom_h_min = read_float(path, s, "geom_h_min", "5.0");
-    config->geom_h_max = read_float(path, s, "geom_h_max", "10.0");
-    config->geom_mass_min = read_float(path, s, "geom_mass_min", "0.000005");
-    config->geom_mass_max = read_float(path, s, "geom_mass_max", "0.00002");
-    config->geom_m_inert_min = read_float(path, s, "geom_m_inert_min", "8.0");
-    config->geom_m_inert_max = read_float(path, s, "geom_m_inert_max", "12.0");
-    config->geom_stiff = read_float(path, s, "geom_stiff", "200000.0");
-    config->mouse_radius = read_float(path, s, "mouse_radius", "13.0");
-    config->mouse_force = read_float(path, s, "mouse_force", "75.0");
-    config->threads = read_int(path, s, "threads", "0");
+    std::string text;
+    ini_load(path, &text);
+    load_phys_config_text(config, text);
+}
+
+const IniKey ini_keys[] = {
+    {"graph", "window_size", true},       {"graph", "render_type", true},
+    {"graph", "point_size", false},       {"graph", "point_colors", true},
+    {"graph", "point_diffusion", false},  {"graph", "surf_resolution", true},
+    {"graph", "surf_radius", false},      {"graph", "surf_size", false},
+    {"graph", "graph_smooth", true},      {"graph", "graph_blend", true},
+    {"graph", "realtime", true},
+    {"phys", "count", true},              {"phys", "smooth_radius", false},
+    {"phys", "mass", false},              {"phys", "field_size", false},
+    {"phys", "timestep", false},          {"phys", "viscosity", false},
+    {"phys", "stiff", false},             {"phys", "rest_density", false},
+    {"phys", "gravity", false},           {"phys", "ext_stiff", false},
+    {"phys", "damp", false},              {"phys", "geom_count", true},
+    {"phys", "geom_vertex_count_min", true}, {"phys", "geom_vertex_count_max", true},
+    {"phys", "geom_w_min", false},        {"phys", "geom_w_max", false},
+    {"phys", "geom_h_min", false},        {"phys", "geom_h_max", false},
+    {"phys", "geom_mass_min", false},     {"phys", "geom_mass_max", false},
+    {"phys", "geom_m_inert_min", false},  {"phys", "geom_m_inert_max", false},
+    {"phys", "geom_stiff", false},        {"phys", "mouse_radius", false},
+    {"phys", "mouse_force", false},       {"phys", "threads", true},
+};
+const int ini_key_count = static_cast<int>(sizeof ini_keys / sizeof ini_keys[0]);
+
+bool load_settings(const char* path, bool required, GraphConfig* graph, PhysConfig* phys,
+                   std::FILE* err) {
+    std::string text;
+    const IniLoad load = ini_load(path, &text);
+    const bool ok = load.status == IniLoad::ok || !required;
+    if (load.status != IniLoad::ok && (required || load.status != IniLoad::missing)) {
+        std::fprintf(err, "%s: cannot read the settings file '%s': %s%s\n",
+                     required ? "error" : "warning", path, ini_load_reason(load).c_str(),
+                     required ? "" : "; every setting takes its default");
+    }
+    if (load.status == IniLoad::ok) ini_warn(text, path, err);
+    load_graph_config_text(graph, text);
+    load_phys_config_text(phys, text);
+    return ok;
 }
 
 // An empty path never opens, so the loader falls back to its default texts: the defaults live

@@ -18,6 +18,9 @@ namespace {
 // The limits of the simulation, the bodies and the lattice are their own; these are the
 // program's policy.
 constexpr int max_window_size = 16384;        // beyond any real display or GL viewport
+// Without a window manager the window is placed at (-1, -1): a 1-pixel window lies wholly
+// off the screen, is never shown and so never draws or steps. 16 leaves a visible square.
+constexpr int min_window_size = 16;
 constexpr int max_bodies = 256;
 constexpr int min_body_corners = 3;           // fewer corners enclose no area
 constexpr int max_threads_setting = 256;      // far beyond any desktop's cores
@@ -159,8 +162,8 @@ void check_kernel_coefficients(Refusals& r, const PhysConfig& p) {
 
 void check_graph(Refusals& r, const GraphConfig& g, const PhysConfig& p) {
     const char* s = "graph";
-    check_range(r, s, "window_size", g.window_size, 1, max_window_size,
-                "the window is window_size pixels square");
+    check_range(r, s, "window_size", g.window_size, min_window_size, max_window_size,
+                "the window is window_size pixels square and must be large enough to be seen");
     check_range(r, s, "realtime", g.realtime, 0, 1, "it is off (0) or on (1)");
     check_finite(r, s, "point_size", g.point_size);
     check_finite(r, s, "point_diffusion", g.point_diffusion);

@@ -12,6 +12,8 @@
 #include "surface/surface.h"
 
 namespace {
+GLint viewport_limit[2] = {0, 0};  // GL_MAX_VIEWPORT_DIMS; 0 until the context was asked
+
 const char* gl_text(GLenum name) {
     const GLubyte* text = glGetString(name);
     return text != nullptr ? reinterpret_cast<const char*>(text) : "";
@@ -109,6 +111,7 @@ bool make_mode_objects(const GraphConfig& g, const char* program_folder) {
 }  // namespace
 
 void setup_render_state(const char* program_folder) {
+    glGetIntegerv(GL_MAX_VIEWPORT_DIMS, viewport_limit);
     // A failure is not fatal here: the mode draws what it can (nothing, or plain points).
     make_mode_objects(graph_config, program_folder);
     apply_mode_state(graph_config);
@@ -129,4 +132,19 @@ bool switch_render_mode(int32_t mode, const char* program_folder) {
     return made;
 }
 
-void set_viewport(int width, int height) { glViewport(0, 0, width, height); }
+void set_viewport(int width, int height) {
+    clamp_to_max_viewport(&width, &height);
+    glViewport(0, 0, width, height);
+    // The sprites are sized in pixels of the window as it is now, not as it started.
+    shader_height = static_cast<float>(height);
+}
+
+bool fits_max_viewport(int width, int height) {
+    if (viewport_limit[0] <= 0 || viewport_limit[1] <= 0) return true;  // driver did not say
+    return width <= viewport_limit[0] && height <= viewport_limit[1];
+}
+
+void clamp_to_max_viewport(int* width, int* height) {
+    if (viewport_limit[0] > 0 && *width > viewport_limit[0]) *width = viewport_limit[0];
+    if (viewport_limit[1] > 0 && *height > viewport_limit[1]) *height = viewport_limit[1];
+}

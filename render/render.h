@@ -13,6 +13,11 @@ void setup_render_state(const char* program_folder);
 // Viewport over the whole client area after a resize; the projection stays, so the picture
 // stretches with the window.
 void set_viewport(int width, int height);
+// Whether the driver can draw a window of this size: both sides within GL_MAX_VIEWPORT_DIMS
+// (queried by setup_render_state). Mesa's rasteriser crashes on much larger drawables.
+bool fits_max_viewport(int width, int height);
+// The size, each side cut to the largest viewport, that a window too large should take.
+void clamp_to_max_viewport(int* width, int* height);
 // Switches the render mode while the program runs, making its lattice or shader program the
 // first time (shaders from `program_folder`). When that fails the points mode is drawn instead;
 // returns whether the mode asked for is the one now drawn.

@@ -1,9 +1,15 @@
 #include "render/shader.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <string>
 
 #include "io/text_file.h"
 #include "platform/gl_proc.h"
@@ -18,7 +24,7 @@ static_assert(sizeof(ArbShaderApi) == 39 * sizeof(void (*)()),
 
 namespace {
 
-constexpr size_t path_size = 512;
+constexpr off_t max_shader_size = 1 << 20;
 constexpr int info_log_size = 2048;
 
 // The entries the program calls: deletion, creation, source, compilation, attachment, linking,
@@ -30,12 +36,36 @@ bool has_used_entries(const ArbShaderApi& api) {
            api.glGetObjectParameterivARB && api.glGetInfoLogARB && api.glGetUniformLocationARB;
 }
 
+// Opens a shader file for reading: regular files up to max_shader_size only, so that a FIFO
+// or a device in its place is refused at once instead of hanging the start. Names the file
+// and the reason on stderr when it cannot be used.
+std::FILE* open_shader_file(const std::string& path) {
+    const char* reason = nullptr;
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    struct stat st;
+    if (fd < 0 || fstat(fd, &st) != 0) {
+        reason = std::strerror(errno);
+    } else if (!S_ISREG(st.st_mode)) {
+        reason = "not a regular file (a folder, device or pipe)";
+    } else if (st.st_size > max_shader_size) {
+        reason = "larger than 1 MiB, too large for a shader";
+    } else if (std::FILE* file = fdopen(fd, "r")) {
+        return file;
+    } else {
+        reason = std::strerror(errno);
+    }
+    if (fd >= 0) close(fd);
+    std::fprintf(stderr, "cannot read the shader file '%s': %s; it is compiled as an empty text\n",
+                 path.c_str(), reason);
+    return nullptr;
+}
+
 // The whole file as zero-terminated text with bare line feeds, or an empty text when the
 // file cannot be opened or held: compiling that fails with the driver's log, and rendering
 // goes on.
-char* read_shader_text(const char* path) {
+char* read_shader_text(const std::string& path) {
     char* text = nullptr;
-    if (std::FILE* file = std::fopen(path, "r")) text = read_text_file(file);
+    if (std::FILE* file = open_shader_file(path)) text = read_text_file(file);
     if (text == nullptr) text = static_cast<char*>(std::calloc(1, 1));
     return text;
 }
@@ -103,10 +133,8 @@ ArbShaderApi* load_arb_shader_api() {
 }
 
 void build_shader_program(const char* program_folder, float scalar, float height) {
-    char vs_path[path_size];
-    char fs_path[path_size];
-    std::snprintf(vs_path, sizeof vs_path, "%s%s", program_folder, "vs.glsl");
-    std::snprintf(fs_path, sizeof fs_path, "%s%s", program_folder, "fs.glsl");
+    const std::string vs_path = std::string(program_folder) + "vs.glsl";
+    const std::string fs_path = std::string(program_folder) + "fs.glsl";
 
     arb_shader_api = load_arb_shader_api();
     if (arb_shader_api == nullptr) return;

@@ -1,6 +1,7 @@
 #include "sph/physics_step.h"
 
 #include <chrono>
+#include <cstdint>
 
 #include "bodies/bodies.h"
 #include "sph/sim_state.h"
@@ -31,6 +32,15 @@ void physics_step(StepProfile* profile) {
         apply_fluid_body_contact();
         apply_body_body_contact();
         step_bodies();
+        // Checked here rather than inside step_bodies: any extra read there changes how the
+        // x87 build keeps the bodies' values in registers, and with it their rounding.
+        for (int32_t k = 0; k < sim.geom_count; ++k) {
+            const RigidBody& b = sim.bodies[k];
+            if (!(stored_finite(b.center.x) && stored_finite(b.center.y) &&
+                  stored_finite(b.angle) && stored_finite(b.linear_velocity.x) &&
+                  stored_finite(b.linear_velocity.y) && stored_finite(b.angular_velocity)))
+                sim.blown_up = true;
+        }
     }
     const Clock::time_point t5 = Clock::now();
     integrate();

@@ -136,6 +136,7 @@ bool sim_init_seeded(int32_t point_colors, const PhysConfig& phys, float point_d
                      uint32_t seed) {
     sim_free();  // a second initialisation replaces the first instead of leaking it
     copy_settings(point_colors, phys, point_diffusion);
+    sim.blown_up = false;
     if (!sim_settings_buildable(phys)) {
         fail_empty();
         return false;

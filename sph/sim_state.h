@@ -145,6 +145,12 @@ struct SimState {
     CellGrid grid;
     NeighbourList neighbours;
     RigidBody* bodies;  // geom_count records
+
+    // Set once a position or velocity of a particle (integrate) or of a body (physics_step,
+    // after step_bodies) is stored as infinity or NaN; cleared only by sim_init. The callers
+    // stop stepping when it is set. Kept last: moving the fields above changes how the x87
+    // build keeps values in registers, and so its results.
+    bool blown_up;
 };
 
 extern SimState sim;

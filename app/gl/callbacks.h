@@ -13,6 +13,11 @@ void on_idle();
 void on_reshape(int width, int height);
 void on_mouse(int button, int state, int x, int y);
 void on_motion(int x, int y);
+// Pointer moved with no button held: any button still marked held lost its release.
+void on_passive_motion(int x, int y);
+// Hidden or fully covered, the window cannot draw: frames stop until it is shown again.
+void on_window_status(int state);
+
 void on_keyboard(unsigned char key, int x, int y);
 void on_special(int key, int x, int y);
 // The window is going away (closed, or the program quits): the --screenshot of the last frame,

@@ -1,3 +1,4 @@
+#include <cstdio>
 #include <string>
 
 #include "app/gl/callbacks.h"
@@ -28,12 +29,25 @@ void init_graphics(int argc, char** argv) {
     glutReshapeFunc(on_reshape);
     glutMouseFunc(on_mouse);
     glutMotionFunc(on_motion);
+    glutPassiveMotionFunc(on_passive_motion);
+    glutWindowStatusFunc(on_window_status);
     glutKeyboardFunc(on_keyboard);
     glutSpecialFunc(on_special);
     on_window_close(on_close);
 
     disable_vsync();
     setup_render_state(exe_folder.c_str());
+    if (!fits_max_viewport(window_width, window_height)) {
+        int width = window_width;
+        int height = window_height;
+        clamp_to_max_viewport(&width, &height);
+        const int side = width < height ? width : height;
+        std::fprintf(stderr,
+                     "warning: [graph] window_size = %d is larger than the OpenGL driver can "
+                     "draw; the window is made %d pixels square\n",
+                     graph_config.window_size, side);
+        glutReshapeWindow(side, side);
+    }
 }
 
 // freeglut makes a window's context current before calling its close callback; after

@@ -21,6 +21,10 @@ void on_reshape(int width, int height) {
     set_viewport(width, height);
     window_width = width;
     window_height = height;
+    if (!fits_max_viewport(width, height)) {
+        clamp_to_max_viewport(&width, &height);
+        glutReshapeWindow(width, height);
+    }
 }
 
 void on_mouse(int glut_button, int state, int x, int y) {
@@ -33,3 +37,6 @@ void on_mouse(int glut_button, int state, int x, int y) {
 void on_motion(int x, int y) {
     map_pointer(mouse_state, x, y, window_width, window_height, world_extent());
 }
+
+// The pointer itself is not followed without a button, as before; only the buttons are.
+void on_passive_motion(int, int) { release_held_buttons(mouse_state, sim); }

@@ -1,3 +1,6 @@
+#include <cstdint>
+#include <cstdio>
+
 #include "app/frame_stats.h"
 #include "app/gl/callbacks.h"
 #include "app/input.h"
@@ -36,10 +39,12 @@ void run_steps(int32_t frame_ms, int32_t t0) {
         if (glut_time_ms() - t0 >= pacing_max_physics_ms) break;
     }
 }
-
 }  // namespace
 
 void on_display() {
+    // A window larger than the driver can draw waits, undrawn, for the smaller size that
+    // on_reshape asked for.
+    if (!fits_max_viewport(window_width, window_height)) return;
     const int32_t previous = frame_stats.frame_start_ms;
     const int32_t t0 = glut_time_ms();
     frame_stats.frame_start_ms = t0;
@@ -68,3 +73,21 @@ void on_display() {
 }
 
 void on_idle() { glutPostRedisplay(); }
+
+void on_window_status(int state) {
+    // freeglut drops the redisplays of a window it cannot show, so an idle function that keeps
+    // posting them would spin the processor for nothing; without one it sleeps until events.
+    static bool frames_stopped = false;
+    const bool can_draw = state == GLUT_FULLY_RETAINED || state == GLUT_PARTIALLY_RETAINED;
+    if (state == GLUT_HIDDEN) release_held_buttons(mouse_state, sim);
+    if (!can_draw && !frames_stopped) {
+        glutIdleFunc(nullptr);
+        frames_stopped = true;
+    } else if (can_draw && frames_stopped) {
+        frames_stopped = false;
+        // The time away is not a frame: the next interval is measured from now.
+        frame_stats.frame_start_ms = glut_time_ms();
+        glutIdleFunc(on_idle);
+        glutPostRedisplay();
+    }
+}

@@ -84,7 +84,7 @@ TEST(Validate, DefaultsAndOddButWorkableSettingsPass) {
         {"render_type=1", "", ""},                      // outline mode
         {"render_type=2", "", ""},                      // sprites
         {"render_type=3", "", ""},                      // draws nothing
-        {"window_size=1\npoint_colors=7", "count=0", ""},
+        {"window_size=16\npoint_colors=7", "count=0", ""},
         {"window_size=16384\nrealtime=1", "count=65536", ""},
         {"", "stiff=0\nviscosity=0", ""},               // no pressure, no viscosity
         {"surf_resolution=0\nsurf_radius=-1", "", ""},  // lattice unused outside outline mode
@@ -112,6 +112,7 @@ TEST(Validate, EachRefusedKeyGivesOneLineWithKeyAndValue) {
         {"", "count=70000", "[phys] count = 70000"},
         {"", "count=-1", "[phys] count = -1"},
         {"window_size=0", "", "[graph] window_size = 0"},
+        {"window_size=15", "", "[graph] window_size = 15"},  // never shown, never drawn
         {"window_size=16385", "", "[graph] window_size = 16385"},
         {"realtime=2", "", "[graph] realtime = 2"},
         {"realtime=-1", "", "[graph] realtime = -1"},

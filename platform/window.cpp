@@ -8,6 +8,8 @@ void return_from_main_loop_on_close() {
 
 void on_window_close(void (*callback)()) { glutCloseFunc(callback); }
 
+void on_window_status_change(void (*callback)(int)) { glutWindowStatusFunc(callback); }
+
 void leave_main_loop() { glutLeaveMainLoop(); }
 
 int freeglut_button(int button) { return button; }

@@ -16,6 +16,10 @@ void return_from_main_loop_on_close();
 // Calls `callback` when the window is about to close (needs the window).
 void on_window_close(void (*callback)());
 
+// Calls `callback` with GLUT's window status (hidden, fully covered, visible) when it changes. A
+// page has no such report; the browser itself stops drawing a hidden tab.
+void on_window_status_change(void (*callback)(int));
+
 // Ends glutMainLoop after this frame. A page stops drawing and says so instead.
 void leave_main_loop();
 

@@ -30,7 +30,7 @@ void init_graphics(int argc, char** argv) {
     glutMouseFunc(on_mouse);
     glutMotionFunc(on_motion);
     glutPassiveMotionFunc(on_passive_motion);
-    glutWindowStatusFunc(on_window_status);
+    on_window_status_change(on_window_status);
     glutKeyboardFunc(on_keyboard);
     glutSpecialFunc(on_special);
     on_window_close(on_close);

@@ -26,6 +26,8 @@ void return_from_main_loop_on_close() {}
 
 void on_window_close(void (*)()) {}
 
+void on_window_status_change(void (*)(int)) {}
+
 namespace {
 void no_frame() {}
 }  // namespace

@@ -35,7 +35,6 @@ done <<'CASES'
 --stir|0.4,1e39,1|0.4,1e39,1
 --stir|0.4,0.3,1,|0.4,0.3,1,
 --dump||--dump
---config|/nonexistent/dir/config.ini|/nonexistent/dir/config.ini
 --threads|-1|-1
 --threads|257|257
 --threads|two|two

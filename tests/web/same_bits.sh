@@ -56,7 +56,7 @@ status=$?
 [ $status = 2 ] || { echo "FAIL: --steps -3: status $status"; failed=1; }
 node "$web" --config "$tmp/absent.ini" >"$tmp/out" 2>&1
 status=$?
-[ $status = 2 ] && grep -q 'cannot read' "$tmp/out" ||
+[ $status = 1 ] && grep -q 'cannot read' "$tmp/out" ||
     { echo "FAIL: missing --config file: status $status"; failed=1; }
 # Beside the tool: without --config it reads config.ini from its own folder, wherever it runs.
 (cd "$tmp" && node "$web" --seed 3 --steps 2 >"$tmp/out" 2>&1) &&

@@ -38,7 +38,10 @@ std::string first_key(const PhysConfig& phys) {
 
 TEST(Stability, WallLimitSeparatesFiniteRunsFromBlowUps) {
     // The derived bound must be where the simulation really turns: 3% below it the fluid
-    // stays finite for 1500 steps, 10% above it blows up, for two wall stiffnesses.
+    // stays finite for 1500 steps, 20% above it blows up, for two wall stiffnesses. Just above
+    // the bound the growth starts from rounding noise, so when it blows up depends on the build
+    // (at 10% above, ext_stiff 1e6: step 1732 in one run, 477 in the x87 build); at 20% it takes
+    // about a hundred steps in both.
     for (const float ext_stiff : {100000.0f, 1000000.0f}) {
         PhysConfig phys = default_phys_config();
         phys.ext_stiff = ext_stiff;
@@ -46,7 +49,7 @@ TEST(Stability, WallLimitSeparatesFiniteRunsFromBlowUps) {
         phys.timestep = limit * 0.97f;
         EXPECT_EQ(steps_until_blow_up(phys, 1500), 0) << "ext_stiff " << ext_stiff;
         EXPECT_EQ(first_key(phys), "");
-        phys.timestep = limit * 1.1f;
+        phys.timestep = limit * 1.2f;
         EXPECT_GT(steps_until_blow_up(phys, 1500), 0) << "ext_stiff " << ext_stiff;
         EXPECT_EQ(first_key(phys), "timestep");
     }

@@ -159,7 +159,7 @@ std::string ini_load_reason(const IniLoad& load) {
     return std::strerror(load.error);
 }
 
-void ini_lookup(char* out, const std::string& file_text, const char* section, const char* key,
+bool ini_lookup(char* out, const std::string& file_text, const char* section, const char* key,
                 const char* default_text) {
     TextCursor text{file_text.data(), file_text.data() + file_text.size()};
     char line[ini_text_size];
@@ -178,10 +178,11 @@ void ini_lookup(char* out, const std::string& file_text, const char* section, co
         } else if (in_section && ini_parse_pair(line, value, line_key) == 1 &&
                    std::strcmp(line_key, key) == 0) {
             copy_text(out, value);
-            return;
+            return true;
         }
     }
     copy_text(out, default_text);
+    return false;
 }
 
 void ini_read_value(char* out, const char* path, const char* section, const char* key,

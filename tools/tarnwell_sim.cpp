@@ -387,11 +387,13 @@ double ms_since(std::chrono::steady_clock::time_point t) {
 int run(const Options& options) {
     GraphConfig graph;
     PhysConfig phys;
-    if (!load_settings(options.config_path.c_str(), options.config_named, &graph, &phys, stderr))
+    WrittenSettings written;
+    if (!load_settings(options.config_path.c_str(), options.config_named, &graph, &phys, &written,
+                       stderr))
         return 1;
     apply_fixups(graph, phys);
     if (options.threads >= 0) phys.threads = options.threads;
-    if (validate_settings(graph, phys, stderr) != 0) {
+    if (validate_settings(graph, phys, &written, stderr) != 0) {
         std::fprintf(stderr,
                      "tarnwell-sim: correct the settings above in '%s' (or remove them to use "
                      "the defaults) and run again\n",

@@ -51,7 +51,7 @@ protected:
         apply_fixups(graph_config, phys_config);
         ASSERT_TRUE(sim_init_seeded(graph_config.point_colors, phys_config,
                                     graph_config.point_diffusion, 11u));
-        start_play(play_, graph, phys, 11u);
+        start_play(play_, graph, phys, nullptr, 11u);
     }
     std::string file(const char* text) {
         char name[] = "/tmp/tarnwell-session-XXXXXX";
@@ -176,9 +176,9 @@ TEST_F(Session, ColourSwitchesRecolourButNeverMoveTheFluid) {
 
 TEST_F(Session, OutlineModeIsCheckedAgainstItsOwnSettings) {
     graph_config.surf_resolution = 4000;
-    EXPECT_TRUE(mode_settings_accepted(0, err_));
-    EXPECT_TRUE(mode_settings_accepted(2, err_));
-    EXPECT_FALSE(mode_settings_accepted(1, err_));
+    EXPECT_TRUE(mode_settings_accepted(play_, 0, err_));
+    EXPECT_TRUE(mode_settings_accepted(play_, 2, err_));
+    EXPECT_FALSE(mode_settings_accepted(play_, 1, err_));
     EXPECT_NE(stream_text(err_).find("surf_resolution = 4000"), std::string::npos);
 }
 

@@ -25,7 +25,7 @@ Outcome validate(const GraphConfig& g, const PhysConfig& p) {
     char* buffer = nullptr;
     std::size_t size = 0;
     std::FILE* err = open_memstream(&buffer, &size);
-    Outcome o{validate_settings(g, p, err), std::string()};
+    Outcome o{validate_settings(g, p, nullptr, err), std::string()};
     std::fclose(err);
     o.text.assign(buffer, size);
     std::free(buffer);

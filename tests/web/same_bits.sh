@@ -49,7 +49,7 @@ SCENES
 printf '[phys]\ncount=70000\n' >"$tmp/refused.ini"
 node "$web" --config "$tmp/refused.ini" --steps 1 >"$tmp/out" 2>&1
 status=$?
-grep -q 'count = 70000 is not accepted' "$tmp/out" && [ $status = 1 ] ||
+grep -q 'count = 70000 (the file says "70000") is not accepted' "$tmp/out" && [ $status = 1 ] ||
     { echo "FAIL: refused settings: status $status"; cat "$tmp/out"; failed=1; }
 node "$web" --steps -3 >"$tmp/out" 2>&1
 status=$?

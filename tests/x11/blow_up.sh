@@ -21,9 +21,7 @@ INI
 [ $? = 3 ] || fail "tarnwell-sim did not blow up with these settings"
 sim_step=$(sed -n 's/.*blew up at step \([0-9]*\):.*/\1/p' "$work/sim_err.txt")
 
-start_program --seed 3 --dump "$work/state.txt"
-window=$(wait_for_window 15) || exit 1
-xdotool windowmove "$window" 0 0 || fail "xdotool could not move the window"
+open_window --seed 3 --dump "$work/state.txt"
 for (( i = 0; i < 200; ++i )); do
     grep -q 'blew up at step' "$work/err.txt" && break
     sleep 0.1
@@ -45,23 +43,18 @@ done
 [ "$(xdotool getwindowname "$window")" != "$title" ] || fail "the title stopped changing: '$title'"
 
 # The status line in yellow over the top of the picture.
-import -window "$window" "$work/blown.png" 2>/dev/null || fail "no screenshot"
+shot blown
 cp "$work/blown.png" "${TARNWELL_SHOT_DIR:-$work}/blow_up.png" 2>/dev/null || true
 stats=$(picture_stats "$work/blown.png")
 yellow=$(stat_of "$stats" coloured)
 [ "$yellow" -ge 100 ] || fail "no yellow status line ($yellow coloured pixels)"
 
 # Keys still answer: h adds the overlay, q quits.
-xdotool windowfocus --sync "$window" || fail "xdotool could not focus the window"
-xdotool key --delay 0 h || fail "xdotool could not press h"
-for (( i = 0; i < 50; ++i )); do
-    import -window "$window" "$work/overlay.png" 2>/dev/null &&
-        [ "$(compare -metric AE "$work/blown.png" "$work/overlay.png" null: 2>&1)" != 0 ] && break
-    sleep 0.2
-done
-[ "$(compare -metric AE "$work/blown.png" "$work/overlay.png" null: 2>&1)" != 0 ] ||
-    fail "h did not show the overlay after the blow-up"
-xdotool key --delay 0 q || fail "xdotool could not press q"
+focus_window
+press h
+wait_for overlay 'differ "$work/blown.png" "$work/overlay.png"' \
+    "h did not show the overlay after the blow-up" 10
+press q
 wait_for_exit 10
 [ "$exit_status" = 0 ] || fail "q after the blow-up: exit status $exit_status"
 

@@ -50,9 +50,7 @@ for mode in 0 1 2; do
 done
 
 # 3. Without --frames the screenshot is taken when the window is closed: the picture it showed.
-start_program --seed 7 --screenshot closed.png
-window=$(wait_for_window 15) || exit 1
-first_frame "$window" "$work/shown.png" 10
+open_window --seed 7 --screenshot closed.png
 close_window "$window"
 wait_for_exit 10
 [ "$exit_status" = 0 ] || fail "closed window: exit status $exit_status"

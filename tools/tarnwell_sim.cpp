@@ -120,8 +120,6 @@ bool parse_stir(const char* text, Options* options) {
     return true;
 }
 
-std::string own_folder(const char* argv0) { return exe_folder_of(program_path(argv0).c_str()); }
-
 Options parse_arguments(int argc, char** argv) {
     Options options;
     for (int i = 1; i < argc; ++i) {
@@ -175,7 +173,7 @@ Options parse_arguments(int argc, char** argv) {
             options.stir = true;
         }
     }
-    if (!options.config_named) options.config_path = own_folder(argv[0]) + "config.ini";
+    if (!options.config_named) options.config_path = program_folder(argv[0]) + "config.ini";
     return options;
 }
 

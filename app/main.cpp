@@ -71,6 +71,13 @@ int main(int argc, char** argv) {
         return 1;
     }
     start_play(play_state, file_graph, file_phys, &play_state.written, seed);
+    // A dump that could never be written is refused now, not after the whole session.
+    DumpFile dump;
+    if (!program_options.dump_path.empty() &&
+        !open_dump("tarnwell", program_options.dump_path, &dump)) {
+        sim_free();
+        return 1;
+    }
 
     init_graphics(static_cast<int>(program_options.glut_args.size()),
                   program_options.glut_args.data());
@@ -84,10 +91,8 @@ int main(int argc, char** argv) {
     glutMainLoop();
 
     bool outputs_ok = !final_screenshot_failed;
-    if (!program_options.dump_path.empty())
-        outputs_ok = write_state_dump(program_options.dump_path.c_str(), play_state.step_count,
-                                      false, "tarnwell") &&
-                     outputs_ok;
+    if (dump.out != nullptr)
+        outputs_ok = write_dump(&dump, play_state.step_count, false) && outputs_ok;
     // The GL objects went with the window (on_close); what is left needs no context.
     release_surface_grid();
     sim_free();

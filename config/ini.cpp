@@ -248,6 +248,24 @@ bool known_section(const char* name) {
 
 }  // namespace
 
+std::string printable_text(const char* text) {
+    std::string shown;
+    for (const char* at = text; *at != '\0'; ++at) {
+        const unsigned char c = static_cast<unsigned char>(*at);
+        if (c == '"' || c == '\\') {
+            shown += '\\';
+            shown += static_cast<char>(c);
+        } else if (c >= 0x20 && c < 0x7f) {
+            shown += static_cast<char>(c);
+        } else {
+            char code[5];
+            std::snprintf(code, sizeof code, "\\x%02x", c);
+            shown += code;
+        }
+    }
+    return shown;
+}
+
 int ini_warn(const std::string& file_text, const char* path, std::FILE* err) {
     TextCursor text{file_text.data(), file_text.data() + file_text.size()};
     char line[ini_text_size];
@@ -266,10 +284,10 @@ int ini_warn(const std::string& file_text, const char* path, std::FILE* err) {
         counted = start;
         more = read_line(&text, line);
         if (line[0] == '\0' || line[0] == ';') continue;
-        char shown[ini_text_size];
-        copy_text(shown, line);
+        const std::string shown = printable_text(line);
         auto warn = [&](const char* what) {
-            std::fprintf(err, "warning: %s:%ld: '%s': %s\n", path, line_number, shown, what);
+            std::fprintf(err, "warning: %s:%ld: '%s': %s\n", path, line_number, shown.c_str(),
+                         what);
             ++warnings;
         };
         if (line[0] == '[') {

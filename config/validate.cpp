@@ -73,33 +73,13 @@ uint32_t bits_of(const Value& value) {
 }
 
 // A value text for a message, in double quotes: only its start when it is long, since a line
-// of the file may hold 255 characters, and every byte that is not printable ASCII (controls,
-// DEL, bytes of other encodings) as \xNN, so nothing in the file can move the terminal's cursor
-// or change its colours.
-struct Quoted {
-    char s[written_text_kept * 4 + 48];
-};
-
-Quoted quote(const WrittenSetting& written) {
-    Quoted q;
-    const char* text = written.start;
-    std::size_t at = 0;
-    q.s[at++] = '"';
-    for (std::size_t i = 0; text[i] != '\0'; ++i) {
-        const unsigned char c = static_cast<unsigned char>(text[i]);
-        if (c == '"' || c == '\\') {
-            q.s[at++] = '\\';
-            q.s[at++] = static_cast<char>(c);
-        } else if (c >= 0x20 && c < 0x7f) {
-            q.s[at++] = static_cast<char>(c);
-        } else {
-            at += static_cast<std::size_t>(std::snprintf(q.s + at, 5, "\\x%02x", c));
-        }
-    }
+// of the file may hold 255 characters.
+std::string quote(const WrittenSetting& written) {
+    std::string q = "\"" + printable_text(written.start);
     if (written.length > written_text_kept)
-        std::snprintf(q.s + at, sizeof q.s - at, "...\", %d characters long", written.length);
+        q += "...\", " + std::to_string(written.length) + " characters long";
     else
-        std::snprintf(q.s + at, sizeof q.s - at, "\"");
+        q += "\"";
     return q;
 }
 
@@ -130,15 +110,12 @@ __attribute__((format(printf, 5, 6))) void refuse(Refusals& r, const char* secti
     if (r.has(key) || r.count == static_cast<int>(sizeof r.keys / sizeof r.keys[0])) return;
     r.keys[r.count++] = key;
     const WrittenSetting* written = r.written ? find_written(*r.written, key) : nullptr;
-    char remark[sizeof(Quoted) + 32] = "";
-    if (written != nullptr && written->value_bits == bits_of(value)) {
-        if (written->in_file)
-            std::snprintf(remark, sizeof remark, " (the file says %s)", quote(*written).s);
-        else
-            std::snprintf(remark, sizeof remark, " (the default: the file does not set it)");
-    }
+    std::string remark;
+    if (written != nullptr && written->value_bits == bits_of(value))
+        remark = written->in_file ? " (the file says " + quote(*written) + ")"
+                                  : " (the default: the file does not set it)";
     std::fprintf(r.err, "error: [%s] %s = %s%s is not accepted: ", section, key, show(value).s,
-                 remark);
+                 remark.c_str());
     va_list args;
     va_start(args, accepted);
     std::vfprintf(r.err, accepted, args);

@@ -40,7 +40,8 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
     // Only the file beside the program may be missing (every setting then has its default): a
     // file named on the command line that cannot be read is a mistake worth stopping for.
-    if (!load_settings(config_path.c_str(), named_config, &graph_config, &phys_config, stderr))
+    if (!load_settings(config_path.c_str(), named_config, &graph_config, &phys_config,
+                       &play_state.written, stderr))
         return 1;
     const GraphConfig file_graph = graph_config;
     const PhysConfig file_phys = phys_config;
@@ -48,7 +49,7 @@ int main(int argc, char** argv) {
 
     // Refuse settings the program cannot run with before any window opens.
     std::fflush(stdout);
-    if (validate_settings(graph_config, phys_config, stderr) != 0) {
+    if (validate_settings(graph_config, phys_config, &play_state.written, stderr) != 0) {
         std::fprintf(stderr, "Correct the settings above in %s (or remove them to use the "
                              "defaults) and start again.\n",
                      config_path.c_str());
@@ -69,7 +70,14 @@ int main(int argc, char** argv) {
                      phys_config.count, phys_config.geom_count, config_path.c_str());
         return 1;
     }
-    start_play(play_state, file_graph, file_phys, seed);
+    start_play(play_state, file_graph, file_phys, &play_state.written, seed);
+    // A dump that could never be written is refused now, not after the whole session.
+    DumpFile dump;
+    if (!program_options.dump_path.empty() &&
+        !open_dump("tarnwell", program_options.dump_path, &dump)) {
+        sim_free();
+        return 1;
+    }
 
     init_graphics(static_cast<int>(program_options.glut_args.size()),
                   program_options.glut_args.data());
@@ -83,10 +91,8 @@ int main(int argc, char** argv) {
     glutMainLoop();
 
     bool outputs_ok = !final_screenshot_failed;
-    if (!program_options.dump_path.empty())
-        outputs_ok = write_state_dump(program_options.dump_path.c_str(), play_state.step_count,
-                                      false, "tarnwell") &&
-                     outputs_ok;
+    if (dump.out != nullptr)
+        outputs_ok = write_dump(&dump, play_state.step_count, false) && outputs_ok;
     // The GL objects went with the window (on_close); what is left needs no context.
     release_surface_grid();
     sim_free();

@@ -28,7 +28,8 @@ const char options_text[] =
     "  --frames N         quit after N frames, 1..1000000000\n"
     "  --screenshot PATH  save the last frame drawn as PNG when quitting\n"
     "  --dump PATH        write the simulation state as text when quitting (the format of\n"
-    "                     tarnwell-sim --dump)\n"
+    "                     tarnwell-sim --dump); a PATH that cannot be written is refused at\n"
+    "                     start, and an older file stays whole until the new one is complete\n"
     "  --help             show this text\n"
     "  --version          show the program's name and version\n"
     "\n"
@@ -38,7 +39,8 @@ const char options_text[] =
     "Keys:\n";
 
 const char exit_text[] =
-    "\nExit status: 0 done, 1 settings refused or not readable, 2 bad arguments.\n";
+    "\nExit status: 0 done, 1 settings refused or not readable, or a file asked for could not\n"
+    "be written, 2 bad arguments.\n";
 
 // GLUT's own options and whether each takes a value; they go to glutInit as they are.
 struct GlutOption {

@@ -60,10 +60,14 @@ void set_mouse_radius(PlayState& play, SimState& state, float radius) {
 
 }  // namespace
 
-void start_play(PlayState& play, const GraphConfig& graph, const PhysConfig& phys, uint32_t seed) {
+void start_play(PlayState& play, const GraphConfig& graph, const PhysConfig& phys,
+                const WrittenSettings* written, uint32_t seed) {
     const bool overlay = play.overlay;  // the overlay stays as the user left it across reloads
     const bool paused = play.paused;
+    // `written` may be play's own texts (they are loaded in place): copied aside first.
+    const WrittenSettings texts = written != nullptr ? *written : WrittenSettings{};
     play = PlayState{};
+    play.written = texts;
     play.graph = graph;
     play.phys = phys;
     play.file_mouse_force = phys.mouse_force;

@@ -51,12 +51,15 @@ struct PlayState {
     int64_t step_count;  // steps since the last start
     uint32_t requests;
     char status[status_text_size];  // one line shown over the picture while non-empty
+    WrittenSettings written;  // the texts the file's settings were read from, for refusals
 };
 
 extern PlayState play_state;
 
-// The state at start: the file's settings (before the fix-ups), nothing pressed.
-void start_play(PlayState& play, const GraphConfig& graph, const PhysConfig& phys, uint32_t seed);
+// The state at start: the file's settings (before the fix-ups), nothing pressed. `written`, the
+// texts they were read from, may be null when they are not known.
+void start_play(PlayState& play, const GraphConfig& graph, const PhysConfig& phys,
+                const WrittenSettings* written, uint32_t seed);
 
 Action action_for_key(unsigned char key);
 // GLUT special keys: F1 (1) and F12 (12).

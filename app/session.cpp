@@ -11,7 +11,7 @@ bool restart_simulation(PlayState& play, uint32_t seed, std::FILE* out, std::FIL
     GraphConfig graph = play.graph;
     PhysConfig phys = play.phys;
     apply_fixups(graph, phys);
-    if (validate_settings(graph, phys, err) != 0) {
+    if (validate_settings(graph, phys, &play.written, err) != 0) {
         std::fprintf(err, "The settings above are refused; the running simulation goes on.\n");
         return false;
     }
@@ -52,20 +52,19 @@ bool reload_settings(PlayState& play, const char* config_path, uint32_t seed, st
     std::fflush(out);
     GraphConfig graph;
     PhysConfig phys;
-    load_graph_config(&graph, config_path);
-    load_phys_config(&phys, config_path);
+    PlayState next = play;
+    load_settings(config_path, false, &graph, &phys, &next.written, err);
     GraphConfig fixed_graph = graph;
     PhysConfig fixed_phys = phys;
     apply_fixups(fixed_graph, fixed_phys);
-    if (validate_settings(fixed_graph, fixed_phys, err) != 0) {
+    if (validate_settings(fixed_graph, fixed_phys, &next.written, err) != 0) {
         std::fprintf(err,
                      "Correct the settings above in %s (or remove them to use the defaults) and "
                      "press l again; the running simulation goes on.\n",
                      config_path);
         return false;
     }
-    PlayState next = play;
-    start_play(next, graph, phys, play.seed);
+    start_play(next, graph, phys, &next.written, play.seed);
     if (!restart_simulation(next, seed, out, err)) return false;
     play = next;
     return true;
@@ -77,7 +76,7 @@ bool switch_colours(PlayState& play, std::FILE* err) {
     graph.point_diffusion = play.graph.point_diffusion;
     // The density ramp is recomputed every step: diffusing it would only blur it.
     if (graph.point_colors == 2) graph.point_diffusion = 0.0f;
-    if (validate_settings(graph, phys_config, err) != 0 ||
+    if (validate_settings(graph, phys_config, &play.written, err) != 0 ||
         !sim_set_colours(graph.point_colors, graph.point_diffusion)) {
         std::fprintf(err, "Colours stay %s.\n", colour_scheme_name(graph_config.point_colors));
         play.graph.point_colors = graph_config.point_colors;
@@ -88,8 +87,8 @@ bool switch_colours(PlayState& play, std::FILE* err) {
     return true;
 }
 
-bool mode_settings_accepted(int32_t mode, std::FILE* err) {
+bool mode_settings_accepted(const PlayState& play, int32_t mode, std::FILE* err) {
     GraphConfig graph = graph_config;
     graph.render_type = mode;
-    return validate_settings(graph, phys_config, err) == 0;
+    return validate_settings(graph, phys_config, &play.written, err) == 0;
 }

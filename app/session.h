@@ -22,4 +22,4 @@ bool switch_colours(PlayState& play, std::FILE* err);
 
 // Whether render mode `mode` may run with the current settings (the outline has settings of its
 // own, checked only when it is used); refusals go to `err`.
-bool mode_settings_accepted(int32_t mode, std::FILE* err);
+bool mode_settings_accepted(const PlayState& play, int32_t mode, std::FILE* err);

@@ -9,7 +9,7 @@ extern std::string exe_folder;
 
 // Folder part of a program path, up to and including its last '/'; empty without one or for a
 // null path.
-std::string exe_folder_of(const char* program_path);
+std::string exe_folder_of(const char* path);
 
 // The folder of the running executable itself (/proc/self/exe), however it was started: by a
 // bare name through PATH, through a link, from anywhere. Falls back to exe_folder_of(argv0)

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 // Settings of section [graph]: window and drawing. Field order is the key order of the file.
@@ -68,8 +69,8 @@ IniLoad ini_load(const char* path, std::string* text);
 // Why a load failed, in words for a message.
 std::string ini_load_reason(const IniLoad& load);
 // Leaves in `out` (ini_text_size chars) the value text of `key` in `section` of the file's text,
-// or `default_text`.
-void ini_lookup(char* out, const std::string& text, const char* section, const char* key,
+// or `default_text`. Returns whether the file gave it.
+bool ini_lookup(char* out, const std::string& text, const char* section, const char* key,
                 const char* default_text);
 // One key the loaders read: its section and whether it takes a whole number (else any number).
 struct IniKey {
@@ -80,6 +81,10 @@ struct IniKey {
 extern const IniKey ini_keys[];
 extern const int ini_key_count;
 
+// `text` as a message may show it: every byte that is not printable ASCII (controls, DEL, bytes
+// of other encodings) as \xNN, quotes and backslashes escaped, so nothing in a file can move
+// the terminal's cursor or change its colours.
+std::string printable_text(const char* text);
 // Mistakes the reader passes over silently, each as one warning on `err` naming the file and
 // the line: a line that is no section, comment or key=value; a key before any section; a
 // section or key no loader knows; a key in the other section; a value that is not a number
@@ -94,18 +99,48 @@ void ini_split(char* text, char* second, char separator);
 // Splits a key line into key and value; returns 1 for a pair, 0 otherwise. Empties `line`.
 int ini_parse_pair(char* line, char* value, char* key);
 
+// The text each setting was converted from, kept so that a refusal can quote what the user
+// wrote beside the number it gave (a saturated 99999999999, an overflowing 1e99). Written by
+// the loaders, one entry per key in the order they read them; read by validate_settings.
+// No entries means the texts are not known.
+constexpr int written_setting_capacity = 48;  // at least every key of ini_keys
+constexpr int written_text_kept = 40;         // characters of a value text that messages show
+struct WrittenSetting {
+    const char* key;
+    bool in_file;         // false: the key's default text gave the value
+    uint32_t value_bits;  // the value the text gave (setting_bits), to tell if it changed since
+    int length;           // characters of the value text, as the loader converted it
+    char start[written_text_kept + 1];  // its first characters
+};
+struct WrittenSettings {
+    int count;
+    WrittenSetting settings[written_setting_capacity];
+};
+// A setting's value as one 32-bit pattern, so a float NaN compares equal to itself.
+inline uint32_t setting_bits(int32_t value) { return static_cast<uint32_t>(value); }
+inline uint32_t setting_bits(float value) {
+    uint32_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    return bits;
+}
+// The entry of `key`, or null when the loaders did not record it.
+const WrittenSetting* find_written(const WrittenSettings& written, const char* key);
+
 void load_graph_config(GraphConfig* config, const char* path);
 void load_phys_config(PhysConfig* config, const char* path);
-// The same from a settings file's text already in memory.
-void load_graph_config_text(GraphConfig* config, const std::string& text);
-void load_phys_config_text(PhysConfig* config, const std::string& text);
+// The same from a settings file's text already in memory. A non-null `written` receives the
+// text of every key read.
+void load_graph_config_text(GraphConfig* config, const std::string& text,
+                            WrittenSettings* written);
+void load_phys_config_text(PhysConfig* config, const std::string& text, WrittenSettings* written);
 
 // Both sections from the settings file at `path`, read once. A file that exists but cannot be
 // read (or is no regular file, or too large) is named on `err` with the reason. `required`
 // (the user named the file) makes that, and a missing file, an error: false is returned.
 // Otherwise every setting then takes its default, as it does silently for a missing file.
+// A non-null `written` receives the text every setting was read from.
 bool load_settings(const char* path, bool required, GraphConfig* graph, PhysConfig* phys,
-                   std::FILE* err);
+                   WrittenSettings* written, std::FILE* err);
 
 // Every [phys] key at its default, as the loader gives them when there is no file.
 PhysConfig default_phys_config();

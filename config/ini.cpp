@@ -159,7 +159,7 @@ std::string ini_load_reason(const IniLoad& load) {
     return std::strerror(load.error);
 }
 
-void ini_lookup(char* out, const std::string& file_text, const char* section, const char* key,
+bool ini_lookup(char* out, const std::string& file_text, const char* section, const char* key,
                 const char* default_text) {
     TextCursor text{file_text.data(), file_text.data() + file_text.size()};
     char line[ini_text_size];
@@ -178,10 +178,11 @@ void ini_lookup(char* out, const std::string& file_text, const char* section, co
         } else if (in_section && ini_parse_pair(line, value, line_key) == 1 &&
                    std::strcmp(line_key, key) == 0) {
             copy_text(out, value);
-            return;
+            return true;
         }
     }
     copy_text(out, default_text);
+    return false;
 }
 
 void ini_read_value(char* out, const char* path, const char* section, const char* key,
@@ -247,6 +248,24 @@ bool known_section(const char* name) {
 
 }  // namespace
 
+std::string printable_text(const char* text) {
+    std::string shown;
+    for (const char* at = text; *at != '\0'; ++at) {
+        const unsigned char c = static_cast<unsigned char>(*at);
+        if (c == '"' || c == '\\') {
+            shown += '\\';
+            shown += static_cast<char>(c);
+        } else if (c >= 0x20 && c < 0x7f) {
+            shown += static_cast<char>(c);
+        } else {
+            char code[5];
+            std::snprintf(code, sizeof code, "\\x%02x", c);
+            shown += code;
+        }
+    }
+    return shown;
+}
+
 int ini_warn(const std::string& file_text, const char* path, std::FILE* err) {
     TextCursor text{file_text.data(), file_text.data() + file_text.size()};
     char line[ini_text_size];
@@ -265,10 +284,10 @@ int ini_warn(const std::string& file_text, const char* path, std::FILE* err) {
         counted = start;
         more = read_line(&text, line);
         if (line[0] == '\0' || line[0] == ';') continue;
-        char shown[ini_text_size];
-        copy_text(shown, line);
+        const std::string shown = printable_text(line);
         auto warn = [&](const char* what) {
-            std::fprintf(err, "warning: %s:%ld: '%s': %s\n", path, line_number, shown, what);
+            std::fprintf(err, "warning: %s:%ld: '%s': %s\n", path, line_number, shown.c_str(),
+                         what);
             ++warnings;
         };
         if (line[0] == '[') {

@@ -52,23 +52,60 @@ float ini_to_float(const char* text) {
 
 namespace {
 
-int32_t read_int(const std::string& file, const char* section, const char* key,
-                 const char* default_text) {
-    char text[ini_text_size];
-    ini_lookup(text, file, section, key, default_text);
-    return ini_to_int(text);
+// Where the loaders read from and, when wanted, where they note each key's text.
+struct Source {
+    const std::string& file;
+    WrittenSettings* written;
+};
+
+void note_written(WrittenSettings* written, const char* key, bool in_file, const char* text,
+                  uint32_t value_bits) {
+    // A key read again (the same record loaded twice) keeps its one entry.
+    auto* entry = const_cast<WrittenSetting*>(find_written(*written, key));
+    if (entry == nullptr) {
+        if (written->count == written_setting_capacity) return;
+        entry = &written->settings[written->count++];
+        entry->key = key;
+    }
+    entry->in_file = in_file;
+    entry->value_bits = value_bits;
+    entry->length = static_cast<int>(std::strlen(text));
+    std::snprintf(entry->start, sizeof entry->start, "%s", text);
 }
 
-float read_float(const std::string& file, const char* section, const char* key,
-                 const char* default_text) {
+// The key's text through `convert`, noted beside the value it gave when wanted.
+template <typename T>
+T read_value(const Source& source, const char* section, const char* key, const char* default_text,
+             T (*convert)(const char*)) {
     char text[ini_text_size];
-    ini_lookup(text, file, section, key, default_text);
-    return ini_to_float(text);
+    const bool in_file = ini_lookup(text, source.file, section, key, default_text);
+    const T value = convert(text);
+    if (source.written != nullptr)
+        note_written(source.written, key, in_file, text, setting_bits(value));
+    return value;
+}
+
+int32_t read_int(const Source& source, const char* section, const char* key,
+                 const char* default_text) {
+    return read_value(source, section, key, default_text, ini_to_int);
+}
+
+float read_float(const Source& source, const char* section, const char* key,
+                 const char* default_text) {
+    return read_value(source, section, key, default_text, ini_to_float);
 }
 
 }  // namespace
 
-void load_graph_config_text(GraphConfig* config, const std::string& file) {
+const WrittenSetting* find_written(const WrittenSettings& written, const char* key) {
+    for (int i = 0; i < written.count; ++i)
+        if (std::strcmp(written.settings[i].key, key) == 0) return &written.settings[i];
+    return nullptr;
+}
+
+void load_graph_config_text(GraphConfig* config, const std::string& text,
+                            WrittenSettings* written) {
+    const Source file{text, written};
     const char* s = "graph";
     std::memset(config, 0, sizeof *config);
     config->window_size = read_int(file, s, "window_size", "740");
@@ -84,7 +121,8 @@ void load_graph_config_text(GraphConfig* config, const std::string& file) {
     config->realtime = read_int(file, s, "realtime", "0");
 }
 
-void load_phys_config_text(PhysConfig* config, const std::string& file) {
+void load_phys_config_text(PhysConfig* config, const std::string& text, WrittenSettings* written) {
+    const Source file{text, written};
     const char* s = "phys";
     std::memset(config, 0, sizeof *config);
     config->count = read_int(file, s, "count", "10000");
@@ -118,13 +156,13 @@ void load_phys_config_text(PhysConfig* config, const std::string& file) {
 void load_graph_config(GraphConfig* config, const char* path) {
     std::string text;
     ini_load(path, &text);
-    load_graph_config_text(config, text);
+    load_graph_config_text(config, text, nullptr);
 }
 
 void load_phys_config(PhysConfig* config, const char* path) {
     std::string text;
     ini_load(path, &text);
-    load_phys_config_text(config, text);
+    load_phys_config_text(config, text, nullptr);
 }
 
 const IniKey ini_keys[] = {
@@ -149,9 +187,11 @@ const IniKey ini_keys[] = {
     {"phys", "mouse_force", false},       {"phys", "threads", true},
 };
 const int ini_key_count = static_cast<int>(sizeof ini_keys / sizeof ini_keys[0]);
+static_assert(sizeof ini_keys / sizeof ini_keys[0] <= written_setting_capacity,
+              "every key's text must fit WrittenSettings");
 
 bool load_settings(const char* path, bool required, GraphConfig* graph, PhysConfig* phys,
-                   std::FILE* err) {
+                   WrittenSettings* written, std::FILE* err) {
     std::string text;
     const IniLoad load = ini_load(path, &text);
     const bool ok = load.status == IniLoad::ok || !required;
@@ -161,8 +201,9 @@ bool load_settings(const char* path, bool required, GraphConfig* graph, PhysConf
                      required ? "" : "; every setting takes its default");
     }
     if (load.status == IniLoad::ok) ini_warn(text, path, err);
-    load_graph_config_text(graph, text);
-    load_phys_config_text(phys, text);
+    if (written != nullptr) written->count = 0;
+    load_graph_config_text(graph, text, written);
+    load_phys_config_text(phys, text, written);
     return ok;
 }
 

@@ -57,8 +57,35 @@ float f32(float value) {
     return stored;
 }
 
+// A setting's value as checked, with what it takes to tell whether a text gave it.
+struct Value {
+    Value(int32_t v) : whole(true), whole_value(v), number(0.0f) {}
+    Value(float v) : whole(false), whole_value(0), number(v) {}
+    bool whole;
+    int32_t whole_value;
+    float number;
+};
+
+Text show(const Value& value) { return value.whole ? show(value.whole_value) : show(value.number); }
+
+uint32_t bits_of(const Value& value) {
+    return value.whole ? setting_bits(value.whole_value) : setting_bits(value.number);
+}
+
+// A value text for a message, in double quotes: only its start when it is long, since a line
+// of the file may hold 255 characters.
+std::string quote(const WrittenSetting& written) {
+    std::string q = "\"" + printable_text(written.start);
+    if (written.length > written_text_kept)
+        q += "...\", " + std::to_string(written.length) + " characters long";
+    else
+        q += "\"";
+    return q;
+}
+
 struct Refusals {
     std::FILE* err;
+    const WrittenSettings* written;  // null: where the values came from is not known
     int count;
     const char* keys[64];  // keys refused so far; key names are unique across both sections
 
@@ -72,13 +99,23 @@ struct Refusals {
     }
 };
 
-// One line per refused key: the first rule a key breaks is the one reported.
+// One line per refused key: the first rule a key breaks is the one reported. Beside the value
+// stands what the file says for the key, since the value may differ from the text that gave it
+// (99999999999 saturates to 2147483647, 1e99 overflows to inf), or that the file does not set
+// it. A value changed after reading (a fix-up, a key in play, a command-line option) came from
+// no text of the file, and is shown alone.
 __attribute__((format(printf, 5, 6))) void refuse(Refusals& r, const char* section,
-                                                  const char* key, const char* value,
+                                                  const char* key, Value value,
                                                   const char* accepted, ...) {
     if (r.has(key) || r.count == static_cast<int>(sizeof r.keys / sizeof r.keys[0])) return;
     r.keys[r.count++] = key;
-    std::fprintf(r.err, "error: [%s] %s = %s is not accepted: ", section, key, value);
+    const WrittenSetting* written = r.written ? find_written(*r.written, key) : nullptr;
+    std::string remark;
+    if (written != nullptr && written->value_bits == bits_of(value))
+        remark = written->in_file ? " (the file says " + quote(*written) + ")"
+                                  : " (the default: the file does not set it)";
+    std::fprintf(r.err, "error: [%s] %s = %s%s is not accepted: ", section, key, show(value).s,
+                 remark.c_str());
     va_list args;
     va_start(args, accepted);
     std::vfprintf(r.err, accepted, args);
@@ -89,18 +126,18 @@ __attribute__((format(printf, 5, 6))) void refuse(Refusals& r, const char* secti
 void check_range(Refusals& r, const char* section, const char* key, int32_t value, int lo, int hi,
                  const char* why) {
     if (value < lo || value > hi)
-        refuse(r, section, key, show(value).s, "use a whole number from %d to %d (%s)", lo, hi, why);
+        refuse(r, section, key, value, "use a whole number from %d to %d (%s)", lo, hi, why);
 }
 
 void check_finite(Refusals& r, const char* section, const char* key, float value) {
     if (!std::isfinite(value))
-        refuse(r, section, key, show(value).s,
+        refuse(r, section, key, value,
                "use a finite number (every result computed from it would be meaningless)");
 }
 
 void check_positive(Refusals& r, const char* section, const char* key, float value,
                     const char* why) {
-    if (!(value > 0.0f)) refuse(r, section, key, show(value).s, "use a number above 0 (%s)", why);
+    if (!(value > 0.0f)) refuse(r, section, key, value, "use a number above 0 (%s)", why);
 }
 
 bool usable(float coef) { return std::isfinite(coef) && coef != 0.0f; }
@@ -121,12 +158,12 @@ void check_kernel_coefficients(Refusals& r, const PhysConfig& p) {
 
     if (!usable(d.poly6_coef)) {
         if (!usable(at_unit.poly6_coef))
-            refuse(r, s, "smooth_radius", show(h).s,
+            refuse(r, s, "smooth_radius", h,
                    "smooth_radius^9 leaves the float range, so the density coefficient "
                    "mass*315/(64*pi*smooth_radius^9) comes out %s; use a value nearer 1",
                    show(d.poly6_coef).s);
         else
-            refuse(r, s, "mass", show(p.mass).s,
+            refuse(r, s, "mass", p.mass,
                    "with smooth_radius = %s the density coefficient "
                    "mass*315/(64*pi*smooth_radius^9) comes out %s; use a value nearer 1",
                    show(h).s, show(d.poly6_coef).s);
@@ -150,11 +187,11 @@ void check_kernel_coefficients(Refusals& r, const PhysConfig& p) {
         // A zero setting asks for no pressure or no viscosity; only a lost non-zero one is wrong.
         if (std::isfinite(c.coef) && (c.coef != 0.0f || c.setting == 0.0f)) continue;
         if (!usable(c.coef_at_unit))
-            refuse(r, s, "smooth_radius", show(h).s,
+            refuse(r, s, "smooth_radius", h,
                    "smooth_radius^6 leaves the float range, so %s comes out %s; use a value "
                    "nearer 1", c.formula, show(c.coef).s);
         else
-            refuse(r, s, c.key, show(c.setting).s,
+            refuse(r, s, c.key, c.setting,
                    "with mass = %s and smooth_radius = %s the coefficient %s comes out %s; use a "
                    "value nearer 1", show(p.mass).s, show(h).s, c.formula, show(c.coef).s);
     }
@@ -175,7 +212,7 @@ void check_graph(Refusals& r, const GraphConfig& g, const PhysConfig& p) {
     if (g.point_colors != 0 && g.point_diffusion != 0.0f && !r.has("point_diffusion") &&
         std::isfinite(p.smooth_radius) && p.smooth_radius > 0.0f &&
         !std::isfinite(f32(g.point_diffusion / p.smooth_radius)))
-        refuse(r, s, "point_diffusion", show(g.point_diffusion).s,
+        refuse(r, s, "point_diffusion", g.point_diffusion,
                "point_diffusion/smooth_radius with smooth_radius = %s is not finite; use a "
                "smaller rate", show(p.smooth_radius).s);
 
@@ -190,7 +227,7 @@ void check_graph(Refusals& r, const GraphConfig& g, const PhysConfig& p) {
     // every particle lands outside it and the outline is empty.
     const float room = f32(static_cast<float>(g.surf_resolution) - f32(4.0f * g.surf_radius));
     if (!(room > 0.0f))
-        refuse(r, s, "surf_radius", show(g.surf_radius).s,
+        refuse(r, s, "surf_radius", g.surf_radius,
                "use a number below surf_resolution/4 = %s (the lattice scale "
                "(surf_resolution - 4*surf_radius)/field_size must be positive)",
                show(f32(static_cast<float>(g.surf_resolution) / 4.0f)).s);
@@ -222,14 +259,14 @@ void check_phys(Refusals& r, const PhysConfig& p) {
                    "it is the kernel radius and the side of a grid cell");
     check_positive(r, s, "mass", p.mass, "the fluid density is proportional to it and inverted");
     if (!r.has_any("smooth_radius", "field_size") && !(p.field_size > p.smooth_radius))
-        refuse(r, s, "field_size", show(p.field_size).s,
+        refuse(r, s, "field_size", p.field_size,
                "use a number above smooth_radius = %s (the walls stand at smooth_radius and at "
                "field_size)", show(p.smooth_radius).s);
 
     if (!r.has_any("smooth_radius", "field_size")) {
         const SimDerived d = derive_sim_values(p);
         if (d.cells_per_row == 0)
-            refuse(r, s, "smooth_radius", show(p.smooth_radius).s,
+            refuse(r, s, "smooth_radius", p.smooth_radius,
                    "with field_size = %s the grid has (2*smooth_radius + field_size)/"
                    "smooth_radius = %s cells per row; use values giving at most %d (each cell "
                    "takes %d bytes of buckets)",
@@ -243,7 +280,7 @@ void check_phys(Refusals& r, const PhysConfig& p) {
     if (!r.has_any("smooth_radius", "mouse_radius")) {
         const float reach = f32(p.smooth_radius * p.mouse_radius);
         if (!std::isfinite(f32(reach * reach)))
-            refuse(r, s, "mouse_radius", show(p.mouse_radius).s,
+            refuse(r, s, "mouse_radius", p.mouse_radius,
                    "(smooth_radius*mouse_radius)^2 with smooth_radius = %s is not finite; use a "
                    "smaller radius", show(p.smooth_radius).s);
     }
@@ -277,9 +314,11 @@ void check_phys(Refusals& r, const PhysConfig& p) {
 
 }  // namespace
 
-int validate_settings(const GraphConfig& graph, const PhysConfig& phys, std::FILE* err) {
+int validate_settings(const GraphConfig& graph, const PhysConfig& phys,
+                      const WrittenSettings* written, std::FILE* err) {
     Refusals r{};
     r.err = err;
+    r.written = written;
     // Lines go out section by section in file order.
     check_graph(r, graph, phys);
     check_phys(r, phys);

@@ -2,18 +2,11 @@
 // program reads, applies the same fix-ups and checks, runs a number of physics steps from a
 // chosen seed, reports how long the steps took and can write the final state as text.
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <chrono>
-#include <climits>
 #include <cmath>
-#include <csignal>
-#include <cstdarg>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -127,8 +120,6 @@ bool parse_stir(const char* text, Options* options) {
     return true;
 }
 
-std::string own_folder(const char* argv0) { return exe_folder_of(program_path(argv0).c_str()); }
-
 Options parse_arguments(int argc, char** argv) {
     Options options;
     for (int i = 1; i < argc; ++i) {
@@ -182,7 +173,7 @@ Options parse_arguments(int argc, char** argv) {
             options.stir = true;
         }
     }
-    if (!options.config_named) options.config_path = own_folder(argv[0]) + "config.ini";
+    if (!options.config_named) options.config_path = program_folder(argv[0]) + "config.ini";
     return options;
 }
 
@@ -240,146 +231,6 @@ void print_timings(Timings* timings, long long steps) {
     std::printf("\n");
 }
 
-// The dump goes to a temporary file beside its destination and is renamed over it only when
-// every byte is written, so an interrupted run, a full disk or a write error leaves an earlier
-// dump untouched. Destinations that are not regular files (/dev/null, /dev/stdout, a pipe) are
-// written in place: there is nothing to rename over.
-struct DumpFile {
-    std::string path;       // as given
-    std::string final_path;  // what the temporary file is renamed to (links resolved)
-    std::FILE* out = nullptr;
-    int error = 0;          // errno of the first failed write, 0 while all went well
-};
-
-// Name of the temporary file while one exists, for the signal handler; empty otherwise.
-char temp_path_for_signals[PATH_MAX + 32];
-
-extern "C" void remove_temp_and_die(int signal_number) {
-    if (temp_path_for_signals[0] != '\0') unlink(temp_path_for_signals);
-    std::signal(signal_number, SIG_DFL);
-    std::raise(signal_number);
-}
-
-void watch_signals() {
-    for (int s : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGXFSZ, SIGXCPU})
-        std::signal(s, remove_temp_and_die);
-}
-
-void forget_temp() {
-    temp_path_for_signals[0] = '\0';
-}
-
-[[nodiscard]] bool dump_error(const DumpFile& dump, int error) {
-    std::fprintf(stderr, "tarnwell-sim: cannot write the dump '%s': %s\n", dump.path.c_str(),
-                 std::strerror(error));
-    return false;
-}
-
-// Opens the destination before any step runs, so that a path that cannot be written is
-// reported at once rather than after the whole run.
-bool open_dump(const std::string& path, DumpFile* dump) {
-    dump->path = path;
-    struct stat st;
-    const bool exists = stat(path.c_str(), &st) == 0;
-    if (exists && S_ISDIR(st.st_mode)) return dump_error(*dump, EISDIR);
-    if (exists && !S_ISREG(st.st_mode)) {
-        dump->out = std::fopen(path.c_str(), "w");
-        if (dump->out == nullptr) return dump_error(*dump, errno);
-        return true;
-    }
-    // A link to a file keeps being a link: the new dump replaces the file it points to.
-    char resolved[PATH_MAX];
-    dump->final_path = exists && realpath(path.c_str(), resolved) != nullptr ? resolved : path;
-    const std::string temp = dump->final_path + ".tmp.XXXXXX";
-    if (temp.size() >= sizeof temp_path_for_signals) return dump_error(*dump, ENAMETOOLONG);
-    std::memcpy(temp_path_for_signals, temp.c_str(), temp.size() + 1);
-    watch_signals();
-    const int fd = mkstemp(temp_path_for_signals);
-    if (fd < 0) {
-        const int error = errno;
-        forget_temp();
-        return dump_error(*dump, error);
-    }
-    // mkstemp makes the file private; give it the mode an existing dump had, or the one a newly
-    // created file gets.
-    mode_t mode = 0;
-    if (exists) {
-        mode = st.st_mode & 07777;
-    } else {
-        const mode_t mask = umask(0);
-        umask(mask);
-        mode = 0666 & ~mask;
-    }
-    if (fchmod(fd, mode) != 0 || (dump->out = fdopen(fd, "w")) == nullptr) {
-        const int error = errno;
-        close(fd);
-        unlink(temp_path_for_signals);
-        forget_temp();
-        return dump_error(*dump, error);
-    }
-    return true;
-}
-
-__attribute__((format(printf, 2, 3))) void put(DumpFile* dump, const char* format, ...) {
-    if (dump->error != 0) return;
-    va_list args;
-    va_start(args, format);
-    const int n = std::vfprintf(dump->out, format, args);
-    va_end(args);
-    if (n < 0) dump->error = errno != 0 ? errno : EIO;
-}
-
-// Drops an unfinished dump: the temporary file goes, the destination stays as it was.
-void abandon_dump(DumpFile* dump) {
-    if (dump->out != nullptr) std::fclose(dump->out);
-    dump->out = nullptr;
-    if (temp_path_for_signals[0] != '\0') unlink(temp_path_for_signals);
-    forget_temp();
-}
-
-bool write_dump(DumpFile* dump, long long steps, bool with_surface) {
-    put(dump, "# tarnwell-sim state: step=%lld count=%d bodies=%d\n", steps, sim.count,
-        sim.geom_count);
-    for (int32_t i = 0; i < sim.count && dump->error == 0; ++i) {
-        const Vec2 p = sim.position[i];
-        const Vec2 v = sim.velocity[i];
-        const Vec2 e = sim.velocity_eval[i];
-        const Vec2 dp = sim.density_pressure[i];
-        const Color3 c = sim.color != nullptr ? sim.color[i] : Color3{0.0f, 0.0f, 0.0f};
-        put(dump, "p %d %.9g %.9g %.9g %.9g %.9g %.9g %.9g %.9g %.9g %.9g %.9g\n", i, p.x, p.y,
-            v.x, v.y, e.x, e.y, dp.x, dp.y, c.r, c.g, c.b);
-    }
-    for (int32_t k = 0; k < sim.geom_count; ++k) {
-        const RigidBody& b = sim.bodies[k];
-        put(dump, "b %d %.9g %.9g %.9g %.9g %.9g %.9g\n", k, b.center.x, b.center.y, b.angle,
-            b.linear_velocity.x, b.linear_velocity.y, b.angular_velocity);
-    }
-    if (with_surface) {
-        const int32_t n = surface_grid != nullptr ? surface_grid->line_vertex_count : 0;
-        put(dump, "s %d\n", n);
-        const Vec2* v = n > 0 ? surface_line_vertices(surface_grid) : nullptr;
-        for (int32_t i = 0; i < n && dump->error == 0; ++i) put(dump, "v %.9g %.9g\n", v[i].x, v[i].y);
-    }
-
-    // Buffered bytes can still fail (a full disk reports at the flush, some file systems only
-    // at fsync or close); the rename happens only after all of them succeeded.
-    const bool temporary = temp_path_for_signals[0] != '\0';
-    if (dump->error == 0 && std::fflush(dump->out) != 0) dump->error = errno;
-    if (dump->error == 0 && temporary && fsync(fileno(dump->out)) != 0) dump->error = errno;
-    const int close_status = std::fclose(dump->out);
-    dump->out = nullptr;
-    if (dump->error == 0 && close_status != 0) dump->error = errno;
-    if (dump->error == 0 && temporary &&
-        std::rename(temp_path_for_signals, dump->final_path.c_str()) != 0)
-        dump->error = errno;
-    if (dump->error != 0) {
-        abandon_dump(dump);
-        return dump_error(*dump, dump->error);
-    }
-    forget_temp();
-    return true;
-}
-
 double ms_since(std::chrono::steady_clock::time_point t) {
     return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t).count();
 }
@@ -387,11 +238,13 @@ double ms_since(std::chrono::steady_clock::time_point t) {
 int run(const Options& options) {
     GraphConfig graph;
     PhysConfig phys;
-    if (!load_settings(options.config_path.c_str(), options.config_named, &graph, &phys, stderr))
+    WrittenSettings written;
+    if (!load_settings(options.config_path.c_str(), options.config_named, &graph, &phys, &written,
+                       stderr))
         return 1;
     apply_fixups(graph, phys);
     if (options.threads >= 0) phys.threads = options.threads;
-    if (validate_settings(graph, phys, stderr) != 0) {
+    if (validate_settings(graph, phys, &written, stderr) != 0) {
         std::fprintf(stderr,
                      "tarnwell-sim: correct the settings above in '%s' (or remove them to use "
                      "the defaults) and run again\n",
@@ -418,7 +271,7 @@ int run(const Options& options) {
         return 1;
     }
     DumpFile dump;
-    if (!options.dump_path.empty() && !open_dump(options.dump_path, &dump)) {
+    if (!options.dump_path.empty() && !open_dump("tarnwell-sim", options.dump_path, &dump)) {
         release_surface_grid();
         sim_free();
         return 1;

@@ -25,7 +25,7 @@ namespace {
 void switch_mode() {
     PlayState& play = play_state;
     const int32_t wanted = play.graph.render_type;
-    if (!mode_settings_accepted(wanted, stderr)) {
+    if (!mode_settings_accepted(play, wanted, stderr)) {
         std::printf("Mode %d (%s) refused by the settings above; staying with mode %d (%s).\n",
                     wanted, render_mode_name(wanted), graph_config.render_type,
                     render_mode_name(graph_config.render_type));

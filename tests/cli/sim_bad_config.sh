@@ -7,7 +7,8 @@ tmp=$(mktemp -d); trap 'rm -rf "$tmp"' EXIT
 failed=0
 fail() { echo "FAIL: $*"; failed=1; }
 
-# Each line: section, key, value; the message must name the key and show the value.
+# Each line: section, key, value; the message must name the key and show the value as written
+# (a saturated integer and an overflowing float read as other numbers).
 while read -r section key value; do
     printf '[%s]\n%s=%s\n' "$section" "$key" "$value" >"$tmp/config.ini"
     "$sim" --config "$tmp/config.ini" --seed 1 --steps 5 --dump "$tmp/state.txt" \
@@ -22,5 +23,8 @@ phys count 70000
 phys count -5
 phys smooth_radius 0
 phys field_size -1
+phys count 99999999999
+graph window_size 1e3
+phys timestep 1e99
 CASES
 exit $failed

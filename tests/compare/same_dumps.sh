@@ -1,10 +1,8 @@
 #!/usr/bin/env bash
 # Another compiler or processor gives the very same bits: a seeded scene dumped by the x86-64 GCC
-# release build and by this build must be byte-identical. The flow is chaotic, so a
-# single differently rounded operation anywhere grows into visibly different dumps within a few
-# hundred steps.
+# release build and by this build must be byte-identical.
 #   $1: folder of the reference tarnwell-sim   $2: folder of the one under test
-#   $3: scene (a name from the table below; one test per scene lets ctest run them side by side)
+#   $3: scene (a name from seeded_scenes.bash; one test per scene lets ctest run them side by side)
 #   $4...: emulator command that runs the one under test (qemu-aarch64 -L ...), if any
 # Exits 77 (skipped) when the reference build is missing.
 set -u
@@ -16,12 +14,9 @@ shift 3
 tmp=$(mktemp -d); trap 'rm -rf "$tmp"' EXIT
 failed=0
 
-printf '' >"$tmp/defaults.ini"
-printf '[graph]\npoint_colors=2\n' >"$tmp/density.ini"
-printf '[phys]\ngeom_count=10\n' >"$tmp/bodies10.ini"
-printf '[graph]\nrender_type=1\n' >"$tmp/mode1.ini"
+. "$(dirname "$0")/seeded_scenes.bash"
+write_scene_settings "$tmp"
 
-# name | settings | seed | steps | further arguments
 found=0
 while read -r name config seed steps extra; do
     [ "$name" = "$scene" ] || continue
@@ -40,12 +35,6 @@ while read -r name config seed steps extra; do
         diff "$tmp/$name.ref.txt" "$tmp/$name.sim.txt" | head -n 6
         failed=1
     fi
-done <<'SCENES'
-defaults_stir defaults 7 600 --stir 0.3,0.2,1
-defaults_push defaults 8 400 --stir 0.5,0.3,-1
-density density 9 500
-bodies10 bodies10 10 800
-mode1 mode1 11 400 --surface
-SCENES
+done < <(seeded_scenes)
 [ $found -eq 1 ] || { echo "FAIL: no scene named '$scene'"; exit 1; }
 exit $failed

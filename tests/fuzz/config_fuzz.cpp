@@ -44,15 +44,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > 0) std::fwrite(data, 1, size, f);
     std::fclose(f);
 
+    // Warnings and refusals quote the file's texts, so they are written out too, to a sink.
+    std::FILE* sink = std::fopen("/dev/null", "w");
+    if (sink == nullptr) return 0;
     GraphConfig graph;
     PhysConfig phys;
-    load_graph_config(&graph, path.c_str());
-    load_phys_config(&phys, path.c_str());
+    WrittenSettings written;
+    load_settings(path.c_str(), false, &graph, &phys, &written, sink);
     apply_fixups(graph, phys);
-
-    std::FILE* sink = std::fopen("/dev/null", "w");
-    const int refused = validate_settings(graph, phys, sink);
-    if (sink != nullptr) std::fclose(sink);
+    const int refused = validate_settings(graph, phys, &written, sink);
+    std::fclose(sink);
     if (refused != 0) return 0;
     if (!sim_settings_buildable(phys)) finding("accepted settings no simulation can be built from");
 

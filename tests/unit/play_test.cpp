@@ -19,7 +19,7 @@ struct PlayFixture : ::testing::Test {
     void SetUp() override {
         GraphConfig graph{};
         load_graph_config(&graph, "");
-        start_play(play, graph, default_phys_config(), 77u);
+        start_play(play, graph, default_phys_config(), nullptr, 77u);
         state.mouse_radius = play.phys.mouse_radius;
         state.mouse_force = play.phys.mouse_force;
         state.toggled_gravity = -9.8f;
@@ -206,7 +206,7 @@ TEST_F(PlayFixture, StartKeepsPauseAndOverlayButTakesTheNewSettings) {
     graph.realtime = 1;
     PhysConfig phys = play.phys;
     phys.mouse_force = 10.0f;
-    start_play(play, graph, phys, 5u);
+    start_play(play, graph, phys, nullptr, 5u);
     EXPECT_TRUE(play.paused);
     EXPECT_TRUE(play.overlay);
     EXPECT_TRUE(play.realtime);

@@ -51,7 +51,7 @@ protected:
         apply_fixups(graph_config, phys_config);
         ASSERT_TRUE(sim_init_seeded(graph_config.point_colors, phys_config,
                                     graph_config.point_diffusion, 11u));
-        start_play(play_, graph, phys, 11u);
+        start_play(play_, graph, phys, nullptr, 11u);
     }
     std::string file(const char* text) {
         char name[] = "/tmp/tarnwell-session-XXXXXX";
@@ -112,13 +112,13 @@ TEST_F(Session, RefusedSettingsKeepTheRunningSimulation) {
 
     // Reload: a file now broken changes nothing, the shell may step on as before.
     play_.phys.count = 1500;
-    const std::string broken = file("[graph]\nwindow_size=0\n[phys]\ntimestep=nan\n");
+    const std::string broken = file("[graph]\nwindow_size=0\n[phys]\ntimestep=1e99\n");
     EXPECT_FALSE(reload_settings(play_, broken.c_str(), 6u, out_, err_));
     EXPECT_EQ(sim.position, array);
     EXPECT_EQ(play_.phys.count, 1500);
     const std::string errors = stream_text(err_);
     EXPECT_NE(errors.find("window_size = 0"), std::string::npos) << errors;
-    EXPECT_NE(errors.find("timestep = nan"), std::string::npos) << errors;
+    EXPECT_NE(errors.find("timestep = inf (the file says \"1e99\")"), std::string::npos) << errors;
     EXPECT_NE(errors.find(broken), std::string::npos) << "the file to correct is not named";
     steps(1);
 }
@@ -176,9 +176,9 @@ TEST_F(Session, ColourSwitchesRecolourButNeverMoveTheFluid) {
 
 TEST_F(Session, OutlineModeIsCheckedAgainstItsOwnSettings) {
     graph_config.surf_resolution = 4000;
-    EXPECT_TRUE(mode_settings_accepted(0, err_));
-    EXPECT_TRUE(mode_settings_accepted(2, err_));
-    EXPECT_FALSE(mode_settings_accepted(1, err_));
+    EXPECT_TRUE(mode_settings_accepted(play_, 0, err_));
+    EXPECT_TRUE(mode_settings_accepted(play_, 2, err_));
+    EXPECT_FALSE(mode_settings_accepted(play_, 1, err_));
     EXPECT_NE(stream_text(err_).find("surf_resolution = 4000"), std::string::npos);
 }
 

@@ -49,6 +49,8 @@ TEST(SettingsFile, EachHostileLineIsNamedWithFileAndLineAndStillReadAsBefore) {
         {"[phys]\nwindow_size=5\n", "s.ini:2: 'window_size=5': window_size belongs in [graph]",
          "count", "10000"},
         {"[phys]\ncuont=5\n", "s.ini:2: 'cuont=5': no such key", "count", "10000"},
+        // A file cannot drive the terminal through a warning: controls are shown as codes.
+        {"[phys]\ncount\x1b[2J=5\n", "s.ini:2: 'count\\x1b[2J=5': no such key", "count", "10000"},
         {"[phys]\ncount 5000\n", "s.ini:2: 'count 5000': neither a [section]", "count", "10000"},
     };
     for (const Case& c : cases) {

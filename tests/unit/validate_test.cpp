@@ -21,27 +21,33 @@ struct Outcome {
     std::string text;
 };
 
-Outcome validate(const GraphConfig& g, const PhysConfig& p) {
+struct Settings {
+    GraphConfig graph;
+    PhysConfig phys;
+    WrittenSettings written;
+};
+
+Outcome validate(const Settings& s, const WrittenSettings* written) {
     char* buffer = nullptr;
     std::size_t size = 0;
     std::FILE* err = open_memstream(&buffer, &size);
-    Outcome o{validate_settings(g, p, err), std::string()};
+    Outcome o{validate_settings(s.graph, s.phys, written, err), std::string()};
     std::fclose(err);
     o.text.assign(buffer, size);
     std::free(buffer);
     return o;
 }
 
-struct Settings {
-    GraphConfig graph;
-    PhysConfig phys;
-};
+Outcome validate(const Settings& s) { return validate(s, &s.written); }
 
 // Settings as the program has them after reading the file at `path` and the start-up fix-ups.
 Settings settings_from(const char* path) {
     Settings s;
-    load_graph_config(&s.graph, path);
-    load_phys_config(&s.phys, path);
+    std::string text;
+    ini_load(path, &text);
+    s.written.count = 0;
+    load_graph_config_text(&s.graph, text, &s.written);
+    load_phys_config_text(&s.phys, text, &s.written);
     apply_fixups(s.graph, s.phys);
     return s;
 }
@@ -75,7 +81,7 @@ bool can_build(const Settings& s) {
 struct Case {
     const char* graph;
     const char* phys;
-    const char* line_start;  // "[section] key = value as read", for refused settings
+    const char* line_start;  // "[section] key = value as read (what the file says)", if refused
 };
 
 TEST(Validate, DefaultsAndOddButWorkableSettingsPass) {
@@ -101,7 +107,7 @@ TEST(Validate, DefaultsAndOddButWorkableSettingsPass) {
     };
     for (const Case& c : cases) {
         Settings s = settings(c.graph, c.phys);
-        Outcome o = validate(s.graph, s.phys);
+        Outcome o = validate(s);
         EXPECT_EQ(o.refused, 0) << c.graph << " | " << c.phys << "\n" << o.text;
         EXPECT_EQ(o.text, "");
     }
@@ -171,43 +177,83 @@ TEST(Validate, EachRefusedKeyGivesOneLineWithKeyAndValue) {
     };
     for (const Case& c : cases) {
         Settings s = settings(c.graph, c.phys);
-        Outcome o = validate(s.graph, s.phys);
+        Outcome o = validate(s);
         EXPECT_EQ(o.refused, 1) << c.line_start << "\n" << o.text;
-        const std::string start = std::string("error: ") + c.line_start + " is not accepted: ";
+        const std::string start = std::string("error: ") + c.line_start + " (";
         EXPECT_EQ(o.text.compare(0, start.size(), start), 0) << o.text;
+        EXPECT_NE(o.text.find(") is not accepted: "), std::string::npos) << o.text;
         EXPECT_EQ(o.text.find('\n'), o.text.size() - 1) << o.text;
     }
 }
 
 TEST(Validate, MessagesSayWhatIsAcceptedAndName) {
     Settings s = settings("", "count=70000");
-    EXPECT_EQ(validate(s.graph, s.phys).text,
-              "error: [phys] count = 70000 is not accepted: use a whole number from 0 to 65536 "
-              "(particle indices are 16-bit)\n");
+    EXPECT_EQ(validate(s).text,
+              "error: [phys] count = 70000 (the file says \"70000\") is not accepted: use a whole "
+              "number from 0 to 65536 (particle indices are 16-bit)\n");
     s = settings("", "threads=-2");
-    EXPECT_EQ(validate(s.graph, s.phys).text,
-              "error: [phys] threads = -2 is not accepted: use a whole number from 0 to 256 "
-              "(0 is one thread per core, 1 a single thread)\n");
+    EXPECT_EQ(validate(s).text,
+              "error: [phys] threads = -2 (the file says \"-2\") is not accepted: use a whole "
+              "number from 0 to 256 (0 is one thread per core, 1 a single thread)\n");
     s = settings("", "smooth_radius=0.0001");
-    const std::string grid = validate(s.graph, s.phys).text;
+    const std::string grid = validate(s).text;
     EXPECT_NE(grid.find("field_size = 0.8"), std::string::npos) << grid;
     EXPECT_NE(grid.find("8002"), std::string::npos) << grid;
     s = settings("", "field_size=0.005");
-    const std::string box = validate(s.graph, s.phys).text;
+    const std::string box = validate(s).text;
     EXPECT_NE(box.find("above smooth_radius = 0.01"), std::string::npos) << box;
+}
+
+TEST(Validate, RefusalsQuoteTheTextThatGaveTheValue) {
+    const struct {
+        const char* phys;
+        const char* fragment;
+    } cases[] = {
+        // Numbers the conversion could not keep: the line shows both.
+        {"count=99999999999", "[phys] count = 2147483647 (the file says \"99999999999\") is not"},
+        {"timestep=1e99", "[phys] timestep = inf (the file says \"1e99\") is not"},
+        // The text the reader took: blanks after "=" dropped, the rest kept, the first line wins.
+        {"count =  70000 ;big\ncount=5", "count = 70000 (the file says \"70000 ;big\") is not"},
+        // A default refused for another key's sake is not in the file, and says so.
+        {"geom_vertex_count_min=12",
+         "geom_vertex_count_max = 10 (the default: the file does not set it) is not"},
+    };
+    for (const auto& c : cases) {
+        const std::string text = validate(settings("", c.phys)).text;
+        EXPECT_NE(text.find(c.fragment), std::string::npos) << text;
+    }
+
+    // A 300-digit value, cut by the reader to the 249 characters left on its line, and a
+    // value with terminal escape bytes: shortened, and shown without a raw control byte.
+    Settings s = settings("", "count=1" + std::string(299, '0') + "\nmass=\x1b[2J\x7f");
+    const std::string text = validate(s).text;
+    EXPECT_NE(text.find("count = 2147483647 (the file says \"1" + std::string(39, '0') +
+                        "...\", 249 characters long) is not"),
+              std::string::npos) << text;
+    EXPECT_NE(text.find("mass = 0 (the file says \"\\x1b[2J\\x7f\")"), std::string::npos)
+        << text;
+    EXPECT_EQ(text.find('\x1b'), std::string::npos);
+
+    // A value changed after reading came from no text: shown alone, as without any texts.
+    s = settings("", "threads=2");
+    s.phys.threads = 999;
+    EXPECT_EQ(validate(s).text.find("error: [phys] threads = 999 is not accepted: "), 0u)
+        << validate(s).text;
+    s = settings("", "threads=999");
+    EXPECT_EQ(validate(s, nullptr).text.find("error: [phys] threads = 999 is not accepted: "), 0u);
 }
 
 TEST(Validate, SeveralBadKeysGiveOneLineEachInFileOrder) {
     Settings s = settings("window_size=0\npoint_size=-inf",
                           "count=70000\ntimestep=nan\ngeom_m_inert_max=0");
-    Outcome o = validate(s.graph, s.phys);
+    Outcome o = validate(s);
     EXPECT_EQ(o.refused, 5);
     const char* keys[] = {"[graph] window_size = 0", "[graph] point_size = -inf",
                           "[phys] count = 70000", "[phys] timestep = nan",
                           "[phys] geom_m_inert_max = 0"};
     std::size_t from = 0;
     for (const char* key : keys) {
-        const std::size_t at = o.text.find(std::string("error: ") + key + " is not", from);
+        const std::size_t at = o.text.find(std::string("error: ") + key + " (the file says", from);
         ASSERT_NE(at, std::string::npos) << key << "\n" << o.text;
         from = o.text.find('\n', at);
         ASSERT_NE(from, std::string::npos);
@@ -242,7 +288,7 @@ TEST(Validate, AcceptsExactlyWhatInitialisationCanBuild) {
     };
     for (const Edge& c : edges) {
         const Settings s = settings(c.graph, c.phys);
-        EXPECT_EQ(validate(s.graph, s.phys).refused == 0, c.inside) << c.graph << " | " << c.phys;
+        EXPECT_EQ(validate(s).refused == 0, c.inside) << c.graph << " | " << c.phys;
         EXPECT_EQ(can_build(s), c.inside) << c.graph << " | " << c.phys;
     }
 
@@ -258,7 +304,7 @@ TEST(Validate, AcceptsExactlyWhatInitialisationCanBuild) {
     int built = 0;
     for (const std::string& file : files) {
         const Settings s = settings_from(file.c_str());
-        if (validate(s.graph, s.phys).refused != 0) continue;
+        if (validate(s).refused != 0) continue;
         EXPECT_TRUE(can_build(s)) << file;
         ++built;
     }

@@ -88,8 +88,8 @@ def page(b):
     # Refused: a value the program cannot run with, a name that is no setting, a value that
     # would add lines to the settings file. The canvas goes away and the message stays.
     for query, expect in (
-            ("?count=70000", "error: [phys] count = 70000 is not accepted: use a whole number "
-                             "from 0 to 65536"),
+            ("?count=70000", "error: [phys] count = 70000 (the file says \"70000\") is not "
+                             "accepted: use a whole number from 0 to 65536"),
             ("?cout=5", "error: URL parameter cout = 5 is not accepted: cout is not a setting"),
             ("?count=5%0A[graph]%0Arender_type=2", "is not accepted: a value is one line")):
         b.open(query)

@@ -1,6 +1,7 @@
 # Pictures and states from the command line alone: --seed and --frames make a run repeatable,
 # --screenshot keeps its last frame, --dump its state, which must be the state tarnwell-sim
-# reaches with the same seed and number of steps.
+# reaches with the same seed and number of steps; a dump that cannot be written is named, and
+# one cut short leaves the older file whole.
 source "$(dirname "$0")/x11_common.bash" || { echo "FAIL: x11_common.bash missing" >&2; exit 1; }
 
 install_program
@@ -49,9 +50,7 @@ for mode in 0 1 2; do
 done
 
 # 3. Without --frames the screenshot is taken when the window is closed: the picture it showed.
-start_program --seed 7 --screenshot closed.png
-window=$(wait_for_window 15) || exit 1
-first_frame "$window" "$work/shown.png" 10
+open_window --seed 7 --screenshot closed.png
 close_window "$window"
 wait_for_exit 10
 [ "$exit_status" = 0 ] || fail "closed window: exit status $exit_status"
@@ -66,4 +65,27 @@ run_program 60 --seed 1 --frames 5 --screenshot "$work/no/such/folder/x.png"
 [ "$exit_status" = 1 ] || fail "unwritable screenshot: exit status $exit_status, want 1"
 grep -q "no/such/folder/x.png" "$work/err.txt" || fail "unwritable screenshot: path not named"
 grep -qi "no such file" "$work/err.txt" || fail "unwritable screenshot: no reason given: $(cat "$work/err.txt")"
+
+# 5. A dump that cannot be written: refused with the reason before any window opens (without
+# --frames a window would keep the program running past the limit).
+run_program 10 --seed 1 --dump "$work/no/such/folder/state.txt"
+[ "$exit_status" = 1 ] || fail "unwritable dump: exit status $exit_status, want 1"
+grep -q "cannot write the dump '$work/no/such/folder/state.txt': No such file or directory" \
+    "$work/err.txt" || fail "unwritable dump: no path and reason: $(cat "$work/err.txt")"
+grep -q 'Vendor:' "$work/out.txt" && fail "unwritable dump: refused only after the window opened"
+# A full device fails at the write: the reason, status 1.
+run_program 60 --seed 1 --frames 5 --dump /dev/full
+[ "$exit_status" = 1 ] || fail "--dump /dev/full: exit status $exit_status, want 1"
+grep -q "cannot write the dump '/dev/full': No space left on device" "$work/err.txt" ||
+    fail "--dump /dev/full: $(cat "$work/err.txt")"
+# Killed mid-write by the file size limit: the older dump is whole, no temporary file is left.
+echo old >"$work/state.txt"
+# (The outer braces keep bash's own "File size limit exceeded" report out of the test's output.)
+{ (ulimit -f 100; cd "$work/elsewhere" &&
+    exec timeout 60 "$work/app/tarnwell" --seed 1 --frames 5 --dump "$work/state.txt") \
+    >"$work/out.txt" 2>"$work/err.txt"; } 2>/dev/null
+[ $? != 0 ] || fail "a dump cut short by the file size limit gave status 0"
+[ "$(cat "$work/state.txt")" = old ] || fail "the interrupted dump replaced the older one"
+ls "$work" | grep -q 'state.txt.tmp' && fail "a temporary dump file was left: $(ls "$work")"
+echo "dumps: unwritable path refused before the window, /dev/full named, interrupted write kept the old file"
 echo "PASS"

@@ -16,26 +16,7 @@ graph_blend=0
 count=6000
 geom_count=0
 INI
-start_program
-window=$(wait_for_window 15) || exit 1
-xdotool windowmove "$window" 0 0 || fail "xdotool could not move the window"
-first_frame "$window" "$work/start.png" 10
-
-shot() {
-    kill -0 "$app_pid" 2>/dev/null || fail "program ended while running"
-    import -window "$window" "$work/$1.png" 2>/dev/null || fail "no screenshot"
-}
-# Polls screenshots until region_lit of the rectangle satisfies the awk condition on "lit".
-wait_lit() {
-    local name=$1 cond=$2 x=$3 y=$4 w=$5 h=$6 limit=$(( $7 * 5 )) i
-    for (( i = 0; i < limit; ++i )); do
-        shot "$name"
-        lit=$(region_lit "$work/$name.png" "$x" "$y" "$w" "$h")
-        awk -v lit="$lit" "BEGIN { exit !($cond) }" && return 0
-        sleep 0.2
-    done
-    return 1
-}
+open_window
 cpu_ticks() { awk '{ print $14 + $15 }' "/proc/$app_pid/stat"; }
 
 # 6,000 particles settle into the bottom fifth of the window: pixel row 370 is deep in the layer.

@@ -19,31 +19,8 @@ graph_blend=0
 count=6000
 geom_count=0
 INI
-start_program
-window=$(wait_for_window 15) || exit 1
-# GLUT leaves the placement to the server, which puts the window at (-1, -1): move it fully on
-# screen so that screenshots hold every pixel and pixel (x, y) of a shot is window pixel (x, y).
-xdotool windowmove "$window" 0 0 || fail "xdotool could not move the window"
-first_frame "$window" "$work/start.png" 10
+open_window
 shots="${TARNWELL_SHOT_DIR:-$work}"
-
-shot() {  # name: screenshot of the window into $work/name.png
-    kill -0 "$app_pid" 2>/dev/null || fail "program ended while running"
-    import -window "$window" "$work/$1.png" 2>/dev/null || fail "no screenshot"
-}
-
-# Polls screenshots named $1 until the awk condition $2 over "lit" (region_lit of the
-# rectangle $3..$6) holds; leaves the last value in $lit. Returns 1 after $7 seconds.
-wait_lit() {
-    local name=$1 cond=$2 x=$3 y=$4 w=$5 h=$6 limit=$(( $7 * 5 )) i
-    for (( i = 0; i < limit; ++i )); do
-        shot "$name"
-        lit=$(region_lit "$work/$name.png" "$x" "$y" "$w" "$h")
-        awk -v lit="$lit" "BEGIN { exit !($cond) }" && return 0
-        sleep 0.2
-    done
-    return 1
-}
 
 frame_rate() { xdotool getwindowname "$window" | sed -n 's/.*FPS: \([0-9]*\).*/\1/p'; }
 

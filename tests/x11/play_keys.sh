@@ -13,30 +13,9 @@ graph_smooth=0
 [phys]
 count=3000
 INI
-start_program --seed 3
-window=$(wait_for_window 15) || exit 1
-# Fully on screen, so that a screenshot of the window holds every one of its pixels.
-xdotool windowmove "$window" 0 0 || fail "xdotool could not move the window"
-first_frame "$window" "$work/start.png" 10
-xdotool windowfocus --sync "$window" || fail "xdotool could not focus the window"
+open_window --seed 3
+focus_window
 shots="${TARNWELL_SHOT_DIR:-$work}"
-
-press() { xdotool key --delay 0 "$@" || fail "xdotool could not press $*"; }
-shot() {
-    kill -0 "$app_pid" 2>/dev/null || fail "program ended while running"
-    import -window "$window" "$work/$1.png" 2>/dev/null || fail "no screenshot"
-}
-differ() { [ "$(compare -metric AE "$1" "$2" null: 2>&1)" != 0 ]; }
-# Polls screenshots named $1 until the shell condition $2 holds; fails with $3 after $4 seconds.
-wait_for() {
-    local name=$1 cond=$2 what=$3 limit=$(( $4 * 5 )) i
-    for (( i = 0; i < limit; ++i )); do
-        shot "$name"
-        eval "$cond" && return 0
-        sleep 0.2
-    done
-    fail "$what"
-}
 
 # 1. Space: the picture stands still; n moves it by one step.
 press space
@@ -139,10 +118,8 @@ wait_for_exit 10
 
 # 9. Escape quits cleanly too.
 rm "$work/app/config.ini"
-start_program --seed 4
-window=$(wait_for_window 15) || exit 1
-first_frame "$window" "$work/start.png" 10
-xdotool windowfocus --sync "$window" || fail "xdotool could not focus the window"
+open_window --seed 4
+focus_window
 press Escape
 wait_for_exit 10
 [ "$exit_status" = 0 ] || fail "Escape: exit status $exit_status"

@@ -28,18 +28,16 @@ check missing
 
 # Switched to while running: the switch says so and the points stay.
 printf '[graph]\nrender_type=0\n[phys]\ncount=3000\n' >"$work/app/config.ini"
-start_program --seed 5
-window=$(wait_for_window 15)
-first_frame "$window" "$work/live0.png" 10
-xdotool windowfocus --sync "$window" || fail "xdotool could not focus the window"
-xdotool key 2 || fail "xdotool could not press 2"
+open_window --seed 5
+focus_window
+press 2
 for (( i = 0; i < 50; ++i )); do grep -q 'not available' "$work/out.txt" && break; sleep 0.1; done
 grep -q 'Mode 2 (sprites) is not available (the shaders could not be built); drawing mode 0' \
     "$work/out.txt" || fail "live switch: no word of the failed switch on stdout"
 import -window "$window" "$work/live.png" || fail "live switch: no screenshot"
 blob=$(stat_of "$(picture_stats "$work/live.png")" median_blob)
 [[ $blob -le 20 ]] || fail "live switch: not plain points (median group $blob pixels)"
-xdotool key q || fail "xdotool could not press q"
+press q
 wait_for_exit 10
 [ "$exit_status" = 0 ] || fail "live switch: exit status $exit_status after q"
 echo "live switch to 2 without shaders: said so, points stay (median group $blob pixels)"

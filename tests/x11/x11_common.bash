@@ -44,7 +44,7 @@ fail() {
     exit 1
 }
 
-# The program with its data files in a folder of its own; config.ini from stdin if given.
+# The program with its data files in a folder of its own, without a config.ini.
 install_program() {
     mkdir -p "$work/app"
     cp "$bin_dir/tarnwell" "$work/app/"
@@ -108,6 +108,54 @@ wait_for_exit() {
         sleep 0.1
     done
     fail "program still running after $1 s"
+}
+
+# Starts the program like start_program and waits for its window, left in $window: mapped
+# within 15 s, moved fully on screen (GLUT leaves the placement to the server, which puts it at
+# (-1, -1)) so that pixel (x, y) of a screenshot is window pixel (x, y), and its first frame
+# drawn within 10 s ($work/start.png).
+open_window() {
+    start_program "$@"
+    window=$(wait_for_window 15) || exit 1
+    xdotool windowmove "$window" 0 0 || fail "xdotool could not move the window"
+    first_frame "$window" "$work/start.png" 10
+}
+
+# Gives the window the keyboard, then presses the keys named.
+focus_window() { xdotool windowfocus --sync "$window" || fail "xdotool could not focus the window"; }
+press() { xdotool key --delay 0 "$@" || fail "xdotool could not press $*"; }
+
+# Screenshot of the window into $work/$1.png; fails if the program has ended.
+shot() {
+    kill -0 "$app_pid" 2>/dev/null || fail "program ended while running"
+    import -window "$window" "$work/$1.png" 2>/dev/null || fail "no screenshot"
+}
+
+# Whether two pictures differ in any pixel.
+differ() { [ "$(compare -metric AE "$1" "$2" null: 2>&1)" != 0 ]; }
+
+# Polls screenshots named $1 until the shell condition $2 holds; fails with $3 after $4 seconds.
+wait_for() {
+    local name=$1 cond=$2 what=$3 limit=$(( $4 * 5 )) i
+    for (( i = 0; i < limit; ++i )); do
+        shot "$name"
+        eval "$cond" && return 0
+        sleep 0.2
+    done
+    fail "$what"
+}
+
+# Polls screenshots named $1 until the awk condition $2 over "lit" (region_lit of the
+# rectangle $3..$6) holds; leaves the last value in $lit. Returns 1 after $7 seconds.
+wait_lit() {
+    local name=$1 cond=$2 x=$3 y=$4 w=$5 h=$6 limit=$(( $7 * 5 )) i
+    for (( i = 0; i < limit; ++i )); do
+        shot "$name"
+        lit=$(region_lit "$work/$name.png" "$x" "$y" "$w" "$h")
+        awk -v lit="$lit" "BEGIN { exit !($cond) }" && return 0
+        sleep 0.2
+    done
+    return 1
 }
 
 # Closes the window the way a window manager's close button does (WM_DELETE_WINDOW); there is

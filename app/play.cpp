@@ -10,6 +10,7 @@
 #include "sph/sim_state.h"
 #include "sph/stability.h"
 #include "sph/steps.h"
+#include "sph/workers.h"
 
 PlayState play_state;
 
@@ -282,7 +283,9 @@ int format_overlay(const PlayState& play, const SimState& state,
     std::snprintf(live[0], overlay_line_size, "%s  step %lld  time %.3f s",
                   play.paused ? "PAUSED" : "running", static_cast<long long>(play.step_count),
                   seconds);
-    std::snprintf(live[1], overlay_line_size, "seed %u", play.seed);
+    // The count the steps use now, which threads=0 adjusts as the machine gets busier or freer.
+    std::snprintf(live[1], overlay_line_size, "seed %u  threads %d of %d", play.seed,
+                  worker_threads(), pool_threads());
     std::snprintf(live[2], overlay_line_size, "mode %d %s  colours %s", play.graph.render_type,
                   render_mode_name(play.graph.render_type),
                   colour_scheme_name(play.graph.point_colors));

@@ -6,6 +6,7 @@
 #include "bodies/bodies.h"
 #include "sph/sim_state.h"
 #include "sph/steps.h"
+#include "sph/thread_tuning.h"
 
 namespace {
 using Clock = std::chrono::steady_clock;
@@ -45,6 +46,7 @@ void physics_step(StepProfile* profile) {
     const Clock::time_point t5 = Clock::now();
     integrate();
     const Clock::time_point t6 = Clock::now();
+    tune_pool_after_step(ms_between(t0, t6));
 
     if (profile != nullptr) {
         profile->sort_grid = ms_between(t0, t1);

@@ -1,5 +1,7 @@
 #include "sph/workers.h"
 
+#include "sph/thread_tuning.h"
+
 #include <stdlib.h>
 
 #include <atomic>
@@ -25,6 +27,9 @@ struct WorkerPool {
     std::mutex mutex;
     std::condition_variable wake;  // helpers sleep here between dispatches
     std::condition_variable done;  // the caller sleeps here until the last helper is back
+    // Dispatch number in the high bits, the helpers it wants in the low 16: read in one load,
+    // so a helper left out of one dispatch that looks late cannot mistake the next one's
+    // count for this one's.
     std::atomic<uint64_t> generation{0};
     std::atomic<int> next_lane{0};
     std::atomic<int> busy{0};  // helpers not yet finished with the current dispatch
@@ -32,6 +37,7 @@ struct WorkerPool {
     LaneTask task = nullptr;
     const void* context = nullptr;
     int lanes = 0;
+    int active = 1;          // threads the stages use, the caller included
 };
 
 WorkerPool* pool = nullptr;
@@ -77,7 +83,7 @@ bool spin_until(const Ready& ready) {
     }
 }
 
-void helper_loop(WorkerPool& p) {
+void helper_loop(WorkerPool& p, int index) {
     uint64_t seen = 0;
     for (;;) {
         const auto dispatched = [&] {
@@ -90,6 +96,8 @@ void helper_loop(WorkerPool& p) {
         }
         if (p.stopping.load(std::memory_order_acquire)) return;
         seen = p.generation.load(std::memory_order_acquire);
+        // Helpers 0 .. wanted-1 take part; the others sit this dispatch out, unlooked-for.
+        if (index >= static_cast<int>(seen & 0xffff)) continue;
         run_available_lanes(p);
         if (p.busy.fetch_sub(1, std::memory_order_acq_rel) == 1) {
             std::lock_guard<std::mutex> lock(p.mutex);
@@ -115,7 +123,12 @@ int available_cores() {
 
 void start_workers(int threads) {
     stop_workers();
-    if (threads <= 0) threads = available_cores();
+    const bool chosen_here = threads <= 0;
+    int start = threads;
+    if (chosen_here) {
+        threads = static_cast<int>(std::thread::hardware_concurrency());
+        start = available_cores();
+    }
     if (threads <= 0) threads = 1;
     if (threads > max_threads) threads = max_threads;
     if (threads == 1) return;
@@ -124,14 +137,17 @@ void start_workers(int threads) {
     pool->helpers.reserve(static_cast<size_t>(threads - 1));
     for (int k = 1; k < threads; ++k) {
         try {
-            pool->helpers.emplace_back(helper_loop, std::ref(*pool));
+            pool->helpers.emplace_back(helper_loop, std::ref(*pool), k - 1);
         } catch (const std::system_error&) {
             break;  // run with the threads the system granted
         }
     }
+    use_threads(chosen_here ? start : threads);
+    if (chosen_here) start_pool_tuning(pool_threads(), worker_threads());
 }
 
 void stop_workers() {
+    stop_pool_tuning();
     if (pool == nullptr) return;
     {
         std::lock_guard<std::mutex> lock(pool->mutex);
@@ -144,12 +160,18 @@ void stop_workers() {
     pool = nullptr;
 }
 
-int worker_threads() {
-    return pool == nullptr ? 1 : static_cast<int>(pool->helpers.size()) + 1;
+int worker_threads() { return pool == nullptr ? 1 : pool->active; }
+
+int pool_threads() { return pool == nullptr ? 1 : static_cast<int>(pool->helpers.size()) + 1; }
+
+void use_threads(int threads) {
+    if (pool == nullptr) return;
+    const int most = pool_threads();
+    pool->active = threads < 1 ? 1 : (threads > most ? most : threads);
 }
 
 void run_lanes(int lanes, LaneTask task, const void* context) {
-    if (pool == nullptr || pool->helpers.empty() || lanes <= 1) {
+    if (pool == nullptr || pool->active == 1 || lanes <= 1) {
         for (int lane = 0; lane < lanes; ++lane)
             task(context, lane);
         return;
@@ -158,13 +180,15 @@ void run_lanes(int lanes, LaneTask task, const void* context) {
     p.task = task;
     p.context = context;
     p.lanes = lanes;
+    const int wanted = p.active - 1;
     p.next_lane.store(0, std::memory_order_relaxed);
-    p.busy.store(static_cast<int>(p.helpers.size()), std::memory_order_relaxed);
+    p.busy.store(wanted, std::memory_order_relaxed);
     {
         // Raised under the lock, so a helper between its last check and its sleep cannot
         // miss it.
         std::lock_guard<std::mutex> lock(p.mutex);
-        p.generation.fetch_add(1, std::memory_order_release);
+        const uint64_t next = ((p.generation.load(std::memory_order_relaxed) >> 16) + 1) << 16;
+        p.generation.store(next | static_cast<uint64_t>(wanted), std::memory_order_release);
     }
     p.wake.notify_all();
     run_available_lanes(p);

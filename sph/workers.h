@@ -13,14 +13,20 @@ constexpr int max_threads = 256;
 
 using LaneTask = void (*)(const void* context, int lane);
 
-// Runs with `threads` threads in all, the caller included; 0 means one per available core: the
-// cores less the load average of the last minute at start (one when none is left or the machine
-// reports none), more than max_threads is cut to it. Replaces any
-// earlier pool. If the system refuses a thread, the pool runs with those it got.
+// Runs with `threads` threads in all, the caller included; more than max_threads is cut to it.
+// 0 leaves the count to the program: a thread per core (one when the machine reports none),
+// of which the steps start on the cores less the load average of the last minute, and which
+// the steps' own times then adjust (sph/thread_tuning.h). Replaces any earlier pool. If the
+// system refuses a thread, the pool runs with those it got.
 void start_workers(int threads);
 void stop_workers();
-// Threads that run lanes, the caller included (1 without a pool).
+// Threads that run lanes now, the caller included (1 without a pool).
 int worker_threads();
+// Threads in the pool, the caller included (1 without a pool).
+int pool_threads();
+// Runs the following stages on `threads` of the pool's threads (cut to 1 .. pool_threads()).
+// Only between stages: a stage's lanes are cut for the count it started with.
+void use_threads(int threads);
 
 // Runs task(context, k) for k = 0 .. lanes-1 and returns when all are done. Lanes may run at
 // the same time, so a lane may wait for another only when lanes <= worker_threads().

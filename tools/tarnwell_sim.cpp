@@ -27,6 +27,7 @@
 #include "sph/sim_state.h"
 #include "sph/stability.h"
 #include "sph/steps.h"
+#include "sph/thread_tuning.h"
 #include "sph/workers.h"
 #include "surface/surface.h"
 
@@ -191,6 +192,7 @@ struct Timings {
     long long used = 0;
     double min_step = 0.0;
     double max_step = 0.0;
+    long long on_threads[max_threads + 1] = {};  // steps run on each thread count
 };
 
 void prepare_timings(Timings* timings, long long steps) {
@@ -200,7 +202,9 @@ void prepare_timings(Timings* timings, long long steps) {
     for (auto& s : timings->samples) s.reset(new float[static_cast<size_t>(timings->capacity)]);
 }
 
-void record_timings(Timings* timings, long long step, const double (&ms)[stage_count]) {
+void record_timings(Timings* timings, long long step, int threads,
+                    const double (&ms)[stage_count]) {
+    ++timings->on_threads[threads];
     if (step == 0 || ms[stage_step] < timings->min_step) timings->min_step = ms[stage_step];
     if (step == 0 || ms[stage_step] > timings->max_step) timings->max_step = ms[stage_step];
     if (step % timings->stride != 0 || timings->used >= timings->capacity) return;
@@ -227,6 +231,15 @@ void print_timings(Timings* timings, long long steps) {
     for (int s = stage_sort_grid; s < stage_count; ++s) {
         std::printf("%s %s %.3f", s == stage_sort_grid ? "" : ",", stage_names[s],
                     median(timings->samples[s].get(), n));
+    }
+    std::printf("\n");
+    if (!pool_tuning()) return;
+    std::printf("steps per thread count:");
+    const char* separator = "";
+    for (int t = max_threads; t >= 1; --t) {
+        if (timings->on_threads[t] == 0) continue;
+        std::printf("%s %d on %d", separator, static_cast<int>(timings->on_threads[t]), t);
+        separator = ",";
     }
     std::printf("\n");
 }
@@ -276,9 +289,16 @@ int run(const Options& options) {
         sim_free();
         return 1;
     }
-    std::printf("tarnwell-sim: config %s, seed %u, %d particles, %d bodies, %d threads, "
+    char threads[64];
+    if (pool_tuning()) {
+        std::snprintf(threads, sizeof threads, "%d of %d threads (adjusted as it runs)",
+                      worker_threads(), pool_threads());
+    } else {
+        std::snprintf(threads, sizeof threads, "%d threads", worker_threads());
+    }
+    std::printf("tarnwell-sim: config %s, seed %u, %d particles, %d bodies, %s, "
                 "%lld steps%s%s\n",
-                options.config_path.c_str(), seed, sim.count, sim.geom_count, worker_threads(),
+                options.config_path.c_str(), seed, sim.count, sim.geom_count, threads,
                 options.steps,
                 options.stir ? ", stirring" : "", options.surface ? ", surface" : "");
     std::fflush(stdout);
@@ -291,6 +311,7 @@ int run(const Options& options) {
     long long blown_at = 0;
     for (long long step = 0; step < options.steps; ++step) {
         const auto start = std::chrono::steady_clock::now();
+        const int step_threads = worker_threads();
         physics_step(&profile);
         if (options.stir) apply_mouse_force(options.stir_x, options.stir_y, options.stir_sign);
         double surface_ms = 0.0;
@@ -302,7 +323,7 @@ int run(const Options& options) {
         const double ms[stage_count] = {ms_since(start), profile.sort_grid, profile.neighbours,
                                         profile.density, profile.forces,    profile.bodies,
                                         profile.integrate, surface_ms};
-        record_timings(&timings, step, ms);
+        record_timings(&timings, step, step_threads, ms);
         if (sim.blown_up) {
             blown_at = step + 1;
             break;

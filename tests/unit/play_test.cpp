@@ -188,7 +188,7 @@ TEST_F(PlayFixture, ToggleKeysAndTheOverlayText) {
     const int n = format_overlay(play, state, lines, overlay_max_lines);
     std::string text;
     for (int i = 0; i < n; ++i) text += std::string(lines[i]) + "\n";
-    for (const char* want : {"PAUSED", "step 1234", "time 1.851 s", "seed 77", "mode 2 sprites",
+    for (const char* want : {"PAUSED", "step 1234", "time 1.851 s", "seed 77", "threads 1 of 1", "mode 2 sprites",
                              "colours density", "radius 13 h", "strength 75", "real time on",
                              "Space", "q or Esc"})
         EXPECT_NE(text.find(want), std::string::npos) << want << " missing from\n" << text;

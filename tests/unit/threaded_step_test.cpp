@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
@@ -96,7 +97,9 @@ Snapshot take_snapshot() {
     return s;
 }
 
-Snapshot run_scene(const Scene& scene, int threads) {
+// before_step(step), when given, runs before each step.
+Snapshot run_scene(const Scene& scene, int threads,
+                   const std::function<void(int)>& before_step = nullptr) {
     GraphConfig graph;
     load_graph_config(&graph, "");
     PhysConfig phys = default_phys_config();
@@ -120,6 +123,7 @@ Snapshot run_scene(const Scene& scene, int threads) {
     const int steps = steps_for(scene);
     int pipelined_steps = 0;
     for (int step = 0; step < steps; ++step) {
+        if (before_step) before_step(step);
         physics_step(&profile);
         pipelined_steps += sim.grid.rows_pipelined ? 1 : 0;
         // Pull towards the middle, then push from the lower left, as a user would stir.
@@ -209,12 +213,31 @@ TEST(ThreadedStep, EscapedParticlesStillGiveTheSameBits) {
 TEST(ThreadedStep, PoolSizes) {
     start_workers(3);
     EXPECT_EQ(worker_threads(), 3);
+    EXPECT_EQ(pool_threads(), 3);
+    use_threads(2);
+    EXPECT_EQ(worker_threads(), 2);
+    use_threads(0);
+    EXPECT_EQ(worker_threads(), 1);
+    use_threads(9);
+    EXPECT_EQ(worker_threads(), 3);
     start_workers(max_threads + 50);
     EXPECT_EQ(worker_threads(), max_threads);
     start_workers(0);
     EXPECT_GE(worker_threads(), 1);
+    EXPECT_LE(worker_threads(), pool_threads());
     stop_workers();
     EXPECT_EQ(worker_threads(), 1);
+    EXPECT_EQ(pool_threads(), 1);
+}
+
+// The count the program picks for itself changes between steps while the fluid flows; any
+// sequence of counts must give the bits of one thread. Counts below the pool's leave helpers
+// out of dispatches, which then must neither run lanes nor be waited for.
+TEST(ThreadedStep, CountChangingBetweenStepsGivesTheSameBits) {
+    const Scene scene{"changing counts", 1, 0, 10000, 2, 13u, 300, true, false};
+    const Snapshot one = run_scene(scene, 1);
+    const int counts[] = {7, 1, 2, 3, 1, 7, 2, 5};
+    expect_same(scene, 7, one, run_scene(scene, 7, [&](int step) { use_threads(counts[step % 8]); }));
 }
 
 // Lanes beyond the thread count all run, each exactly once.

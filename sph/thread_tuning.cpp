@@ -1,0 +1,129 @@
+#include "sph/thread_tuning.h"
+
+#include "sph/workers.h"
+
+namespace {
+
+// A window of steps is long enough for its fastest step to be an undisturbed one: a step of
+// the same scene varies by some tens of percent with what else the machine does.
+constexpr int window = 8;
+// The start-up count is a guess from the load average of the last minute, so the first trial
+// comes within a second or two; later ones a few seconds after a change at 60 steps a second,
+// and lost trials push the next one back to about two minutes at most.
+constexpr int64_t start_gap = 64;
+constexpr int64_t first_gap = 256;
+constexpr int64_t longest_gap = 8192;
+// A trial must be this much faster to win, so noise does not flip the count back and forth.
+constexpr double wins_below = 0.9;
+// A trial step this much slower than the steady steps ends the trial at once: on a busy
+// machine a trial of more threads can be many times slower, and one such step is enough. The
+// first step of a trial may wake threads that slept since the last one and finds the other
+// cores' caches cold, so it is held to a looser bound.
+constexpr double loses_above = 1.25;
+constexpr double first_loses_above = 3.0;
+// Steady steps this much slower than right after the last choice, window after window: the
+// machine got busier (or the scene heavier), so try another count now rather than at the next
+// trial. A few windows, because a busy machine's steps wander by more than this now and then,
+// and every trial of more threads there costs a step many times slower.
+constexpr double slowed_above = 1.3;
+constexpr int slowed_windows = 4;
+
+int trial_count(ThreadTuner& t) {
+    const int fewer = t.current / 2 > 1 ? t.current / 2 : 1;
+    const int more = t.current * 2 < t.most ? t.current * 2 : t.most;
+    const bool can_fewer = fewer < t.current;
+    const bool can_more = more > t.current;
+    if (can_fewer && can_more) {
+        t.try_fewer_next = !t.try_fewer_next;
+        return t.try_fewer_next ? more : fewer;
+    }
+    return can_fewer ? fewer : (can_more ? more : 0);
+}
+
+void start_window(ThreadTuner& t) {
+    t.window_steps = 0;
+    t.window_best = 0.0;
+}
+
+void end_trial(ThreadTuner& t, bool won) {
+    if (won) {
+        t.current = t.trying;
+        t.settled_best = t.window_best;
+        t.steady_best = t.window_best;
+        t.slowed_windows = 0;
+        t.trial_gap = first_gap;
+    } else if (t.trial_gap < longest_gap) {
+        t.trial_gap *= 2;
+    }
+    t.trying = 0;
+    t.steady_left = t.trial_gap;
+    start_window(t);
+}
+
+} // namespace
+
+ThreadTuner make_thread_tuner(int most, int start) {
+    ThreadTuner t{};
+    t.most = most > 1 ? most : 1;
+    t.current = start < 1 ? 1 : (start > t.most ? t.most : start);
+    t.steady_left = start_gap;
+    t.trial_gap = first_gap;
+    return t;
+}
+
+int tune_threads(ThreadTuner& t, double step_ms) {
+    if (!(step_ms >= 0.0)) step_ms = 0.0; // a clock that went backwards tells nothing
+    if (t.window_steps == 0 || step_ms < t.window_best) t.window_best = step_ms;
+    ++t.window_steps;
+
+    if (t.trying != 0) {
+        if (step_ms > t.steady_best * (t.window_steps == 1 ? first_loses_above : loses_above)) {
+            end_trial(t, false);
+        } else if (t.window_steps == window) {
+            end_trial(t, t.window_best < t.steady_best * wins_below);
+        }
+        return t.trying != 0 ? t.trying : t.current;
+    }
+
+    if (t.window_steps < window) return t.current;
+    t.steady_best = t.window_best;
+    if (t.settled_best == 0.0 || t.steady_best < t.settled_best) t.settled_best = t.steady_best;
+    t.steady_left -= window;
+    t.slowed_windows = t.steady_best > t.settled_best * slowed_above ? t.slowed_windows + 1 : 0;
+    if (t.slowed_windows == slowed_windows) {
+        // Judge the new conditions afresh, from the steps that showed them.
+        t.settled_best = t.steady_best;
+        t.slowed_windows = 0;
+        t.steady_left = 0;
+    }
+    start_window(t);
+    if (t.steady_left <= 0) {
+        t.trying = trial_count(t);
+        t.steady_left = t.trial_gap;
+        if (t.trying != 0) return t.trying;
+    }
+    return t.current;
+}
+
+namespace {
+ThreadTuner pool_tuner{};
+bool pool_tuned = false;
+} // namespace
+
+void start_pool_tuning(int most, int start) {
+    pool_tuner = make_thread_tuner(most, start);
+    pool_tuned = most > 1;
+}
+
+void stop_pool_tuning() {
+    pool_tuned = false;
+}
+
+bool pool_tuning() {
+    return pool_tuned;
+}
+
+void tune_pool_after_step(double step_ms) {
+    if (!pool_tuned) return;
+    use_threads(tune_threads(pool_tuner, step_ms));
+}

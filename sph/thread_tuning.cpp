@@ -34,8 +34,9 @@ int trial_count(ThreadTuner& t) {
     const bool can_fewer = fewer < t.current;
     const bool can_more = more > t.current;
     if (can_fewer && can_more) {
-        t.try_fewer_next = !t.try_fewer_next;
-        return t.try_fewer_next ? more : fewer;
+        const bool fewer_now = t.try_fewer_next;
+        t.try_fewer_next = !fewer_now;
+        return fewer_now ? fewer : more;
     }
     return can_fewer ? fewer : (can_more ? more : 0);
 }
@@ -60,7 +61,7 @@ void end_trial(ThreadTuner& t, bool won) {
     start_window(t);
 }
 
-} // namespace
+}  // namespace
 
 ThreadTuner make_thread_tuner(int most, int start) {
     ThreadTuner t{};
@@ -72,7 +73,8 @@ ThreadTuner make_thread_tuner(int most, int start) {
 }
 
 int tune_threads(ThreadTuner& t, double step_ms) {
-    if (!(step_ms >= 0.0)) step_ms = 0.0; // a clock that went backwards tells nothing
+    // A clock that went backwards (or a NaN) says nothing about the count: the step is not counted.
+    if (!(step_ms >= 0.0)) return t.trying != 0 ? t.trying : t.current;
     if (t.window_steps == 0 || step_ms < t.window_best) t.window_best = step_ms;
     ++t.window_steps;
 
@@ -108,7 +110,7 @@ int tune_threads(ThreadTuner& t, double step_ms) {
 namespace {
 ThreadTuner pool_tuner{};
 bool pool_tuned = false;
-} // namespace
+}  // namespace
 
 void start_pool_tuning(int most, int start) {
     pool_tuner = make_thread_tuner(most, start);

@@ -1,7 +1,5 @@
 #include "sph/workers.h"
 
-#include "sph/thread_tuning.h"
-
 #include <stdlib.h>
 
 #include <atomic>
@@ -11,6 +9,8 @@
 #include <system_error>
 #include <thread>
 #include <vector>
+
+#include "sph/thread_tuning.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -37,7 +37,7 @@ struct WorkerPool {
     LaneTask task = nullptr;
     const void* context = nullptr;
     int lanes = 0;
-    int active = 1;          // threads the stages use, the caller included
+    int active = 1;  // threads the stages use, the caller included
 };
 
 WorkerPool* pool = nullptr;

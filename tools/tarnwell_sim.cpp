@@ -238,7 +238,7 @@ void print_timings(Timings* timings, long long steps) {
     const char* separator = "";
     for (int t = max_threads; t >= 1; --t) {
         if (timings->on_threads[t] == 0) continue;
-        std::printf("%s %d on %d", separator, static_cast<int>(timings->on_threads[t]), t);
+        std::printf("%s %lld on %d", separator, timings->on_threads[t], t);
         separator = ",";
     }
     std::printf("\n");

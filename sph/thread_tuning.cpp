@@ -41,6 +41,9 @@ int trial_count(ThreadTuner& t) {
     return can_fewer ? fewer : (can_more ? more : 0);
 }
 
+// The count of the next step: the one on trial, if any.
+int next_count(const ThreadTuner& t) { return t.trying != 0 ? t.trying : t.current; }
+
 void start_window(ThreadTuner& t) {
     t.window_steps = 0;
     t.window_best = 0.0;
@@ -74,7 +77,7 @@ ThreadTuner make_thread_tuner(int most, int start) {
 
 int tune_threads(ThreadTuner& t, double step_ms) {
     // A clock that went backwards (or a NaN) says nothing about the count: the step is not counted.
-    if (!(step_ms >= 0.0)) return t.trying != 0 ? t.trying : t.current;
+    if (!(step_ms >= 0.0)) return next_count(t);
     if (t.window_steps == 0 || step_ms < t.window_best) t.window_best = step_ms;
     ++t.window_steps;
 
@@ -84,7 +87,7 @@ int tune_threads(ThreadTuner& t, double step_ms) {
         } else if (t.window_steps == window) {
             end_trial(t, t.window_best < t.steady_best * wins_below);
         }
-        return t.trying != 0 ? t.trying : t.current;
+        return next_count(t);
     }
 
     if (t.window_steps < window) return t.current;
@@ -102,9 +105,8 @@ int tune_threads(ThreadTuner& t, double step_ms) {
     if (t.steady_left <= 0) {
         t.trying = trial_count(t);
         t.steady_left = t.trial_gap;
-        if (t.trying != 0) return t.trying;
     }
-    return t.current;
+    return next_count(t);
 }
 
 namespace {

@@ -2,7 +2,9 @@
 
 #include "bodies/bodies.h"
 #include "bodies/world_vertices.h"
+#include "sph/float_path.h"
 #include "sph/sim_state.h"
+#include "sph/workers.h"
 
 namespace {
 
@@ -77,28 +79,95 @@ void contact_response(RigidBody& body, Vec2 point, Vec2 push, float stiffness) {
     body.angular_accel -= ((r.y * push.x - r.x * push.y) / body.inertia) * stiffness;
 }
 
+namespace {
+
+// Whether the push of body j reaches particle i, and which: the box test, then the outline.
+bool particle_push(int j, Vec2 p, Vec2* push) {
+    const RigidBody& body = sim.bodies[j];
+    if (!(body.min_x <= p.x && p.x <= body.max_x && body.min_y <= p.y && p.y <= body.max_y)) {
+        return false;
+    }
+    return body_has_mass(body) && body_point_push(j, p, push);
+}
+
+// Each push moves the particle and, in reaction, the body; a body's accelerations are sums
+// over its particles in index order, rounded one addition at a time.
+void apply_push(int32_t i, int j, Vec2 push, float particle_factor) {
+    sim.force[i].x += push.x * particle_factor;
+    sim.force[i].y += push.y * particle_factor;
+    contact_response(sim.bodies[j], sim.position[i], negated(push), sim.geom_stiff);
+}
+
+void apply_pushes_in_order(float particle_factor) {
+    for (int32_t i = 0; i < sim.count; ++i) {
+        const Vec2 p = sim.position[i];
+        for (int j = 0; j < sim.geom_count; ++j) {
+            Vec2 push;
+            if (particle_push(j, p, &push)) apply_push(i, j, push, particle_factor);
+        }
+    }
+}
+
+// Finding the pushes (a box test of every particle against every body, and the outline test
+// for those inside a box) is most of the work and reads nothing a push changes, so lanes find
+// them in parallel and only the additions run in order. Each lane lays its pushes at its own
+// particles' places in sort_keys_scratch (particle and body) and position_scratch (the push),
+// free between the sorting and the next step's; a lane with more pushes than particles (bodies
+// piled on one another) leaves the whole to the plain loop. Where floats are kept wider than
+// they are stored, a push read back from memory could differ from one kept in a register, so
+// those builds keep the plain loop.
+bool apply_pushes_found_in_lanes(float particle_factor) {
+#if TARNWELL_EXACT_FLOAT
+    const int32_t n = sim.count;
+    const int lanes = lanes_for(n);
+    if (lanes < 2) return false;
+    SortKey* who = sim.sort_keys_scratch;
+    Vec2* pushes = sim.position_scratch;
+    int32_t found[max_threads];
+    run_lanes(lanes, [&](int lane) {
+        const IndexRange r = lane_range(lane, lanes, n);
+        int32_t at = r.begin;
+        for (int32_t i = r.begin; i < r.end; ++i) {
+            const Vec2 p = sim.position[i];
+            for (int j = 0; j < sim.geom_count; ++j) {
+                Vec2 push;
+                if (!particle_push(j, p, &push)) continue;
+                if (at == r.end) {
+                    found[lane] = -1;
+                    return;
+                }
+                who[at] = SortKey{j, i};
+                pushes[at] = push;
+                ++at;
+            }
+        }
+        found[lane] = at - r.begin;
+    });
+    for (int lane = 0; lane < lanes; ++lane) {
+        if (found[lane] < 0) return false;
+    }
+    for (int lane = 0; lane < lanes; ++lane) {
+        const int32_t first = lane_range(lane, lanes, n).begin;
+        for (int32_t k = first; k < first + found[lane]; ++k) {
+            apply_push(who[k].index, who[k].key, pushes[k], particle_factor);
+        }
+    }
+    return true;
+#else
+    (void)particle_factor;
+    return false;
+#endif
+}
+
+}  // namespace
+
 void apply_fluid_body_contact() {
     for (int j = 0; j < sim.geom_count; ++j) {
         sim.bodies[j].linear_accel = Vec2{0.0f, 0.0f};
         sim.bodies[j].angular_accel = 0.0f;
     }
     const float particle_factor = (sim.geom_stiff / sim.mass) * reference_mass;
-    for (int i = 0; i < sim.count; ++i) {
-        const Vec2 p = sim.position[i];
-        for (int j = 0; j < sim.geom_count; ++j) {
-            RigidBody& body = sim.bodies[j];
-            if (!(body.min_x <= p.x && p.x <= body.max_x && body.min_y <= p.y &&
-                  p.y <= body.max_y)) {
-                continue;
-            }
-            if (!body_has_mass(body)) continue;
-            Vec2 push;
-            if (!body_point_push(j, p, &push)) continue;
-            sim.force[i].x += push.x * particle_factor;
-            sim.force[i].y += push.y * particle_factor;
-            contact_response(body, p, negated(push), sim.geom_stiff);
-        }
-    }
+    if (!apply_pushes_found_in_lanes(particle_factor)) apply_pushes_in_order(particle_factor);
 }
 
 namespace {

@@ -85,7 +85,8 @@ struct NeighbourList {
 //   density_pressure: written by compute_density_pressure (x = 1/density, y = pressure already
 //     scaled by pressure_coef), read by compute_pair_forces. Not permuted.
 //   sort_keys: written by compute_cell_keys, sorted by sort_cell_keys, read by reorder_particles.
-//   *_scratch: gather buffers of reorder_particles (sort_keys_scratch: of sort_cell_keys) only.
+//   *_scratch: gather buffers of reorder_particles (sort_keys_scratch: of sort_cell_keys);
+//     apply_fluid_body_contact lays its pushes in sort_keys_scratch and position_scratch.
 struct SimState {
     // Settings, copied from [phys] and two [graph] values.
     int32_t count;

@@ -120,7 +120,7 @@ bool apply_pushes_found_in_lanes(float particle_factor) {
 #if TARNWELL_EXACT_FLOAT
     const int32_t n = sim.count;
     const int lanes = lanes_for(n);
-    if (lanes < 2) return false;
+    if (lanes < 2 || sim.sort_keys_scratch == nullptr || sim.position_scratch == nullptr) return false;
     SortKey* who = sim.sort_keys_scratch;
     Vec2* pushes = sim.position_scratch;
     int32_t found[max_threads];

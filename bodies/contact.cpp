@@ -2,7 +2,6 @@
 
 #include "bodies/bodies.h"
 #include "bodies/world_vertices.h"
-#include "sph/float_path.h"
 #include "sph/sim_state.h"
 #include "sph/workers.h"
 
@@ -19,7 +18,10 @@ Vec2 negated(Vec2 v) { return Vec2{-v.x, -v.y}; }
 
 }  // namespace
 
-bool body_point_push(int body_index, Vec2 point, Vec2* push_out) {
+// Never inlined: the push then always reaches its users as a stored float, also where floats
+// are kept wider in registers (x87), so a push added at once and one the lanes set aside and
+// add later are the same value.
+__attribute__((noinline)) bool body_point_push(int body_index, Vec2 point, Vec2* push_out) {
     const RigidBody& body = sim.bodies[body_index];
     const int n = stored_vertex_count(body);
     const Vec2* w = body.world_vertices;
@@ -113,11 +115,8 @@ void apply_pushes_in_order(float particle_factor) {
 // them in parallel and only the additions run in order. Each lane lays its pushes at its own
 // particles' places in sort_keys_scratch (particle and body) and position_scratch (the push),
 // free between the sorting and the next step's; a lane with more pushes than particles (bodies
-// piled on one another) leaves the whole to the plain loop. Where floats are kept wider than
-// they are stored, a push read back from memory could differ from one kept in a register, so
-// those builds keep the plain loop.
+// piled on one another) leaves the whole to the plain loop.
 bool apply_pushes_found_in_lanes(float particle_factor) {
-#if TARNWELL_EXACT_FLOAT
     const int32_t n = sim.count;
     const int lanes = lanes_for(n);
     if (lanes < 2 || sim.sort_keys_scratch == nullptr || sim.position_scratch == nullptr) return false;
@@ -153,10 +152,6 @@ bool apply_pushes_found_in_lanes(float particle_factor) {
         }
     }
     return true;
-#else
-    (void)particle_factor;
-    return false;
-#endif
 }
 
 }  // namespace

@@ -1,9 +1,10 @@
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 #include "bodies/bodies.h"
 #include "bodies/world_vertices.h"
 #include "sph/sim_state.h"
-#include "sph/workers.h"
 
 namespace {
 
@@ -18,10 +19,7 @@ Vec2 negated(Vec2 v) { return Vec2{-v.x, -v.y}; }
 
 }  // namespace
 
-// Never inlined: the push then always reaches its users as a stored float, also where floats
-// are kept wider in registers (x87), so a push added at once and one the lanes set aside and
-// add later are the same value.
-__attribute__((noinline)) bool body_point_push(int body_index, Vec2 point, Vec2* push_out) {
+bool body_point_push(int body_index, Vec2 point, Vec2* push_out) {
     const RigidBody& body = sim.bodies[body_index];
     const int n = stored_vertex_count(body);
     const Vec2* w = body.world_vertices;
@@ -83,86 +81,71 @@ void contact_response(RigidBody& body, Vec2 point, Vec2 push, float stiffness) {
 
 namespace {
 
-// Whether the push of body j reaches particle i, and which: the box test, then the outline.
-bool particle_push(int j, Vec2 p, Vec2* push) {
-    const RigidBody& body = sim.bodies[j];
+// Each push moves the particle and, in reaction, the body.
+void apply_push(int32_t i, int j, Vec2 p, float particle_factor) {
+    RigidBody& body = sim.bodies[j];
     if (!(body.min_x <= p.x && p.x <= body.max_x && body.min_y <= p.y && p.y <= body.max_y)) {
-        return false;
+        return;
     }
-    return body_has_mass(body) && body_point_push(j, p, push);
-}
-
-// Each push moves the particle and, in reaction, the body; a body's accelerations are sums
-// over its particles in index order, rounded one addition at a time.
-void apply_push(int32_t i, int j, Vec2 push, float particle_factor) {
+    if (!body_has_mass(body)) return;
+    Vec2 push;
+    if (!body_point_push(j, p, &push)) return;
     sim.force[i].x += push.x * particle_factor;
     sim.force[i].y += push.y * particle_factor;
-    contact_response(sim.bodies[j], sim.position[i], negated(push), sim.geom_stiff);
+    contact_response(body, p, negated(push), sim.geom_stiff);
 }
 
-void apply_pushes_in_order(float particle_factor) {
-    for (int32_t i = 0; i < sim.count; ++i) {
-        const Vec2 p = sim.position[i];
-        for (int j = 0; j < sim.geom_count; ++j) {
-            Vec2 push;
-            if (particle_push(j, p, &push)) apply_push(i, j, push, particle_factor);
-        }
-    }
-}
-
-// Finding the pushes (a box test of every particle against every body, and the outline test
-// for those inside a box) is most of the work and reads nothing a push changes, so lanes find
-// them in parallel and only the additions run in order. Each lane lays its pushes at its own
-// particles' places in sort_keys_scratch (particle and body) and position_scratch (the push),
-// free between the sorting and the next step's; a lane with more pushes than particles (bodies
-// piled on one another) leaves the whole to the plain loop.
-bool apply_pushes_found_in_lanes(float particle_factor) {
-    const int32_t n = sim.count;
-    const int lanes = lanes_for(n);
-    if (lanes < 2 || sim.sort_keys_scratch == nullptr || sim.position_scratch == nullptr) return false;
-    SortKey* who = sim.sort_keys_scratch;
-    Vec2* pushes = sim.position_scratch;
-    int32_t found[max_threads];
-    run_lanes(lanes, [&](int lane) {
-        const IndexRange r = lane_range(lane, lanes, n);
-        int32_t at = r.begin;
-        for (int32_t i = r.begin; i < r.end; ++i) {
-            const Vec2 p = sim.position[i];
-            for (int j = 0; j < sim.geom_count; ++j) {
-                Vec2 push;
-                if (!particle_push(j, p, &push)) continue;
-                if (at == r.end) {
-                    found[lane] = -1;
-                    return;
-                }
-                who[at] = SortKey{j, i};
-                pushes[at] = push;
-                ++at;
-            }
-        }
-        found[lane] = at - r.begin;
-    });
-    for (int lane = 0; lane < lanes; ++lane) {
-        if (found[lane] < 0) return false;
-    }
-    for (int lane = 0; lane < lanes; ++lane) {
-        const int32_t first = lane_range(lane, lanes, n).begin;
-        for (int32_t k = first; k < first + found[lane]; ++k) {
-            apply_push(who[k].index, who[k].key, pushes[k], particle_factor);
-        }
-    }
-    return true;
+// Column or row of the cell holding coordinate v, as the grid forms it (truncation of v / h),
+// cut to the grid; v is not NaN.
+int32_t cell_line(float v, float inv_h, int32_t per_row) {
+    const float line = v * inv_h;
+    if (!(line > 0.0f)) return 0;
+    if (!(line < static_cast<float>(per_row))) return per_row - 1;
+    return static_cast<int32_t>(line);
 }
 
 }  // namespace
 
+// Each particle takes the bodies' pushes in body order and each body its particles' reactions in
+// particle order, one addition at a time, so the sums do not depend on which of the two loops
+// is outside. A body reaches only the particles in its box, and with every particle in a bucket
+// and the buckets in particle order, those are in the cells under the box, taken row by row:
+// a few hundred particles per body instead of every particle against every body.
 void apply_fluid_body_contact() {
     for (int j = 0; j < sim.geom_count; ++j) {
         sim.bodies[j].linear_accel = Vec2{0.0f, 0.0f};
         sim.bodies[j].angular_accel = 0.0f;
     }
     const float particle_factor = (sim.geom_stiff / sim.mass) * reference_mass;
-    if (!apply_pushes_found_in_lanes(particle_factor)) apply_pushes_in_order(particle_factor);
+    const CellGrid& grid = sim.grid;
+    const int32_t per_row = sim.cells_per_row;
+    if (!grid.holds_all_in_order || per_row <= 0) {
+        for (int32_t i = 0; i < sim.count; ++i) {
+            for (int j = 0; j < sim.geom_count; ++j) apply_push(i, j, sim.position[i], particle_factor);
+        }
+        return;
+    }
+    const float inv_h = 1.0f / sim.smooth_radius;
+    for (int j = 0; j < sim.geom_count; ++j) {
+        const RigidBody& body = sim.bodies[j];
+        // No point lies in a box with a NaN side or its sides crossed.
+        if (!(body.min_x <= body.max_x && body.min_y <= body.max_y)) continue;
+        // One cell more on each side, in case the box's sides round to a cell other than a
+        // particle's at the same place.
+        const int32_t x0 = std::max(cell_line(body.min_x, inv_h, per_row) - 1, 0);
+        const int32_t x1 = std::min(cell_line(body.max_x, inv_h, per_row) + 1, per_row - 1);
+        const int32_t y0 = std::max(cell_line(body.min_y, inv_h, per_row) - 1, 0);
+        const int32_t y1 = std::min(cell_line(body.max_y, inv_h, per_row) + 1, per_row - 1);
+        for (int32_t row = y0; row <= y1; ++row) {
+            for (int64_t cell = int64_t{row} * per_row + x0; cell <= int64_t{row} * per_row + x1; ++cell) {
+                const uint16_t* bucket = grid.buckets + cell * cell_capacity;
+                for (int s = 0; s < grid.cell_fill[cell]; ++s) {
+                    const int32_t i = bucket[s];
+                    apply_push(i, j, sim.position[i], particle_factor);
+                }
+            }
+        }
+    }
 }
 
 namespace {

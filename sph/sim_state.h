@@ -40,6 +40,9 @@ struct CellGrid {
     // The particles were in cell order and the last column of cells is empty, so every pair
     // joins cells that touch in the plane and rows may be worked on at the same time.
     bool rows_pipelined;
+    // The particles were in cell order and every one of them is in a bucket, so the particles
+    // of a block of cells, taken row by row, come in ascending index (read by the body contacts).
+    bool holds_all_in_order;
     RowProgress* row_progress;  // cells_per_row, used by the pipelined passes only
 };
 
@@ -85,8 +88,7 @@ struct NeighbourList {
 //   density_pressure: written by compute_density_pressure (x = 1/density, y = pressure already
 //     scaled by pressure_coef), read by compute_pair_forces. Not permuted.
 //   sort_keys: written by compute_cell_keys, sorted by sort_cell_keys, read by reorder_particles.
-//   *_scratch: gather buffers of reorder_particles (sort_keys_scratch: of sort_cell_keys);
-//     apply_fluid_body_contact lays its pushes in sort_keys_scratch and position_scratch.
+//   *_scratch: gather buffers of reorder_particles (sort_keys_scratch: of sort_cell_keys) only.
 struct SimState {
     // Settings, copied from [phys] and two [graph] values.
     int32_t count;

@@ -177,12 +177,13 @@ template <typename T> void copy_back(T* data, const T* scratch, int32_t first, i
 // Fills the buckets of cells c0 .. c1-1 from the particles begin .. end-1 and reports whether
 // their keys, and the key of the particle before them, are in ascending order. A particle of
 // the grid whose cell lies outside c0 .. c1-1 proves them out of order and is left out.
-bool fill_particles(int32_t begin, int32_t end, int32_t c0, int32_t c1) {
+bool fill_particles(int32_t begin, int32_t end, int32_t c0, int32_t c1, int32_t* placed) {
     const KeyMaker key_of = stored_key_maker();
     uint16_t* fill = sim.grid.cell_fill;
     uint16_t* buckets = sim.grid.buckets;
     const Vec2* position = sim.position;
     bool in_order = true;
+    int32_t in_buckets = 0;
     int32_t previous =
         begin > 0 ? key_of(position[begin - 1]) : std::numeric_limits<int32_t>::min();
     for (int32_t i = begin; i < end; ++i) {
@@ -198,7 +199,9 @@ bool fill_particles(int32_t begin, int32_t end, int32_t c0, int32_t c1) {
         if (used >= cell_capacity) continue;  // full cell: the highest indices are dropped
         buckets[static_cast<size_t>(key) * cell_capacity + used] = static_cast<uint16_t>(i);
         fill[key] = static_cast<uint16_t>(used + 1);
+        ++in_buckets;
     }
+    *placed = in_buckets;
     return in_order;
 }
 
@@ -295,11 +298,13 @@ void fill_cell_grid() {
     CellGrid& grid = sim.grid;
     const int lanes = grid_lanes(n);
     bool in_order = false;
+    int32_t placed = 0;
     if (lanes > 1) {
         // Each lane clears and fills the cells of its own particles, which is the sequential
         // result as long as the particles are in cell order; otherwise it is done again below.
         split_at_cells(lanes);
         bool lane_in_order[max_threads];
+        int32_t lane_placed[max_threads];
         run_lanes(lanes, [&](int lane) {
             const int32_t c0 = grid.lane_cell[lane];
             const int32_t p0 = grid.lane_particle[lane];
@@ -308,11 +313,14 @@ void fill_cell_grid() {
                         static_cast<size_t>(grid.lane_cell[lane + 1] - c0) * sizeof(uint16_t));
             std::memset(sim.neighbours.neighbour_count + p0, 0,
                         static_cast<size_t>(p1 - p0) * sizeof(uint16_t));
-            lane_in_order[lane] = fill_particles(p0, p1, c0, grid.lane_cell[lane + 1]);
+            lane_in_order[lane] = fill_particles(p0, p1, c0, grid.lane_cell[lane + 1], &lane_placed[lane]);
         });
         in_order = true;
-        for (int t = 0; t < lanes; ++t)
+        placed = 0;
+        for (int t = 0; t < lanes; ++t) {
             in_order = in_order && lane_in_order[t];
+            placed += lane_placed[t];
+        }
     }
     if (!in_order) {
         grid.lanes = 1;
@@ -326,7 +334,8 @@ void fill_cell_grid() {
             std::memset(sim.neighbours.neighbour_count, 0,
                         static_cast<size_t>(n) * sizeof(uint16_t));
         }
-        in_order = fill_particles(0, n > 0 ? n : 0, 0, cells);
+        in_order = fill_particles(0, n > 0 ? n : 0, 0, cells, &placed);
     }
     grid.rows_pipelined = rows_can_pipeline(in_order);
+    grid.holds_all_in_order = in_order && placed == n;
 }

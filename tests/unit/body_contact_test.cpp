@@ -2,10 +2,12 @@
 
 #include <cmath>
 #include <cstring>
+#include <limits>
+#include <algorithm>
 #include <vector>
 
 #include "body_test_support.h"
-#include "sph/workers.h"
+#include "sph/physics_step.h"
 
 namespace {
 
@@ -217,60 +219,80 @@ TEST_F(BodyContact, ContactsWithoutArmOrMassAddNothing) {
     EXPECT_TRUE(accumulators_zero(sim.bodies[1]));
 }
 
-TEST_F(BodyContact, EveryThreadCountAddsThePushesInTheSameOrder) {
-    // A body's accelerations sum its particles' reactions in index order, so lanes that find the
-    // pushes must not change that order. A sparse scene (few particles inside), then bodies
-    // piled on one another over a dense block, where one lane finds more pushes than it has
-    // particles and the whole must fall back to the plain loop.
-    struct Scene {
-        const char* what;
-        std::vector<RigidBody> bodies;
-        float block;  // side of the square of particles about (0.5, 0.5)
-    };
-    const Scene scenes[] = {
-        {"sparse", {box_body({0.3f, 0.3f}, 0.05f, 0.04f, 0.3f), box_body({0.65f, 0.6f}, 0.06f, 0.05f, -0.7f)}, 0.8f},
-        {"piled", {box_body({0.5f, 0.5f}, 0.2f, 0.2f, 0.1f), box_body({0.5f, 0.5f}, 0.21f, 0.19f, 0.4f),
-                   box_body({0.49f, 0.51f}, 0.2f, 0.2f, 1.0f)}, 0.3f},
-    };
-    for (const Scene& scene : scenes) {
-        SCOPED_TRACE(scene.what);
-        std::vector<Vec2> places;
-        for (int y = 0; y < 60; ++y) {
-            for (int x = 0; x < 60; ++x) {
-                places.push_back(Vec2{0.5f + scene.block * (x / 59.0f - 0.5f),
-                                      0.5f + scene.block * (y / 59.0f - 0.5f)});
-            }
-        }
-        auto run = [&](int threads) {
-            start_workers(threads);
-            allocate_bodies(static_cast<int>(scene.bodies.size()));
-            std::copy(scene.bodies.begin(), scene.bodies.end(), sim.bodies);
-            set_particles(places);
-            apply_fluid_body_contact();
-            std::vector<float> out;
-            for (int i = 0; i < sim.count; ++i) {
-                out.push_back(force(i).x);
-                out.push_back(force(i).y);
-            }
-            for (int j = 0; j < sim.geom_count; ++j) {
-                out.push_back(sim.bodies[j].linear_accel.x);
-                out.push_back(sim.bodies[j].linear_accel.y);
-                out.push_back(sim.bodies[j].angular_accel);
-            }
-            stop_workers();
-            return out;
-        };
-        const std::vector<float> one = run(1);
-        int pushed = 0;
-        for (int i = 0; i < static_cast<int>(places.size()); ++i) {
-            pushed += one[2 * i] != 0.0f || one[2 * i + 1] != 0.0f;
-        }
-        EXPECT_GT(pushed, 50) << "the scene must have pushes to order";
-        for (int threads : {2, 3, 7}) {
-            const std::vector<float> many = run(threads);
-            ASSERT_EQ(many.size(), one.size());
-            EXPECT_EQ(std::memcmp(many.data(), one.data(), one.size() * sizeof(float)), 0)
-                << threads << " threads";
-        }
+
+namespace {
+
+using BodyContactInCells = SimTest;
+
+// Forces and body accelerations of one contact pass, from cleared forces.
+std::vector<float> contact_results() {
+    std::fill(sim.force, sim.force + sim.count, Vec2{0.0f, 0.0f});
+    apply_fluid_body_contact();
+    std::vector<float> out;
+    for (int32_t i = 0; i < sim.count; ++i) {
+        out.push_back(sim.force[i].x);
+        out.push_back(sim.force[i].y);
     }
+    for (int j = 0; j < sim.geom_count; ++j) {
+        out.push_back(sim.bodies[j].linear_accel.x);
+        out.push_back(sim.bodies[j].linear_accel.y);
+        out.push_back(sim.bodies[j].angular_accel);
+    }
+    return out;
+}
+
+// The pass over the cells under the boxes against the pass over every particle.
+void expect_cells_find_every_push(const char* what) {
+    const std::vector<float> in_cells = contact_results();
+    const bool held = sim.grid.holds_all_in_order;
+    sim.grid.holds_all_in_order = false;
+    const std::vector<float> every = contact_results();
+    sim.grid.holds_all_in_order = held;
+    ASSERT_EQ(in_cells.size(), every.size());
+    EXPECT_EQ(std::memcmp(in_cells.data(), every.data(), every.size() * sizeof(float)), 0) << what;
+    int pushed = 0;
+    for (int32_t i = 0; i < 2 * sim.count; ++i) pushed += every[static_cast<size_t>(i)] != 0.0f;
+    EXPECT_GT(pushed, 0) << what << ": the case must push something";
+}
+
+}  // namespace
+
+TEST_F(BodyContactInCells, CellsUnderTheBoxesFindEveryPushInOrder) {
+    PhysConfig phys = default_phys();
+    phys.count = 4000;
+    phys.geom_count = 10;
+    phys.threads = 1;
+    ASSERT_TRUE(sim_init_seeded(0, phys, 0.0f, 21u));
+    for (int step = 0; step < 300; ++step) physics_step(nullptr);
+    ASSERT_TRUE(sim.grid.holds_all_in_order);
+    expect_cells_find_every_push("bodies floating in a settled pool");
+
+    // A box reaching past the grid on every side covers every cell; one with a NaN side or
+    // crossed sides covers none, as no particle passes its test either.
+    RigidBody& big = sim.bodies[0];
+    big.min_x = -1.0f;
+    big.min_y = -std::numeric_limits<float>::infinity();
+    big.max_x = 5.0f;
+    big.max_y = std::numeric_limits<float>::infinity();
+    sim.bodies[1].min_x = std::numeric_limits<float>::quiet_NaN();
+    std::swap(sim.bodies[2].min_y, sim.bodies[2].max_y);
+    expect_cells_find_every_push("boxes beyond the grid, with a NaN side, with crossed sides");
+
+    // Particles the buckets do not hold (a cell takes at most cell_capacity) are still pushed:
+    // the step then goes over every particle.
+    const Vec2 inside{(big.world_vertices[0].x + big.center.x) / 2,
+                      (big.world_vertices[0].y + big.center.y) / 2};
+    for (int32_t i = 0; i < cell_capacity + 5; ++i) sim.position[i] = inside;
+    compute_cell_keys();
+    sort_cell_keys();
+    reorder_particles();
+    fill_cell_grid();
+    EXPECT_FALSE(sim.grid.holds_all_in_order);
+    contact_results();
+    int pushed_at_inside = 0;
+    for (int32_t i = 0; i < sim.count; ++i) {
+        const bool at_inside = sim.position[i].x == inside.x && sim.position[i].y == inside.y;
+        pushed_at_inside += at_inside && (sim.force[i].x != 0.0f || sim.force[i].y != 0.0f);
+    }
+    EXPECT_EQ(pushed_at_inside, cell_capacity + 5) << "every particle of the full cell is pushed";
 }

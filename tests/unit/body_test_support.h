@@ -53,11 +53,6 @@ protected:
         sim.position = position_.data();
         sim.force = force_.data();
         sim.count = static_cast<int32_t>(places.size());
-        // The contact step's workspace on several threads, as the simulation has it.
-        who_.assign(places.size(), SortKey{-1, -1});
-        pushes_.assign(places.size(), Vec2{0.0f, 0.0f});
-        sim.sort_keys_scratch = who_.data();
-        sim.position_scratch = pushes_.data();
     }
     const Vec2& force(int i) const { return force_[static_cast<size_t>(i)]; }
 
@@ -83,6 +78,4 @@ private:
     std::vector<RigidBody> bodies_;
     std::vector<Vec2> position_;
     std::vector<Vec2> force_;
-    std::vector<SortKey> who_;
-    std::vector<Vec2> pushes_;
 };

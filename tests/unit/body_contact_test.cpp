@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
-#include <algorithm>
 #include <vector>
 
 #include "body_test_support.h"
@@ -219,7 +219,6 @@ TEST_F(BodyContact, ContactsWithoutArmOrMassAddNothing) {
     EXPECT_TRUE(accumulators_zero(sim.bodies[1]));
 }
 
-
 namespace {
 
 using BodyContactInCells = SimTest;
@@ -283,10 +282,7 @@ TEST_F(BodyContactInCells, CellsUnderTheBoxesFindEveryPushInOrder) {
     const Vec2 inside{(big.world_vertices[0].x + big.center.x) / 2,
                       (big.world_vertices[0].y + big.center.y) / 2};
     for (int32_t i = 0; i < cell_capacity + 5; ++i) sim.position[i] = inside;
-    compute_cell_keys();
-    sort_cell_keys();
-    reorder_particles();
-    fill_cell_grid();
+    sort_and_search();
     EXPECT_FALSE(sim.grid.holds_all_in_order);
     contact_results();
     int pushed_at_inside = 0;

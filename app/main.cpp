@@ -16,6 +16,7 @@
 #include "config/config.h"
 #include "config/fixups.h"
 #include "config/validate.h"
+#include "io/output_file.h"
 #include "platform/window.h"
 #include "sph/sim_state.h"
 #include "sph/stability.h"
@@ -24,19 +25,24 @@
 int main(int argc, char** argv) {
     switch (parse_program_options(argc, argv, program_options, stdout, stderr)) {
     case ParseOutcome::run: break;
-    case ParseOutcome::exit_ok: return 0;
+    case ParseOutcome::exit_ok: return stdout_written("tarnwell", stderr) ? 0 : 1;
     case ParseOutcome::exit_usage: return 2;
     }
+    exe_folder = program_folder(argc > 0 ? argv[0] : nullptr);
+    const bool named_config = program_options.config_named;
+    if (!named_config) program_options.config_path = exe_folder + "config.ini";
+    const std::string& config_path = program_options.config_path;
+    // No output may overwrite the settings it was made from, or another output.
+    const NamedPath files[] = {{"the settings file", config_path},
+                               {"--dump", program_options.dump_path},
+                               {"--screenshot", program_options.screenshot_path}};
+    if (!distinct_files("tarnwell", files, 3, stderr)) return 2;
 
     std::printf("%s\n%s\n\n", program_title,
                 "Mouse: hold left to pull the fluid, right to push it, middle to float "
                 "(release reverses gravity)");
 
-    exe_folder = program_folder(argc > 0 ? argv[0] : nullptr);
-    const bool named_config = !program_options.config_path.empty();
-    if (!named_config) program_options.config_path = exe_folder + "config.ini";
-    const std::string& config_path = program_options.config_path;
-    std::printf("Load config from file: %s\n\n", config_path.c_str());
+    std::printf("Load config from file: %s\n\n", printable_text(config_path.c_str()).c_str());
     std::fflush(stdout);
     // Only the file beside the program may be missing (every setting then has its default): a
     // file named on the command line that cannot be read is a mistake worth stopping for.
@@ -52,7 +58,7 @@ int main(int argc, char** argv) {
     if (validate_settings(graph_config, phys_config, &play_state.written, stderr) != 0) {
         std::fprintf(stderr, "Correct the settings above in %s (or remove them to use the "
                              "defaults) and start again.\n",
-                     config_path.c_str());
+                     printable_text(config_path.c_str()).c_str());
         return 1;
     }
     // Settings that will blow up still start: the run shows what they do, and the warning says why.
@@ -67,14 +73,17 @@ int main(int argc, char** argv) {
         std::fprintf(stderr,
                      "Not enough memory for the simulation of %d particles and %d bodies; lower "
                      "count or geom_count in %s.\n",
-                     phys_config.count, phys_config.geom_count, config_path.c_str());
+                     phys_config.count, phys_config.geom_count,
+                     printable_text(config_path.c_str()).c_str());
         return 1;
     }
     start_play(play_state, file_graph, file_phys, &play_state.written, seed);
-    // A dump that could never be written is refused now, not after the whole session.
+    // Outputs that could never be written are refused now, not after the whole session.
     DumpFile dump;
-    if (!program_options.dump_path.empty() &&
-        !open_dump("tarnwell", program_options.dump_path, &dump)) {
+    if ((!program_options.screenshot_path.empty() &&
+         !check_output("tarnwell", "the screenshot", program_options.screenshot_path, stderr)) ||
+        (!program_options.dump_path.empty() &&
+         !open_dump("tarnwell", program_options.dump_path, &dump))) {
         sim_free();
         return 1;
     }
@@ -90,11 +99,21 @@ int main(int argc, char** argv) {
 
     glutMainLoop();
 
-    bool outputs_ok = !final_screenshot_failed;
-    if (dump.out != nullptr)
+    // The window is gone; a picture still being encoded is finished first.
+    bool outputs_ok = finish_screenshots();
+    // A simulation that blew up has no state worth keeping, as in tarnwell-sim: an older dump
+    // stays as it was, and the status says so.
+    const bool blown_up = sim.blown_up;
+    if (blown_up) {
+        abandon_dump(&dump);
+        if (!program_options.dump_path.empty())
+            std::fprintf(stderr, "tarnwell: the simulation blew up; no dump written.\n");
+    } else if (dump.file.out != nullptr) {
         outputs_ok = write_dump(&dump, play_state.step_count, false) && outputs_ok;
+    }
     // The GL objects went with the window (on_close); what is left needs no context.
     release_surface_grid();
     sim_free();
+    if (blown_up) return 3;
     return outputs_ok ? 0 : 1;
 }

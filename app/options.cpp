@@ -6,9 +6,11 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "app/play.h"
 #include "app/startup.h"
+#include "io/printable_text.h"
 
 ProgramOptions program_options;
 
@@ -26,10 +28,13 @@ const char options_text[] =
     "  --seed N           seed of the random generator, 0..4294967295 (default: the clock);\n"
     "                     the same seed and settings give the same frames\n"
     "  --frames N         quit after N frames, 1..1000000000\n"
-    "  --screenshot PATH  save the last frame drawn as PNG when quitting\n"
+    "  --screenshot PATH  save the last frame drawn as PNG when quitting (windows up to\n"
+    "                     8192 x 8192 pixels)\n"
     "  --dump PATH        write the simulation state as text when quitting (the format of\n"
-    "                     tarnwell-sim --dump); a PATH that cannot be written is refused at\n"
-    "                     start, and an older file stays whole until the new one is complete\n"
+    "                     tarnwell-sim --dump)\n"
+    "                     Both PATHs are checked at start: a folder, device or pipe, a file\n"
+    "                     you may not write, or the settings file is refused, and an older\n"
+    "                     file stays whole until the new one is complete\n"
     "  --help             show this text\n"
     "  --version          show the program's name and version\n"
     "\n"
@@ -40,7 +45,9 @@ const char options_text[] =
 
 const char exit_text[] =
     "\nExit status: 0 done, 1 settings refused or not readable, or a file asked for could not\n"
-    "be written, 2 bad arguments.\n";
+    "be written, 2 bad arguments (also two options naming the same file), 3 the simulation\n"
+    "blew up (a position or velocity became infinite or NaN; the step and the likely cause\n"
+    "are named, no dump is written).\n";
 
 // GLUT's own options and whether each takes a value; they go to glutInit as they are.
 struct GlutOption {
@@ -72,9 +79,24 @@ const option long_options[] = {
     {nullptr, 0, nullptr, 0},
 };
 
+// The long options that `written` ("--s", "--scr=x") is a prefix of, as "--seed, --screenshot".
+std::string long_options_starting(const char* written) {
+    if (std::strncmp(written, "--", 2) != 0) return std::string();
+    const char* name = written + 2;
+    const std::size_t length = std::strcspn(name, "=");
+    std::string found;
+    for (const option* o = long_options; o->name != nullptr; ++o) {
+        if (length == 0 || std::strncmp(o->name, name, length) != 0) continue;
+        if (!found.empty()) found += ", ";
+        found += std::string("--") + o->name;
+    }
+    return found;
+}
+
 ParseOutcome usage_error(std::FILE* err, const char* what, const char* value) {
     if (value != nullptr)
-        std::fprintf(err, "tarnwell: %s '%s'\n%s", what, value, usage_text);
+        std::fprintf(err, "tarnwell: %s '%s'\n%s", what, printable_text(value).c_str(),
+                     usage_text);
     else
         std::fprintf(err, "tarnwell: %s\n%s", what, usage_text);
     return ParseOutcome::exit_usage;
@@ -129,6 +151,7 @@ ParseOutcome parse_program_options(int argc, char** argv, ProgramOptions& option
         case opt_config:
             if (arg[0] == '\0') return usage_error(err, "--config needs a file path, got", arg);
             options.config_path = arg;
+            options.config_named = true;
             break;
         case opt_seed:
             if (!parse_whole_number(arg, 0, 4294967295LL, &number))
@@ -162,10 +185,25 @@ ParseOutcome parse_program_options(int argc, char** argv, ProgramOptions& option
             return ParseOutcome::exit_ok;
         case ':':
             return usage_error(err, "missing value after", written);
-        default:
+        default: {
+            // getopt takes any unique prefix (--scr); a prefix of several is not unknown.
+            const std::string candidates = long_options_starting(written);
+            if (candidates.find(',') != std::string::npos) {
+                const std::string what = "ambiguous option (" + candidates + ")";
+                return usage_error(err, what.c_str(), written);
+            }
             return usage_error(err, "unknown option", written);
+        }
         }
     }
     if (optind < own_count) return usage_error(err, "unexpected argument", own[optind]);
     return ParseOutcome::run;
+}
+
+bool stdout_written(const char* program, std::FILE* err) {
+    errno = 0;
+    if (std::fflush(stdout) == 0 && std::ferror(stdout) == 0) return true;
+    std::fprintf(err, "%s: cannot write to standard output: %s\n", program,
+                 errno != 0 ? std::strerror(errno) : "write error");
+    return false;
 }

@@ -7,7 +7,8 @@
 // What the command line of the window program asks for. GLUT's own options (-display, -geometry,
 // ...) are set aside untouched for glutInit.
 struct ProgramOptions {
-    std::string config_path;  // empty: config.ini beside the program
+    std::string config_path;  // empty: config.ini beside the program (filled in by main)
+    bool config_named = false;  // --config given: the file must exist and stay readable
     bool has_seed = false;
     uint32_t seed = 0;
     int64_t frames = 0;  // quit after this many frames; 0: run until closed
@@ -32,3 +33,7 @@ ParseOutcome parse_program_options(int argc, char** argv, ProgramOptions& option
 // Whole decimal number in [lo, hi]; blanks, signs out of range, trailing text and overflow are
 // refused.
 bool parse_whole_number(const char* text, long long lo, long long hi, long long* out);
+
+// Whether everything printed on stdout so far reached it (a full disk or a closed pipe loses
+// text silently until the flush); says why not on `err`.
+bool stdout_written(const char* program, std::FILE* err);

@@ -173,6 +173,7 @@ void apply_action(PlayState& play, SimState& state, Action action) {
         break;
     case Action::screenshot:
         play.requests |= request_screenshot;
+        if (play.screenshots_wanted < 8) ++play.screenshots_wanted;
         break;
     case Action::overlay:
         play.overlay = !play.overlay;
@@ -210,8 +211,11 @@ void advance_one_step(PlayState& play, const MouseState& mouse) {
         std::fprintf(stderr, "%s. The simulation is paused; the window keeps showing it.\n",
                      blow_up_text);
         std::fflush(stderr);
-        set_status(play, "Blew up at step %lld (see the terminal); paused, r restarts",
-                   static_cast<long long>(play.step_count));
+        Instability causes[max_instabilities];
+        const int found = find_instabilities(phys_config, causes);
+        set_status(play, "Blew up at step %lld%s%s%s; paused, r restarts",
+                   static_cast<long long>(play.step_count), found > 0 ? " (likely cause: " : "",
+                   found > 0 ? causes[0].key : "", found > 0 ? ")" : "");
         return;
     }
     float signs[2];

@@ -50,6 +50,7 @@ struct PlayState {
     uint32_t seed;       // of the running simulation
     int64_t step_count;  // steps since the last start
     uint32_t requests;
+    int32_t screenshots_wanted;  // presses of s not yet served (request_screenshot while > 0)
     char status[status_text_size];  // one line shown over the picture while non-empty
     WrittenSettings written;  // the texts the file's settings were read from, for refusals
 };

@@ -5,6 +5,7 @@
 #include "config/fixups.h"
 #include "config/validate.h"
 #include "sph/sim_state.h"
+#include "sph/stability.h"
 #include "surface/surface.h"
 
 bool restart_simulation(PlayState& play, uint32_t seed, std::FILE* out, std::FILE* err) {
@@ -46,14 +47,19 @@ bool restart_simulation(PlayState& play, uint32_t seed, std::FILE* out, std::FIL
     return true;
 }
 
-bool reload_settings(PlayState& play, const char* config_path, uint32_t seed, std::FILE* out,
-                     std::FILE* err) {
-    std::fprintf(out, "Load config from file: %s\n\n", config_path);
+bool reload_settings(PlayState& play, const char* config_path, bool named, uint32_t seed,
+                     std::FILE* out, std::FILE* err) {
+    std::fprintf(out, "Load config from file: %s\n\n", printable_text(config_path).c_str());
     std::fflush(out);
     GraphConfig graph;
     PhysConfig phys;
     PlayState next = play;
-    load_settings(config_path, false, &graph, &phys, &next.written, err);
+    // The rules of start-up: a file named on the command line must still be there and readable.
+    if (!load_settings(config_path, named, &graph, &phys, &next.written, err)) {
+        std::fprintf(err, "The settings file named with --config cannot be read; the running "
+                          "simulation goes on.\n");
+        return false;
+    }
     GraphConfig fixed_graph = graph;
     PhysConfig fixed_phys = phys;
     apply_fixups(fixed_graph, fixed_phys);
@@ -61,9 +67,12 @@ bool reload_settings(PlayState& play, const char* config_path, uint32_t seed, st
         std::fprintf(err,
                      "Correct the settings above in %s (or remove them to use the defaults) and "
                      "press l again; the running simulation goes on.\n",
-                     config_path);
+                     printable_text(config_path).c_str());
         return false;
     }
+    Instability unstable[max_instabilities];
+    const int unstable_count = find_instabilities(fixed_phys, unstable);
+    for (int i = 0; i < unstable_count; ++i) std::fprintf(err, "warning: %s\n", unstable[i].text);
     start_play(next, graph, phys, &next.written, play.seed);
     if (!restart_simulation(next, seed, out, err)) return false;
     play = next;

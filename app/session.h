@@ -11,10 +11,12 @@ struct PlayState;
 // Prints the seed on `out`. Returns whether the new simulation runs.
 bool restart_simulation(PlayState& play, uint32_t seed, std::FILE* out, std::FILE* err);
 
-// Reads the settings file again into play and restarts from it. A file that is now refused is
-// reported on `err` (the lines of the start-up check) and changes nothing.
-bool reload_settings(PlayState& play, const char* config_path, uint32_t seed, std::FILE* out,
-                     std::FILE* err);
+// Reads the settings file again into play and restarts from it, by the rules of start-up: a
+// file `named` on the command line that is gone or cannot be read is refused, and so are
+// settings the start-up check refuses; both are reported on `err` and change nothing. Settings
+// that will blow up are warned about, as at start.
+bool reload_settings(PlayState& play, const char* config_path, bool named, uint32_t seed,
+                     std::FILE* out, std::FILE* err);
 
 // Switches to colour scheme play.graph.point_colors without restarting. Returns false, with
 // play.graph back at the scheme in use, when the settings refuse it or memory runs out.

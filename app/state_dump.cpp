@@ -1,57 +1,19 @@
 #include "app/state_dump.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
-#include <climits>
-#include <csignal>
 #include <cstdarg>
-#include <cstdlib>
-#include <cstring>
+#include <cstdio>
 
 #include "sph/sim_state.h"
 #include "surface/surface.h"
 
 namespace {
 
-// Name of the temporary file while one exists, for the signal handler and the exit hook;
-// empty otherwise. A fixed array: a handler may not allocate.
-char temp_path_for_signals[PATH_MAX + 32];
-
-extern "C" void remove_temp_and_die(int signal_number) {
-    if (temp_path_for_signals[0] != '\0') unlink(temp_path_for_signals);
-    std::signal(signal_number, SIG_DFL);
-    std::raise(signal_number);
-}
-
-// exit() from a library (a lost X display ends the window program inside GLUT) leaves no
-// temporary file behind either.
-extern "C" void remove_temp_at_exit() {
-    if (temp_path_for_signals[0] != '\0') unlink(temp_path_for_signals);
-}
-
-void watch_signals() {
-    static bool registered = false;
-    if (!registered) registered = std::atexit(remove_temp_at_exit) == 0;
-    for (int s : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGXFSZ, SIGXCPU})
-        std::signal(s, remove_temp_and_die);
-}
-
-void forget_temp() { temp_path_for_signals[0] = '\0'; }
-
-[[nodiscard]] bool dump_error(const DumpFile& dump, int error) {
-    std::fprintf(stderr, "%s: cannot write the dump '%s': %s\n", dump.program, dump.path.c_str(),
-                 std::strerror(error));
-    return false;
-}
-
 __attribute__((format(printf, 2, 3))) void put(DumpFile* dump, const char* format, ...) {
     if (dump->error != 0) return;
     va_list args;
     va_start(args, format);
-    const int n = std::vfprintf(dump->out, format, args);
+    const int n = std::vfprintf(dump->file.out, format, args);
     va_end(args);
     if (n < 0) dump->error = errno != 0 ? errno : EIO;
 }
@@ -59,55 +21,11 @@ __attribute__((format(printf, 2, 3))) void put(DumpFile* dump, const char* forma
 }  // namespace
 
 bool open_dump(const char* program, const std::string& path, DumpFile* dump) {
-    dump->program = program;
-    dump->path = path;
-    struct stat st;
-    const bool exists = stat(path.c_str(), &st) == 0;
-    if (exists && S_ISDIR(st.st_mode)) return dump_error(*dump, EISDIR);
-    if (exists && !S_ISREG(st.st_mode)) {
-        dump->out = std::fopen(path.c_str(), "w");
-        if (dump->out == nullptr) return dump_error(*dump, errno);
-        return true;
-    }
-    // A link to a file keeps being a link: the new dump replaces the file it points to.
-    char resolved[PATH_MAX];
-    dump->final_path = exists && realpath(path.c_str(), resolved) != nullptr ? resolved : path;
-    const std::string temp = dump->final_path + ".tmp.XXXXXX";
-    if (temp.size() >= sizeof temp_path_for_signals) return dump_error(*dump, ENAMETOOLONG);
-    std::memcpy(temp_path_for_signals, temp.c_str(), temp.size() + 1);
-    watch_signals();
-    const int fd = mkstemp(temp_path_for_signals);
-    if (fd < 0) {
-        const int error = errno;
-        forget_temp();
-        return dump_error(*dump, error);
-    }
-    // mkstemp makes the file private; give it the mode an existing dump had, or the one a newly
-    // created file gets.
-    mode_t mode = 0;
-    if (exists) {
-        mode = st.st_mode & 07777;
-    } else {
-        const mode_t mask = umask(0);
-        umask(mask);
-        mode = 0666 & ~mask;
-    }
-    if (fchmod(fd, mode) != 0 || (dump->out = fdopen(fd, "w")) == nullptr) {
-        const int error = errno;
-        close(fd);
-        unlink(temp_path_for_signals);
-        forget_temp();
-        return dump_error(*dump, error);
-    }
-    return true;
+    dump->error = 0;
+    return open_output(&dump->file, program, "the dump", path, stderr);
 }
 
-void abandon_dump(DumpFile* dump) {
-    if (dump->out != nullptr) std::fclose(dump->out);
-    dump->out = nullptr;
-    if (temp_path_for_signals[0] != '\0') unlink(temp_path_for_signals);
-    forget_temp();
-}
+void abandon_dump(DumpFile* dump) { abandon_output(&dump->file); }
 
 bool write_dump(DumpFile* dump, long long steps, bool with_surface) {
     put(dump, "# tarnwell-sim state: step=%lld count=%d bodies=%d\n", steps, sim.count,
@@ -134,21 +52,5 @@ bool write_dump(DumpFile* dump, long long steps, bool with_surface) {
             put(dump, "v %.9g %.9g\n", v[i].x, v[i].y);
     }
 
-    // Buffered bytes can still fail (a full disk reports at the flush, some file systems only
-    // at fsync or close); the rename happens only after all of them succeeded.
-    const bool temporary = temp_path_for_signals[0] != '\0';
-    if (dump->error == 0 && std::fflush(dump->out) != 0) dump->error = errno;
-    if (dump->error == 0 && temporary && fsync(fileno(dump->out)) != 0) dump->error = errno;
-    const int close_status = std::fclose(dump->out);
-    dump->out = nullptr;
-    if (dump->error == 0 && close_status != 0) dump->error = errno;
-    if (dump->error == 0 && temporary &&
-        std::rename(temp_path_for_signals, dump->final_path.c_str()) != 0)
-        dump->error = errno;
-    if (dump->error != 0) {
-        abandon_dump(dump);
-        return dump_error(*dump, dump->error);
-    }
-    forget_temp();
-    return true;
+    return commit_output(&dump->file, dump->error, stderr);
 }

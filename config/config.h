@@ -4,6 +4,8 @@
 #include <cstring>
 #include <string>
 
+#include "io/printable_text.h"
+
 // Settings of section [graph]: window and drawing. Field order is the key order of the file.
 struct GraphConfig {
     int32_t window_size;      // window width and height in pixels at start
@@ -81,10 +83,6 @@ struct IniKey {
 extern const IniKey ini_keys[];
 extern const int ini_key_count;
 
-// `text` as a message may show it: every byte that is not printable ASCII (controls, DEL, bytes
-// of other encodings) as \xNN, quotes and backslashes escaped, so nothing in a file can move
-// the terminal's cursor or change its colours.
-std::string printable_text(const char* text);
 // Mistakes the reader passes over silently, each as one warning on `err` naming the file and
 // the line: a line that is no section, comment or key=value; a key before any section; a
 // section or key no loader knows; a key in the other section; a value that is not a number

@@ -14,6 +14,7 @@
 #include <cstring>
 #include <string>
 #include <strings.h>
+#include <vector>
 
 #include "config/config.h"
 
@@ -246,25 +247,15 @@ bool known_section(const char* name) {
     return false;
 }
 
-}  // namespace
-
-std::string printable_text(const char* text) {
-    std::string shown;
-    for (const char* at = text; *at != '\0'; ++at) {
-        const unsigned char c = static_cast<unsigned char>(*at);
-        if (c == '"' || c == '\\') {
-            shown += '\\';
-            shown += static_cast<char>(c);
-        } else if (c >= 0x20 && c < 0x7f) {
-            shown += static_cast<char>(c);
-        } else {
-            char code[5];
-            std::snprintf(code, sizeof code, "\\x%02x", c);
-            shown += code;
-        }
-    }
-    return shown;
+// The line `key` was given on before `line`, or 0 when this is its first (which is then noted).
+long first_line_of(std::vector<long>& given, const IniKey* key, long line) {
+    long& first = given[static_cast<size_t>(key - ini_keys)];
+    if (first != 0) return first;
+    first = line;
+    return 0;
 }
+
+}  // namespace
 
 int ini_warn(const std::string& file_text, const char* path, std::FILE* err) {
     TextCursor text{file_text.data(), file_text.data() + file_text.size()};
@@ -275,6 +266,8 @@ int ini_warn(const std::string& file_text, const char* path, std::FILE* err) {
     bool in_any_section = false;
     bool section_known = false;
     int warnings = 0;
+    // The line each known key was first given on (0: not yet), indexed like ini_keys.
+    std::vector<long> given(static_cast<size_t>(ini_key_count), 0);
     long line_number = 1;
     const char* counted = text.at;
     bool more = true;
@@ -316,6 +309,12 @@ int ini_warn(const std::string& file_text, const char* path, std::FILE* err) {
             char text_out[ini_text_size + 64];
             std::snprintf(text_out, sizeof text_out, "%s belongs in [%s]; not read here", key,
                           known->section);
+            warn(text_out);
+        } else if (const long first = first_line_of(given, known, line_number); first != 0) {
+            char text_out[ini_text_size + 128];
+            std::snprintf(text_out, sizeof text_out,
+                          "%s is given again; the first value, on line %ld, is the one used", key,
+                          first);
             warn(text_out);
         } else if (!reads_as_number(value, known->whole_number)) {
             warn(known->whole_number

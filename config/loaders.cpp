@@ -197,7 +197,8 @@ bool load_settings(const char* path, bool required, GraphConfig* graph, PhysConf
     const bool ok = load.status == IniLoad::ok || !required;
     if (load.status != IniLoad::ok && (required || load.status != IniLoad::missing)) {
         std::fprintf(err, "%s: cannot read the settings file '%s': %s%s\n",
-                     required ? "error" : "warning", path, ini_load_reason(load).c_str(),
+                     required ? "error" : "warning", printable_text(path).c_str(),
+                     ini_load_reason(load).c_str(),
                      required ? "" : "; every setting takes its default");
     }
     if (load.status == IniLoad::ok) ini_warn(text, path, err);

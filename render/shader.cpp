@@ -182,7 +182,9 @@ void print_info_log(GLhandleARB object) {
     char log[info_log_size] = {};
     arb_shader_api->glGetInfoLogARB(object, info_log_size, nullptr, log);
     log[info_log_size - 1] = '\0';
-    std::printf("%s", log);
+    // Drivers end their logs with or without a line break; the next line must start on its own.
+    const std::size_t length = std::strlen(log);
+    std::printf("%s%s", log, length > 0 && log[length - 1] != '\n' ? "\n" : "");
     std::fflush(stdout);  // the log must survive the process being killed from outside
 }
 

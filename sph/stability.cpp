@@ -67,7 +67,15 @@ int find_instabilities(const PhysConfig& p, Instability out[max_instabilities]) 
     const double h = p.smooth_radius;
 
     const float limit = wall_timestep_limit(p.ext_stiff, p.damp);
-    if (dt > static_cast<double>(limit))
+    // Not a blow-up at 0, but never what anyone wants: nothing moves. Below 0 the walls' spring
+    // pushes a particle outwards (the step runs the motion backwards), so it does blow up.
+    if (!(dt > 0.0))
+        add(f, "timestep",
+            "[phys] timestep = %g: a step of 0 moves nothing, and one below 0 runs the fluid "
+            "backwards, where the walls push it out instead of back; use a timestep above 0 "
+            "(the default is 0.0015)",
+            dt);
+    else if (dt > static_cast<double>(limit))
         add(f, "timestep",
             "[phys] timestep = %g is above %.3g, the largest step at which a particle held "
             "against a wall stays bounded (sqrt(2*(1+damp)/(damp*ext_stiff)) with ext_stiff = "

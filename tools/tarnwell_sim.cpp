@@ -22,6 +22,7 @@
 #include "config/config.h"
 #include "config/fixups.h"
 #include "config/validate.h"
+#include "io/output_file.h"
 #include "platform/process/process.h"
 #include "sph/physics_step.h"
 #include "sph/sim_state.h"
@@ -50,7 +51,8 @@ const char help_text[] =
     "  --seed N         seed of the random generator, 0..4294967295 (default: the clock);\n"
     "                   the same seed and settings give the same state bit for bit\n"
     "  --steps N        physics steps to run, 0..1000000000 (default 1000)\n"
-    "  --dump PATH      after the last step write the whole state as text to PATH:\n"
+    "  --dump PATH      after the last step write the whole state as text to PATH (a\n"
+    "                   regular file, checked at start; not the settings file):\n"
     "                     # tarnwell-sim state: step=S count=N bodies=B\n"
     "                     p i x y vx vy evx evy inv_density pressure r g b\n"
     "                     b k cx cy angle vx vy w\n"
@@ -68,8 +70,9 @@ const char help_text[] =
     "so an interrupted or failed run leaves an older dump as it was.\n"
     "\n"
     "Exit status: 0 done, 1 settings refused or the run failed (a file or the report could\n"
-    "not be written), 2 bad arguments, 3 the simulation blew up (a position or velocity\n"
-    "became infinite or NaN; the step and the likely cause are named, no dump is written).\n";
+    "not be written), 2 bad arguments (also --dump naming the settings file), 3 the\n"
+    "simulation blew up (a position or velocity became infinite or NaN; the step and the\n"
+    "likely cause are named, no dump is written).\n";
 
 struct Options {
     std::string config_path;
@@ -88,7 +91,8 @@ struct Options {
 
 [[noreturn]] void usage_error(const char* what, const char* value) {
     if (value != nullptr) {
-        std::fprintf(stderr, "tarnwell-sim: %s: '%s'\n%s", what, value, usage_text);
+        std::fprintf(stderr, "tarnwell-sim: %s: '%s'\n%s", what, printable_text(value).c_str(),
+                     usage_text);
     } else {
         std::fprintf(stderr, "tarnwell-sim: %s\n%s", what, usage_text);
     }
@@ -128,7 +132,7 @@ Options parse_arguments(int argc, char** argv) {
         if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
             std::fputs(usage_text, stdout);
             std::fputs(help_text, stdout);
-            std::exit(0);
+            std::exit(stdout_written("tarnwell-sim", stderr) ? 0 : 1);
         }
         if (std::strcmp(arg, "--surface") == 0) {
             options.surface = true;
@@ -175,6 +179,10 @@ Options parse_arguments(int argc, char** argv) {
         }
     }
     if (!options.config_named) options.config_path = program_folder(argv[0]) + "config.ini";
+    // A dump over the settings file would replace the settings it was made from.
+    const NamedPath files[] = {{"the settings file", options.config_path},
+                               {"--dump", options.dump_path}};
+    if (!distinct_files("tarnwell-sim", files, 2, stderr)) std::exit(2);
     return options;
 }
 
@@ -257,11 +265,14 @@ int run(const Options& options) {
         return 1;
     apply_fixups(graph, phys);
     if (options.threads >= 0) phys.threads = options.threads;
-    if (validate_settings(graph, phys, &written, stderr) != 0) {
+    // --surface builds the outline whatever render_type says, so its settings are checked too.
+    GraphConfig checked = graph;
+    if (options.surface) checked.render_type = 1;
+    if (validate_settings(checked, phys, &written, stderr) != 0) {
         std::fprintf(stderr,
                      "tarnwell-sim: correct the settings above in '%s' (or remove them to use "
                      "the defaults) and run again\n",
-                     options.config_path.c_str());
+                     printable_text(options.config_path.c_str()).c_str());
         return 1;
     }
 
@@ -278,8 +289,10 @@ int run(const Options& options) {
     if (options.surface &&
         !create_surface_grid(graph.surf_radius, graph.surf_resolution, phys.field_size,
                              sim.position, sim.count)) {
-        std::fprintf(stderr, "tarnwell-sim: cannot create the surface grid (surf_resolution %d)\n",
-                     graph.surf_resolution);
+        std::fprintf(stderr,
+                     "tarnwell-sim: cannot create the surface grid of surf_resolution = %d "
+                     "(accepted: 1 to %d): not enough memory\n",
+                     graph.surf_resolution, max_surface_resolution);
         sim_free();
         return 1;
     }
@@ -298,7 +311,7 @@ int run(const Options& options) {
     }
     std::printf("tarnwell-sim: config %s, seed %u, %d particles, %d bodies, %s, "
                 "%lld steps%s%s\n",
-                options.config_path.c_str(), seed, sim.count, sim.geom_count, threads,
+                printable_text(options.config_path.c_str()).c_str(), seed, sim.count, sim.geom_count, threads,
                 options.steps,
                 options.stir ? ", stirring" : "", options.surface ? ", surface" : "");
     std::fflush(stdout);
@@ -350,7 +363,7 @@ int run(const Options& options) {
     print_timings(&timings, options.steps);
 
     bool ok = true;
-    if (dump.out != nullptr) ok = write_dump(&dump, options.steps, options.surface);
+    if (dump.file.out != nullptr) ok = write_dump(&dump, options.steps, options.surface);
     release_surface_grid();
     sim_free();
     return ok ? 0 : 1;

@@ -26,16 +26,21 @@ void save_final_screenshot(bool drawn);
 // The window is going, by the window manager's close or at the end of the main loop: saves the
 // --screenshot, then releases the GL objects while its context is still current.
 void on_close();
-// Set when the --screenshot could not be written.
-extern bool final_screenshot_failed;
 
 // Draws the keys and the live state, and the status line, over the frame.
 void draw_overlay();
 // Work the keys left for the window: mode, colours, restarts, fullscreen.
 void serve_requests();
-// Saves the back buffer of the frame just drawn: a new file in the current folder when `path`
-// is null. Says where on stdout, or why not on stderr; returns whether it was written.
-bool save_screenshot(const char* path);
+// Takes the picture of the frame just drawn (in the back buffer) and starts writing it: to
+// `path` (replaced only once the new picture is whole), or to a new tarnwell-*.png in the
+// current folder when `path` is null. Refusals go to stderr and the status line at once;
+// returns whether the picture is on its way.
+bool take_screenshot(const char* path);
+// Reports the pictures written since the last frame: where on stdout, or why not on stderr.
+void poll_screenshots();
+// Waits for the pictures still being written and reports them; returns false when the
+// --screenshot was not written.
+bool finish_screenshots();
 
 // Current GLUT clock, milliseconds since glutInit.
 int glut_time_ms();

@@ -15,12 +15,15 @@ void init_graphics(int argc, char** argv) {
     window_height = graph_config.window_size;
     const std::string startup_title = std::string(program_title) + "   <<<   Init   >>>";
 
+    // The size first: glutInit's -geometry, read from the command line, then overrides it.
+    glutInitWindowSize(window_width, window_height);
     int glut_argc = argc;  // glutInit may remove the options it consumes
     glutInit(&glut_argc, argv);
     return_from_main_loop_on_close();
     glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE);
-    glutInitWindowSize(window_width, window_height);
     glutCreateWindow(startup_title.c_str());
+    window_width = glutGet(GLUT_WINDOW_WIDTH);
+    window_height = glutGet(GLUT_WINDOW_HEIGHT);
 
     print_gl_info();
 

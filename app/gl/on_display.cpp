@@ -60,9 +60,14 @@ void on_display() {
     const bool last =
         quitting || (program_options.frames > 0 && frames_drawn >= program_options.frames);
     if ((play_state.requests & request_screenshot) != 0) {
-        play_state.requests &= ~request_screenshot;
-        save_screenshot(nullptr);
+        // One picture a frame: presses that came in faster get the frames that follow.
+        if (--play_state.screenshots_wanted <= 0) {
+            play_state.screenshots_wanted = 0;
+            play_state.requests &= ~request_screenshot;
+        }
+        take_screenshot(nullptr);
     }
+    poll_screenshots();
     if (last) save_final_screenshot(true);
     glutSwapBuffers();
     const int32_t t2 = glut_time_ms();

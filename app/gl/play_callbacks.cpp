@@ -8,7 +8,6 @@
 #include "app/input.h"
 #include "app/options.h"
 #include "app/play.h"
-#include "app/screenshot_file.h"
 #include "app/session.h"
 #include "app/startup.h"
 #include "config/config.h"
@@ -17,8 +16,6 @@
 #include "sph/sim_state.h"
 
 static_assert(GLUT_KEY_F1 == 1 && GLUT_KEY_F12 == 12, "the key map uses GLUT's numbers");
-
-bool final_screenshot_failed = false;
 
 namespace {
 
@@ -51,8 +48,8 @@ void switch_mode() {
 void restart(bool reload) {
     PlayState& play = play_state;
     const uint32_t seed = next_seed(play.seed);
-    const bool ok = reload ? reload_settings(play, program_options.config_path.c_str(), seed,
-                                             stdout, stderr)
+    const bool ok = reload ? reload_settings(play, program_options.config_path.c_str(),
+                                             program_options.config_named, seed, stdout, stderr)
                            : restart_simulation(play, seed, stdout, stderr);
     if (!ok) {
         set_status(play, "%s refused: the running simulation goes on (see the console)",
@@ -98,36 +95,6 @@ void on_special(int key, int, int) {
     serve_requests();
 }
 
-bool save_screenshot(const char* path) {
-    char error[256] = "";
-    std::string name;
-    bool saved = false;
-    if (path != nullptr) {
-        name = path;
-        saved = save_back_buffer_png(path, nullptr, window_width, window_height, error,
-                                     sizeof error);
-    } else if (std::FILE* file = open_new_screenshot("", std::time(nullptr), &name)) {
-        saved = save_back_buffer_png(nullptr, file, window_width, window_height, error,
-                                     sizeof error);
-        if (std::fclose(file) != 0 && saved) {
-            std::snprintf(error, sizeof error, "%s", std::strerror(errno));
-            saved = false;
-        }
-        if (!saved) std::remove(name.c_str());
-    } else {
-        std::snprintf(error, sizeof error, "%s", std::strerror(errno));
-    }
-    if (saved) {
-        std::printf("Screenshot saved: %s\n", name.c_str());
-        std::fflush(stdout);
-    } else {
-        std::fprintf(stderr, "Screenshot not saved: %s: %s\n",
-                     name.empty() ? "tarnwell-*.png" : name.c_str(), error);
-        set_status(play_state, "screenshot not saved: %s", error);
-    }
-    return saved;
-}
-
 void save_final_screenshot(bool drawn) {
     static bool done = false;
     if (done || program_options.screenshot_path.empty()) return;
@@ -136,5 +103,5 @@ void save_final_screenshot(bool drawn) {
         draw_frame();
         draw_overlay();
     }
-    if (!save_screenshot(program_options.screenshot_path.c_str())) final_screenshot_failed = true;
+    take_screenshot(program_options.screenshot_path.c_str());
 }

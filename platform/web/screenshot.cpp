@@ -5,7 +5,8 @@
 
 #include <cstdio>
 
-#include "render/render.h"
+#include "app/gl/callbacks.h"
+#include "app/play.h"
 
 EM_JS(int, page_download_canvas, (), {
     const canvas = Module["canvas"];
@@ -25,8 +26,13 @@ EM_JS(int, page_download_canvas, (), {
     return 1;
 });
 
-bool save_back_buffer_png(const char*, std::FILE*, int, int, char* error, int error_size) {
+bool take_screenshot(const char*) {
     if (page_download_canvas() != 0) return true;
-    std::snprintf(error, static_cast<std::size_t>(error_size), "the browser cannot save the canvas");
+    std::fprintf(stderr, "Screenshot not saved: the browser cannot save the canvas\n");
+    set_status(play_state, "screenshot not saved: the browser cannot save the canvas");
     return false;
 }
+
+// The browser saves the download on its own; there is nothing to wait for or report.
+void poll_screenshots() {}
+bool finish_screenshots() { return true; }

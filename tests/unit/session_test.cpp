@@ -5,11 +5,11 @@
 #include <cstring>
 #include <ctime>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
 #include "app/play.h"
-#include "app/screenshot_file.h"
 #include "app/session.h"
 #include "config/config.h"
 #include "config/fixups.h"
@@ -113,7 +113,7 @@ TEST_F(Session, RefusedSettingsKeepTheRunningSimulation) {
     // Reload: a file now broken changes nothing, the shell may step on as before.
     play_.phys.count = 1500;
     const std::string broken = file("[graph]\nwindow_size=0\n[phys]\ntimestep=1e99\n");
-    EXPECT_FALSE(reload_settings(play_, broken.c_str(), 6u, out_, err_));
+    EXPECT_FALSE(reload_settings(play_, broken.c_str(), true, 6u, out_, err_));
     EXPECT_EQ(sim.position, array);
     EXPECT_EQ(play_.phys.count, 1500);
     const std::string errors = stream_text(err_);
@@ -127,7 +127,7 @@ TEST_F(Session, ReloadTakesEveryValueFromTheFileAgain) {
     play_.phys.mouse_radius = 30.0f;
     play_.graph.point_colors = 2;
     const std::string path = file("[graph]\nrealtime=1\n[phys]\ncount=700\ngeom_count=1\n");
-    ASSERT_TRUE(reload_settings(play_, path.c_str(), 8u, out_, err_));
+    ASSERT_TRUE(reload_settings(play_, path.c_str(), true, 8u, out_, err_));
     EXPECT_EQ(sim.count, 700);
     EXPECT_EQ(sim.geom_count, 1);
     EXPECT_EQ(sim.mouse_radius, 13.0f);
@@ -136,6 +136,39 @@ TEST_F(Session, ReloadTakesEveryValueFromTheFileAgain) {
     EXPECT_EQ(phys_config.count, 700);
     EXPECT_EQ(play_.seed, 8u);
     steps(2);
+}
+
+TEST_F(Session, ReloadFollowsTheRulesOfStartUp) {
+    steps(2);
+    const std::vector<Vec2> before = positions();
+    const std::string path = file("[phys]\ncount=1200\n");
+    // A file named with --config that has gone, or become a folder, is refused as at start:
+    // the fluid goes on untouched instead of restarting on every default.
+    ASSERT_EQ(unlink(path.c_str()), 0);
+    EXPECT_FALSE(reload_settings(play_, path.c_str(), true, 6u, out_, err_));
+    ASSERT_EQ(mkdir(path.c_str(), 0700), 0);
+    EXPECT_FALSE(reload_settings(play_, path.c_str(), true, 6u, out_, err_));
+    const std::string errors = stream_text(err_);
+    EXPECT_NE(errors.find("No such file or directory"), std::string::npos) << errors;
+    EXPECT_NE(errors.find("not a regular file"), std::string::npos) << errors;
+    EXPECT_EQ(play_.seed, 11u);
+    EXPECT_TRUE(same_bits(before, positions()));
+    ASSERT_EQ(rmdir(path.c_str()), 0);
+
+    // The config.ini beside the program may be missing: every default, as at start.
+    ASSERT_TRUE(reload_settings(play_, path.c_str(), false, 7u, out_, err_));
+    EXPECT_EQ(sim.count, 10000);
+
+    // Start-up's warnings come too: a key given twice, a timestep that will blow up.
+    const std::string twice = file("[phys]\ncount=800\ntimestep=0.01\ncount=7000\n");
+    ASSERT_TRUE(reload_settings(play_, twice.c_str(), true, 8u, out_, err_));
+    EXPECT_EQ(sim.count, 800);
+    const std::string warnings = stream_text(err_);
+    EXPECT_NE(warnings.find(":4: 'count=7000': count is given again; the first value, on line 2, "
+                            "is the one used"),
+              std::string::npos) << warnings;
+    EXPECT_NE(warnings.find("warning: [phys] timestep = 0.01 is above"), std::string::npos)
+        << warnings;
 }
 
 TEST_F(Session, ColourSwitchesRecolourButNeverMoveTheFluid) {
@@ -180,52 +213,4 @@ TEST_F(Session, OutlineModeIsCheckedAgainstItsOwnSettings) {
     EXPECT_TRUE(mode_settings_accepted(play_, 2, err_));
     EXPECT_FALSE(mode_settings_accepted(play_, 1, err_));
     EXPECT_NE(stream_text(err_).find("surf_resolution = 4000"), std::string::npos);
-}
-
-TEST(ScreenshotFile, NewNamesNeverReplaceAFile) {
-    char folder[] = "/tmp/tarnwell-shots-XXXXXX";
-    ASSERT_NE(mkdtemp(folder), nullptr);
-    const std::string dir = std::string(folder) + "/";
-    std::tm when{};
-    when.tm_year = 2026 - 1900;
-    when.tm_mon = 11;
-    when.tm_mday = 7;
-    when.tm_hour = 9;
-    when.tm_min = 5;
-    when.tm_sec = 3;
-    when.tm_isdst = -1;
-    const std::time_t t = std::mktime(&when);
-
-    // Somebody's file already has the second name: it is skipped, not replaced.
-    const std::string taken = dir + "tarnwell-20261207-090503-2.png";
-    std::FILE* other = std::fopen(taken.c_str(), "w");
-    ASSERT_NE(other, nullptr);
-    std::fputs("keep me", other);
-    std::fclose(other);
-
-    std::vector<std::string> names;
-    for (int i = 0; i < 3; ++i) {
-        std::string path;
-        std::FILE* f = open_new_screenshot(dir, t, &path);
-        ASSERT_NE(f, nullptr) << std::strerror(errno);
-        std::fclose(f);
-        names.push_back(path);
-    }
-    EXPECT_EQ(names[0], dir + "tarnwell-20261207-090503.png");
-    EXPECT_EQ(names[1], dir + "tarnwell-20261207-090503-3.png");
-    EXPECT_EQ(names[2], dir + "tarnwell-20261207-090503-4.png");
-    other = std::fopen(taken.c_str(), "r");
-    char text[16] = {};
-    ASSERT_NE(std::fgets(text, sizeof text, other), nullptr);
-    std::fclose(other);
-    EXPECT_STREQ(text, "keep me");
-
-    std::string path;
-    errno = 0;
-    EXPECT_EQ(open_new_screenshot(dir + "no/such/folder/", t, &path), nullptr);
-    EXPECT_EQ(errno, ENOENT);
-
-    for (const std::string& n : names) std::remove(n.c_str());
-    std::remove(taken.c_str());
-    rmdir(folder);
 }

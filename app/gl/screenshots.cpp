@@ -39,6 +39,7 @@ struct ShotJob {
 // their frame); one more for the --screenshot at quit.
 constexpr int key_jobs = 3;
 ShotJob jobs[key_jobs + 1];
+bool final_refused = false;  // the --screenshot was refused before it was begun
 
 void write_job(ShotJob* job) {
     char reason[256] = "";
@@ -74,18 +75,26 @@ bool report(ShotJob* job) {
     return false;
 }
 
-void refuse(const char* path, const char* format, int a, int b) {
-    char reason[160];
-    std::snprintf(reason, sizeof reason, format, a, b);
+void refuse(const char* path, const char* reason) {
     std::fprintf(stderr, "tarnwell: cannot write the screenshot '%s': %s\n",
                  printable_text(path).c_str(), reason);
     std::fflush(stderr);
     set_status(play_state, "screenshot not saved: %s", reason);
 }
 
+bool begin_screenshot(const char* path);
+
 }  // namespace
 
 bool take_screenshot(const char* path) {
+    const bool begun = begin_screenshot(path);
+    if (path != nullptr && !begun) final_refused = true;
+    return begun;
+}
+
+namespace {
+
+bool begin_screenshot(const char* path) {
     ShotJob* job = nullptr;
     if (path != nullptr) {
         job = &jobs[key_jobs];
@@ -103,15 +112,13 @@ bool take_screenshot(const char* path) {
     }
     const int width = window_width;
     const int height = window_height;
-    if (width <= 0 || height <= 0) {
-        refuse(shown, "the window has no area (%d x %d pixels)", width, height);
-        return false;
-    }
-    if (width > max_screenshot_side || height > max_screenshot_side) {
-        char limit[96];
-        std::snprintf(limit, sizeof limit, "the window is %%d x %%d pixels; screenshots are taken "
-                      "up to %d x %d", max_screenshot_side, max_screenshot_side);
-        refuse(shown, limit, width, height);
+    char reason[160];
+    if (width <= 0 || height <= 0 || width > max_screenshot_side ||
+        height > max_screenshot_side) {
+        std::snprintf(reason, sizeof reason,
+                      "the window is %d x %d pixels; screenshots are taken up to %d x %d", width,
+                      height, max_screenshot_side, max_screenshot_side);
+        refuse(shown, reason);
         return false;
     }
     job->new_name = path == nullptr;
@@ -122,7 +129,8 @@ bool take_screenshot(const char* path) {
     job->pixels.reset(new (std::nothrow) unsigned char[static_cast<size_t>(width) * 3 *
                                                        static_cast<size_t>(height)]);
     if (!job->pixels) {
-        refuse(shown, "no memory for %d x %d pixels", width, height);
+        std::snprintf(reason, sizeof reason, "no memory for %d x %d pixels", width, height);
+        refuse(shown, reason);
         return false;
     }
     if (!open_output(&job->file, "tarnwell", "the screenshot", destination, stderr)) {
@@ -142,13 +150,15 @@ bool take_screenshot(const char* path) {
     return true;
 }
 
+}  // namespace
+
 void poll_screenshots() {
     for (int i = 0; i < key_jobs; ++i)
         if (jobs[i].active && jobs[i].done.load()) report(&jobs[i]);
 }
 
 bool finish_screenshots() {
-    bool final_saved = true;
+    bool final_saved = !final_refused;
     for (ShotJob& job : jobs) {
         if (!job.active) continue;
         const bool saved = report(&job);

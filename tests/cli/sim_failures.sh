@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Every way a run can fail is named and leaves no half-written file: a blow-up stops with
-# status 3 and the step; a dump that cannot be written says why, before stepping where it can;
+# status 3 and the step; a dump that cannot be written says why, before stepping;
 # an interrupted dump keeps the older one; a lost report on stdout is an error.
 set -u
 sim="$1/tarnwell-sim"
@@ -34,11 +34,13 @@ grep -qiE 'nan|inf' "$tmp/before.txt" && fail "the state before step $step is al
 grep -q 'No such file or directory' "$tmp/err" || fail "missing folder: no reason: $(cat "$tmp/err")"
 grep -q 'step time' "$tmp/out" && fail "missing folder was reported only after stepping"
 
-# A full device: the reason is named.
-"$sim" --config "$tmp/empty.ini" --seed 1 --steps 2 --dump /dev/full >/dev/null 2>"$tmp/err"; rc=$?
+# A device is no place for a dump: refused before the first step, and left as it is.
+"$sim" --config "$tmp/empty.ini" --seed 1 --steps 2 --dump /dev/full >"$tmp/out" 2>"$tmp/err"; rc=$?
 [ "$rc" -eq 1 ] || fail "--dump /dev/full gave status $rc, want 1"
-grep -q "cannot write the dump '/dev/full': No space left on device" "$tmp/err" ||
+grep -q "cannot write the dump '/dev/full': it is a device, not a regular file" "$tmp/err" ||
     fail "--dump /dev/full: $(cat "$tmp/err")"
+grep -q 'step time' "$tmp/out" && fail "--dump /dev/full was refused only after stepping"
+[ -c /dev/full ] || fail "/dev/full is no longer a device"
 "$sim" --config "$tmp/empty.ini" --seed 1 --steps 2 >/dev/full 2>"$tmp/err"; rc=$?
 [ "$rc" -ne 0 ] || fail "a report lost on a full stdout gave status 0"
 grep -q 'standard output: No space left on device' "$tmp/err" || fail "stdout /dev/full: $(cat "$tmp/err")"

@@ -71,6 +71,9 @@ TEST(Stability, BlameFollowsTheSettingOutOfRange) {
         {"gravity", [](PhysConfig& p) { p.gravity = 3e38f; }},
         {"mouse_force", [](PhysConfig& p) { p.mouse_force = 1e30f; }},
         {"timestep", [](PhysConfig& p) { p.damp = 1e30f; p.timestep = 0.0075f; }},
+        // A step that moves nothing, or runs backwards, is said too.
+        {"timestep", [](PhysConfig& p) { p.timestep = 0.0f; }},
+        {"timestep", [](PhysConfig& p) { p.timestep = -0.0015f; }},
     };
     for (const Case& c : cases) {
         PhysConfig p = defaults;

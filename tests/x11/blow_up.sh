@@ -1,7 +1,7 @@
 # Settings that blow up in the window: the message names the step (tarnwell-sim's step for the
 # same seed) and the setting to blame; the simulation stands still at that step while the window
 # keeps drawing (the title is rewritten, h shows the overlay, the yellow status line says so)
-# and q still quits with status 0.
+# and q still quits, with tarnwell-sim's status 3 and, like it, no dump over the older one.
 source "$(dirname "$0")/x11_common.bash" || { echo "FAIL: x11_common.bash missing" >&2; exit 1; }
 
 install_program
@@ -21,6 +21,7 @@ INI
 [ $? = 3 ] || fail "tarnwell-sim did not blow up with these settings"
 sim_step=$(sed -n 's/.*blew up at step \([0-9]*\):.*/\1/p' "$work/sim_err.txt")
 
+echo old >"$work/state.txt"
 open_window --seed 3 --dump "$work/state.txt"
 for (( i = 0; i < 200; ++i )); do
     grep -q 'blew up at step' "$work/err.txt" && break
@@ -49,17 +50,24 @@ stats=$(picture_stats "$work/blown.png")
 yellow=$(stat_of "$stats" coloured)
 [ "$yellow" -ge 100 ] || fail "no yellow status line ($yellow coloured pixels)"
 
-# Keys still answer: h adds the overlay, q quits.
+# Paused: a second later the picture is the same, pixel for pixel.
+sleep 1
+shot later
+differ "$work/blown.png" "$work/later.png" && fail "the picture still changes after the blow-up"
+
+# Keys still answer: h adds the overlay, q quits with status 3 and leaves the older dump.
 focus_window
 press h
 wait_for overlay 'differ "$work/blown.png" "$work/overlay.png"' \
     "h did not show the overlay after the blow-up" 10
 press q
 wait_for_exit 10
-[ "$exit_status" = 0 ] || fail "q after the blow-up: exit status $exit_status"
+[ "$exit_status" = 3 ] || fail "q after the blow-up: exit status $exit_status, want 3"
+[ "$(cat "$work/state.txt")" = old ] || fail "the blow-up replaced the older dump"
+grep -q 'the simulation blew up; no dump written' "$work/err.txt" || fail "no word on the dump"
+echo "paused at step $step: the title kept changing, the picture stood still, yellow status line ($yellow pixels), h and q answered, status 3"
 
-# Paused: many frames were drawn since, yet the state is still that of the blow-up step.
-head -1 "$work/state.txt" | grep -q "^# tarnwell-sim state: step=$step count=2000 " ||
-    fail "the simulation went on after the blow-up: $(head -1 "$work/state.txt")"
-echo "paused at step $step: the title kept changing, yellow status line ($yellow pixels), h and q answered"
+# A --frames run that blows up ends with status 3 too.
+run_program 60 --seed 3 --frames $(( sim_step + 5 ))
+[ "$exit_status" = 3 ] || fail "--frames run that blew up: exit status $exit_status, want 3"
 echo "PASS"

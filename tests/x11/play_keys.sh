@@ -48,6 +48,16 @@ differ "$png" "$work/stepped2.png" && fail "s: the PNG is not the picture in the
 lit=$(region_lit "$png" 0 200 400 200)
 awk -v v="$lit" 'BEGIN { exit !(v > 0.1) }' || fail "s: no fluid in the lower half of $saved ($lit)"
 echo "s: $saved, 400x400, the window's picture, lower half lit $lit"
+# Presses faster than the frames each get a picture of their own, under names of their own.
+press s s s
+for (( i = 0; i < 50; ++i )); do
+    [ "$(grep -c '^Screenshot saved: ' "$work/out.txt")" -ge 4 ] && break
+    sleep 0.1
+done
+[ "$(grep -c '^Screenshot saved: ' "$work/out.txt")" = 4 ] ||
+    fail "s s s: $(grep -c '^Screenshot saved: ' "$work/out.txt") pictures saved in all, want 4"
+[ "$(sed -n 's/^Screenshot saved: //p' "$work/out.txt" | sort -u | wc -l)" = 4 ] ||
+    fail "s s s: a name was used twice"
 
 # 3. Modes, switched while paused: 1 an outline in white, no coloured points and no bodies
 # drawn; 2 drops; 0 points again.

@@ -25,6 +25,14 @@ done
 [ "$rc" -eq 0 ] || fail "--version gave status $rc"
 [ "$(cat "$tmp/out")" = "Tarnwell SPH v 1.09a" ] || fail "--version printed '$(cat "$tmp/out")'"
 
+# An answer that cannot be written is no success.
+for program_and_option in "$program --help" "$program --version" "$1/tarnwell-sim --help"; do
+    $program_and_option >/dev/full 2>"$tmp/err"; rc=$?
+    [ "$rc" -eq 1 ] || fail "$program_and_option >/dev/full gave status $rc, want 1"
+    grep -q 'cannot write to standard output: No space left on device' "$tmp/err" ||
+        fail "$program_and_option >/dev/full: $(cat "$tmp/err")"
+done
+
 # Each line: arguments that must be refused (| separates them), then the text the error must show.
 while IFS='|' read -r a b expect; do
     args=("$a"); [ -n "$b" ] && args+=("$b")

@@ -27,4 +27,13 @@ phys count 99999999999
 graph window_size 1e3
 phys timestep 1e99
 CASES
+
+# --surface builds the outline whatever render_type says: its settings are checked as in mode 1.
+for setting in surf_radius=0 surf_resolution=5000; do
+    printf '[graph]\nrender_type=0\n%s\n' "$setting" >"$tmp/config.ini"
+    "$sim" --config "$tmp/config.ini" --seed 1 --steps 5 --surface >"$tmp/out" 2>"$tmp/err"; rc=$?
+    [ "$rc" -eq 1 ] || fail "--surface with $setting gave status $rc, want 1"
+    grep -q "error: \[graph\] ${setting%%=*} = ${setting#*=} .*is not accepted" "$tmp/err" ||
+        fail "--surface with $setting: $(cat "$tmp/err")"
+done
 exit $failed

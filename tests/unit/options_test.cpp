@@ -118,12 +118,17 @@ TEST(Options, MissingValuesUnknownOptionsAndStrayWords) {
         {{"stray"}, "'stray'"},
         {{"--frames", "3", "--", "x"}, "'x'"},
         {{"--help=yes"}, "'--help=yes'"},
+        // A prefix of two options is ambiguous, not unknown; control bytes are shown as codes.
+        {{"--s", "1"}, "ambiguous option (--seed, --screenshot) '--s'"},
+        {{"--bo\x1b[2Jgus"}, "'--bo\\x1b[2Jgus'"},
     };
     for (const Case& c : cases) {
         const Parsed p = parse(c.words);
         EXPECT_EQ(p.outcome, ParseOutcome::exit_usage) << c.words[0];
         EXPECT_NE(p.err.find(c.named), std::string::npos) << "want " << c.named << " in\n" << p.err;
     }
+    // A unique prefix is the option.
+    EXPECT_EQ(parse({"--scr", "a.png"}).options.screenshot_path, "a.png");
     // An earlier failed parse leaves nothing behind for the next one.
     EXPECT_EQ(parse({"--seed", "9"}).options.seed, 9u);
 }

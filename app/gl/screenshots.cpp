@@ -64,7 +64,7 @@ bool report(ShotJob* job) {
     job->thread.join();
     job->active = false;
     if (job->saved) {
-        std::printf("Screenshot saved: %s\n", job->file.path.c_str());
+        std::printf("Screenshot saved: %s\n", printable_text(job->file.path.c_str()).c_str());
         std::fflush(stdout);
         return true;
     }

@@ -37,8 +37,10 @@ struct ShotJob {
 
 // A few pictures of the s key may be on their way at once (presses in quick succession each get
 // their frame); one more for the --screenshot at quit.
+// Never destroyed: an exit() from inside GLUT (a lost display) while a picture is being written
+// must not meet a running thread in a destructor; the exit hook removes its temporary file.
 constexpr int key_jobs = 3;
-ShotJob jobs[key_jobs + 1];
+ShotJob* const jobs = new ShotJob[key_jobs + 1];
 bool final_refused = false;  // the --screenshot was refused before it was begun
 
 void write_job(ShotJob* job) {
@@ -159,10 +161,10 @@ void poll_screenshots() {
 
 bool finish_screenshots() {
     bool final_saved = !final_refused;
-    for (ShotJob& job : jobs) {
-        if (!job.active) continue;
-        const bool saved = report(&job);
-        if (job.is_final) final_saved = saved;
+    for (int i = 0; i <= key_jobs; ++i) {
+        if (!jobs[i].active) continue;
+        const bool saved = report(&jobs[i]);
+        if (jobs[i].is_final) final_saved = saved;
     }
     return final_saved;
 }

@@ -30,8 +30,18 @@
     return add_listener.call(this, type, listener, options);
   };
 
-  // URL parameters that are program options rather than settings.
-  const options = { seed: '--seed' };
+  // URL parameters that are program options rather than settings, each with its check: the
+  // program would refuse a bad value with its command line's usage, which the page has no use for.
+  const options = {
+    seed: {
+      flag: '--seed',
+      // As the program reads it: an optional sign and decimal digits, from 0 to 2^32-1.
+      accepts: (value) => /^[+-]?[0-9]+$/.test(value) && BigInt(value) >= 0n &&
+                          BigInt(value) <= 4294967295n,
+      accepted: 'use a whole number from 0 to 4294967295',
+    },
+  };
+
 
   function show_refusal(lines) {
     canvas.hidden = true;
@@ -59,14 +69,19 @@
   }
 
   // The settings file the program reads and its arguments; `problems` collects parameters that
-  // name no setting or would not stay on one line of the file.
+  // name no setting, would not stay on one line of the file or give an option a bad value.
   function page_settings(params, file_text, problems) {
     const sections = key_sections(file_text);
     const blocks = new Map();
     const args = [];
     for (const [key, value] of params) {
       if (Object.prototype.hasOwnProperty.call(options, key)) {
-        args.push(options[key], value);
+        if (options[key].accepts(value)) {
+          args.push(options[key].flag, value);
+        } else {
+          problems.push(`error: URL parameter ${key} = ${value} is not accepted: ` +
+                        options[key].accepted);
+        }
       } else if (!sections.has(key)) {
         problems.push(`error: URL parameter ${key} = ${value} is not accepted: ${key} is not a ` +
                       `setting; use a key of config.ini (${[...sections.keys()].join(', ')}) ` +

@@ -4,8 +4,9 @@ reach the program (a valid one is used, refused ones stop it with the program's 
 
 Usage: page_test.py WEB_DIR [SHOT_DIR]
 """
-import re
+import json
 import os
+import re
 import sys
 
 # The browser harness lives with the tools (./run.sh --web uses it too).
@@ -86,19 +87,45 @@ def page(b):
     check(not b.console_errors(), "console errors in mode 2: %s" % b.console_errors())
 
     # Refused: a value the program cannot run with, a name that is no setting, a value that
-    # would add lines to the settings file. The canvas goes away and the message stays.
+    # would add lines to the settings file, a seed the program would not take (in the page's
+    # words, not the command line's usage). The canvas goes away and the message stays, inside
+    # the page's width however long its lines.
+    long_name = "cout" + "y" * 300
     for query, expect in (
             ("?count=70000", "error: [phys] count = 70000 (the file says \"70000\") is not "
                              "accepted: use a whole number from 0 to 65536"),
             ("?cout=5", "error: URL parameter cout = 5 is not accepted: cout is not a setting"),
-            ("?count=5%0A[graph]%0Arender_type=2", "is not accepted: a value is one line")):
+            ("?%s=5" % long_name, "error: URL parameter %s = 5 is not accepted" % long_name),
+            ("?count=5%0A[graph]%0Arender_type=2", "is not accepted: a value is one line"),
+            ("?seed=-1", "error: URL parameter seed = -1 is not accepted: use a whole number "
+                         "from 0 to 4294967295"),
+            ("?seed=4294967296", "error: URL parameter seed = 4294967296 is not accepted")):
         b.open(query)
         state = b.wait_for("document.body && document.body.dataset.state", 30)
         text = b.evaluate("document.getElementById('refusal').textContent")
-        hidden = b.evaluate("document.getElementById('canvas').hidden")
+        hidden = b.evaluate("document.getElementById('canvas').getClientRects().length === 0")
         check(state == "refused" and expect in text and hidden,
               "%s: not refused as expected (state %r):\n%s" % (query, state, text))
-        print("%s refused: %s" % (query, text.splitlines()[0]))
+        check("usage:" not in text,
+              "%s: refused with the command line's usage:\n%s" % (query, text))
+        fits_page(b, "refusal", query)
+        print("%s refused: %s" % (query[:40], text.splitlines()[0][:100]))
+
+
+def fits_page(b, box, query):
+    """The box ends inside the page's column and the page does not scroll sideways."""
+    right, column, inner, outer, page, view = json.loads(b.evaluate("""JSON.stringify((() => {
+        const box = document.getElementById(%r), main = document.querySelector('main');
+        const m = main.getBoundingClientRect();
+        return [box.getBoundingClientRect().right,
+                m.right - parseFloat(getComputedStyle(main).paddingRight),
+                box.scrollWidth, box.clientWidth,
+                document.documentElement.scrollWidth, document.documentElement.clientWidth];
+    })())""" % box))
+    check(right <= column + 0.5 and inner <= outer and page <= view,
+          "%s: the %s box runs past the page (right %.1f, column ends at %.1f, its text %d "
+          "wide in %d, page %d wide in %d)" % (query, box, right, column, inner, outer, page,
+                                                view))
 
 
 if __name__ == "__main__":

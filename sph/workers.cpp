@@ -3,6 +3,7 @@
 #include <stdlib.h>
 
 #include <atomic>
+#include <cstdio>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -17,6 +18,27 @@
 #endif
 
 namespace {
+
+// WebAssembly compiled without threads cannot start one, and the runtime aborts the program
+// rather than let std::thread's failure be caught, so such a build never tries.
+#if defined(__EMSCRIPTEN__) && !defined(__EMSCRIPTEN_PTHREADS__)
+constexpr bool threads_built = false;
+#else
+constexpr bool threads_built = true;
+#endif
+
+// The count last asked of a build without threads: a restart with the same settings does not
+// say it again.
+int one_thread_said = 1;
+
+void say_one_thread(int threads) {
+    if (threads > 1 && threads != one_thread_said)
+        std::fprintf(stderr,
+                     "warning: threads = %d: this build has no threads and runs the simulation "
+                     "on one; the results are the same as with %d\n",
+                     threads, threads);
+    one_thread_said = threads;
+}
 
 // One dispatch at a time, from the thread that started the pool. The fields a dispatch hands
 // over (task, context, lanes) are written before `generation` is raised and read after a
@@ -123,6 +145,11 @@ int available_cores() {
 
 void start_workers(int threads) {
     stop_workers();
+    if (!threads_built) {
+        // 0 leaves the count to the program, and one thread is all this build has.
+        say_one_thread(threads);
+        return;
+    }
     const bool chosen_here = threads <= 0;
     int start = threads;
     if (chosen_here) {

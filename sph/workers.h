@@ -17,7 +17,9 @@ using LaneTask = void (*)(const void* context, int lane);
 // 0 leaves the count to the program: a thread per core (one when the machine reports none),
 // of which the steps start on the cores less the load average of the last minute, and which
 // the steps' own times then adjust (sph/thread_tuning.h). Replaces any earlier pool. If the
-// system refuses a thread, the pool runs with those it got.
+// system refuses a thread, the pool runs with those it got. A build without threads (WebAssembly
+// compiled without them) runs every count on the caller alone and says so on stderr for a count
+// above 1.
 void start_workers(int threads);
 void stop_workers();
 // Threads that run lanes now, the caller included (1 without a pool).

@@ -4,7 +4,8 @@
 // file's own text, in the section the file gives that key, so the settings reader (which takes
 // the first line carrying a key) reads the URL's value and checks it as it checks the file's.
 // config.ini and the shader pair are fetched here and put into the program's file system before
-// main runs; the program itself is unchanged.
+// main runs; the program itself is unchanged. What the program says on stderr is shown on the
+// page, in the words of the address where a URL parameter gave the value.
 (function () {
   const canvas = document.getElementById('canvas');
   const status = document.getElementById('status');
@@ -12,6 +13,7 @@
   const overlay = document.getElementById('overlay');
   const keys = document.getElementById('keys');
   const stopped = document.getElementById('stopped');
+  const messages = document.getElementById('messages');
 
   // The runtime's GLUT listens on the window, where browsers make wheel and touch listeners
   // passive: its preventDefault then fails (a console error each time) and the page scrolls
@@ -30,11 +32,21 @@
     return add_listener.call(this, type, listener, options);
   };
 
-  // URL parameters that are program options rather than settings.
-  const options = { seed: '--seed' };
+  // URL parameters that are program options rather than settings, each with its check: the
+  // program would refuse a bad value with its command line's usage, which the page has no use for.
+  const options = {
+    seed: {
+      flag: '--seed',
+      // As the program reads it: an optional sign and decimal digits, from 0 to 2^32-1.
+      accepts: (value) => /^[+-]?[0-9]+$/.test(value) && BigInt(value) >= 0n &&
+                          BigInt(value) <= 4294967295n,
+      accepted: 'use a whole number from 0 to 4294967295',
+    },
+  };
 
   function show_refusal(lines) {
     canvas.hidden = true;
+    messages.hidden = true;
     refusal.textContent = lines.join('\n');
     refusal.hidden = false;
     status.textContent = 'Not started.';
@@ -59,14 +71,22 @@
   }
 
   // The settings file the program reads and its arguments; `problems` collects parameters that
-  // name no setting or would not stay on one line of the file.
+  // name no setting, would not stay on one line of the file or give an option a bad value.
+  // `lines` maps each line number of the written file that holds a URL parameter to it, `from_url`
+  // the keys whose value the program reads from the address, and `added` counts the lines
+  // written before config.ini's own.
   function page_settings(params, file_text, problems) {
     const sections = key_sections(file_text);
     const blocks = new Map();
     const args = [];
     for (const [key, value] of params) {
       if (Object.prototype.hasOwnProperty.call(options, key)) {
-        args.push(options[key], value);
+        if (options[key].accepts(value)) {
+          args.push(options[key].flag, value);
+        } else {
+          problems.push(`error: URL parameter ${key} = ${value} is not accepted: ` +
+                        options[key].accepted);
+        }
       } else if (!sections.has(key)) {
         problems.push(`error: URL parameter ${key} = ${value} is not accepted: ${key} is not a ` +
                       `setting; use a key of config.ini (${[...sections.keys()].join(', ')}) ` +
@@ -77,12 +97,65 @@
       } else {
         const section = sections.get(key);
         if (!blocks.has(section)) blocks.set(section, []);
-        blocks.get(section).push(`${key}=${value}`);
+        blocks.get(section).push({ key, value });
       }
     }
     let text = '';
-    for (const [section, lines] of blocks) text += `[${section}]\n${lines.join('\n')}\n`;
-    return { text: text + file_text, args };
+    const lines = new Map();
+    const from_url = new Set();
+    let added = 0;
+    for (const [section, pairs] of blocks) {
+      text += `[${section}]\n`;
+      added += 1;
+      for (const { key, value } of pairs) {
+        text += `${key}=${value}\n`;
+        added += 1;
+        lines.set(added, { key, value });
+        // The reader takes a key's first line with a value; an empty one leaves it to the file.
+        if (value.trim() !== '') from_url.add(key);
+      }
+    }
+    return { text: text + file_text, args, lines, from_url, added };
+  }
+
+  // One line the program wrote on stderr, as the page says it. Its settings file is the page's
+  // own writing, so a line number of it means nothing to the reader: a line that came from the
+  // address is named by its URL parameter, and config.ini's lines get back their own numbers.
+  // Its advice to start again or to look at a terminal becomes the page's.
+  function page_words(line, settings) {
+    const numbered = /^warning: config\.ini:(\d+): (.*)$/.exec(line);
+    if (numbered !== null) {
+      const number = Number(numbered[1]);
+      const from = settings.lines.get(number);
+      // The quoted line is the reader's copy; what it says of it never holds "': ".
+      const what = numbered[2].slice(numbered[2].lastIndexOf('\': ') + 3);
+      if (from !== undefined) return `warning: URL parameter ${from.key} = ${from.value}: ${what}`;
+      if (number > settings.added) {
+        return `warning: config.ini:${number - settings.added}: ${numbered[2]}`;
+      }
+    }
+    const refused = /^error: \[[^\]]*\] (\S+) = /.exec(line);
+    if (refused !== null && settings.from_url.has(refused[1])) {
+      line = line.replace(' (the file says ', ' (the address says ');
+    }
+    const again = new RegExp('^Correct the settings above in config\\.ini ' +
+                             '(\\(or remove them to use the defaults\\) )?and (start|press l) again');
+    return line
+      .replace(again, 'Correct the settings above in the address or in config.ini beside this ' +
+                      'page $1and load the page again')
+      .replace(/\(see the (terminal|console)\)/g, '(see the messages below the canvas)')
+      .replace('; the window keeps showing it.', '; the canvas keeps showing it.');
+  }
+
+  // Enough for every warning a start and a few reloads give; older ones make way.
+  const most_messages = 200;
+
+  function show_message(line) {
+    const message = document.createElement('div');
+    message.textContent = line;
+    messages.appendChild(message);
+    if (messages.childElementCount > most_messages) messages.firstElementChild.remove();
+    messages.hidden = false;
   }
 
   async function fetch_text(name) {
@@ -115,9 +188,13 @@
       arguments: settings.args,
       print: (text) => console.log(text),
       printErr: (text) => {
-        // The runtime's own notes on its GL emulation are no message of the program's.
-        if (!text.startsWith('WARNING: using emscripten GL')) errors.push(text);
         console.warn(text);
+        // The runtime's own notes on its GL emulation are no message of the program's.
+        if (text.startsWith('WARNING: using emscripten GL')) return;
+        const line = page_words(text, settings);
+        errors.push(line);
+        // Refused settings end the program, and the refusal shows them all.
+        if (document.body.dataset.state !== 'refused') show_message(line);
       },
       onTitle: (text) => {
         status.textContent = text;
@@ -126,7 +203,7 @@
       onOverlay: (text, status_line) => {
         // The program's status line comes last and stands out, as on the desktop.
         const lines = text.split('\n');
-        const last = status_line !== 0 ? lines.pop() : null;
+        const last = status_line !== 0 ? page_words(lines.pop(), settings) : null;
         overlay.textContent = lines.join('\n');
         if (last !== null) {
           const span = document.createElement('span');

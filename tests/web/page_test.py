@@ -1,16 +1,24 @@
 """The page in a real browser: it starts without console errors, the statistics line updates
-like the desktop title, every drawing mode puts the fluid on the canvas, and URL parameters
-reach the program (a valid one is used, refused ones stop it with the program's own message).
+like the desktop title, every drawing mode puts the fluid on the canvas, URL parameters reach
+the program (a valid one is used, refused ones stop it with the program's own message), and
+what the program warns of shows on the page in the address's words.
 
 Usage: page_test.py WEB_DIR [SHOT_DIR]
 """
-import re
+import contextlib
+import functools
+import http.server
+import json
 import os
+import re
+import shutil
 import sys
+import tempfile
+import threading
 
 # The browser harness lives with the tools (./run.sh --web uses it too).
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "../../tools"))
-from browser import check, region_lit, run
+from browser import Quiet, check, region_lit, run
 
 TITLE = re.compile(r"^Tarnwell SPH v 1\.09a   <<<   FPS: (\d+)   Render: \d+\.\d{3}   "
                    r"Phys: \d+\.\d{3}   Count: (\d+)   >>>$")
@@ -86,19 +94,124 @@ def page(b):
     check(not b.console_errors(), "console errors in mode 2: %s" % b.console_errors())
 
     # Refused: a value the program cannot run with, a name that is no setting, a value that
-    # would add lines to the settings file. The canvas goes away and the message stays.
+    # would add lines to the settings file, a seed the program would not take (in the page's
+    # words, not the command line's usage). The canvas goes away and the message stays, in the
+    # address's words, inside the page's width however long its lines.
+    long_name = "cout" + "y" * 300
     for query, expect in (
-            ("?count=70000", "error: [phys] count = 70000 (the file says \"70000\") is not "
+            ("?count=70000", "error: [phys] count = 70000 (the address says \"70000\") is not "
                              "accepted: use a whole number from 0 to 65536"),
             ("?cout=5", "error: URL parameter cout = 5 is not accepted: cout is not a setting"),
-            ("?count=5%0A[graph]%0Arender_type=2", "is not accepted: a value is one line")):
+            ("?%s=5" % long_name, "error: URL parameter %s = 5 is not accepted" % long_name),
+            ("?count=5%0A[graph]%0Arender_type=2", "is not accepted: a value is one line"),
+            ("?seed=-1", "error: URL parameter seed = -1 is not accepted: use a whole number "
+                         "from 0 to 4294967295"),
+            ("?seed=4294967296", "error: URL parameter seed = 4294967296 is not accepted")):
         b.open(query)
         state = b.wait_for("document.body && document.body.dataset.state", 30)
         text = b.evaluate("document.getElementById('refusal').textContent")
-        hidden = b.evaluate("document.getElementById('canvas').hidden")
+        hidden = b.evaluate("document.getElementById('canvas').getClientRects().length === 0")
         check(state == "refused" and expect in text and hidden,
               "%s: not refused as expected (state %r):\n%s" % (query, state, text))
-        print("%s refused: %s" % (query, text.splitlines()[0]))
+        check(not any(words in text for words in ("the file says", "usage:", "start again")),
+              "%s: refused in the file's or the command line's words:\n%s" % (query, text))
+        fits_page(b, "refusal", query)
+        print("%s refused: %s" % (query[:40], text.splitlines()[0][:100]))
+    messages(b)
+
+
+def page_text(b):
+    return b.evaluate("document.body.innerText")
+
+
+def fits_page(b, box, query):
+    """The box ends inside the page's column and the page does not scroll sideways."""
+    right, column, inner, outer, page, view = json.loads(b.evaluate("""JSON.stringify((() => {
+        const box = document.getElementById(%r), main = document.querySelector('main');
+        const m = main.getBoundingClientRect();
+        return [box.getBoundingClientRect().right,
+                m.right - parseFloat(getComputedStyle(main).paddingRight),
+                box.scrollWidth, box.clientWidth,
+                document.documentElement.scrollWidth, document.documentElement.clientWidth];
+    })())""" % box))
+    check(right <= column + 0.5 and inner <= outer and page <= view,
+          "%s: the %s box runs past the page (right %.1f, column ends at %.1f, its text %d "
+          "wide in %d, page %d wide in %d)" % (query, box, right, column, inner, outer, page,
+                                                view))
+
+
+@contextlib.contextmanager
+def served_config(b, edit):
+    """The page's folder with config.ini changed by `edit`, served while the block runs."""
+    folder = tempfile.mkdtemp(prefix="tarnwell-page-")
+    for name in os.listdir(b.web_dir):
+        os.symlink(os.path.join(b.web_dir, name), os.path.join(folder, name))
+    os.remove(os.path.join(folder, "config.ini"))
+    with open(os.path.join(b.web_dir, "config.ini")) as f:
+        text = edit(f.read())
+    with open(os.path.join(folder, "config.ini"), "w") as f:
+        f.write(text)
+    server = http.server.ThreadingHTTPServer(
+        ("127.0.0.1", 0), functools.partial(Quiet, directory=folder))
+    threading.Thread(target=server.serve_forever, daemon=True).start()
+    base, b.base = b.base, "http://127.0.0.1:%d/" % server.server_address[1]
+    try:
+        yield text
+    finally:
+        b.base = base
+        server.shutdown()
+        shutil.rmtree(folder, ignore_errors=True)
+
+
+def messages(b):
+    """Warnings of a running program are page text beside the fluid, not only console lines."""
+    def shown(query, expect, seconds=10):
+        started(b, query)
+        text = b.wait_for("!document.getElementById('messages').hidden && "
+                          "document.getElementById('messages').innerText", seconds) or ""
+        check(expect in text, "%s: the page does not show %r:\n%r" % (query, expect, text))
+        check(b.evaluate("document.getElementById('canvas').getClientRects().length > 0"),
+              "%s: the canvas is hidden" % query)
+        canvas = b.canvas_box()
+        box = json.loads(b.evaluate("JSON.stringify(document.getElementById('messages')"
+                                    ".getBoundingClientRect())"))
+        check(box["y"] >= canvas[1] + canvas[3] or box["y"] + box["height"] <= canvas[1],
+              "%s: the messages cover the canvas" % query)
+        check(not b.console_errors(), "%s: console errors: %s" % (query, b.console_errors()))
+        fits_page(b, "messages", query)
+        print("%s shows: %s" % (query[:40], text.splitlines()[-1][:100]))
+        return text
+
+    # A value read as a number it does not spell: named by its URL parameter, not by a line of
+    # the file the page wrote.
+    text = shown("?count=abc", "warning: URL parameter count = abc: not a whole number")
+    check("config.ini:" not in text, "the warning names a line of config.ini: %r" % text)
+    b.wait_for("document.getElementById('status').textContent.includes('Count: 0 ')", 10)
+    check(status(b).endswith("Count: 0   >>>"), "count=abc does not run 0: %r" % status(b))
+
+    # A line of config.ini itself keeps its own number, however many lines the address adds
+    # before it.
+    grains = lambda text: text.replace("\ncount=10000\n", "\ncount=4000 grains\n")
+    with served_config(b, grains) as config:
+        number = 1 + config.split("\n").index("count=4000 grains")
+        text = shown("?render_type=1&seed=3&point_size=2",
+                     "warning: config.ini:%d: 'count=4000 grains': not a whole number" % number)
+    check(len(text.splitlines()) == 1, "more than the one warning: %r" % text)
+
+    # More threads than the build has: one thread, said on the page, and no abort.
+    shown("?threads=2&seed=4", "threads = 2: this build has no threads")
+
+    # A blow-up: the warning at start, then the message when it happens, and nothing on the
+    # page sends the reader to a terminal or console they do not have.
+    shown("?damp=2&seed=1", "warning: [phys] damp = 2 is above 1")
+    text = b.wait_for("document.getElementById('messages').innerText.includes('blew up')", 30)
+    check(text, "damp=2 did not blow up on the page")
+    b.wait_for("!document.getElementById('overlay').hidden", 5)
+    for word in ("terminal", "console"):
+        check(word not in page_text(b).lower(),
+              "the page mentions a %s:\n%s" % (word, page_text(b)))
+    print("?damp=2 blew up; the overlay says: %s"
+          % b.evaluate("document.getElementById('overlay').textContent"))
 
 
 if __name__ == "__main__":

@@ -17,20 +17,36 @@ failed=0
 
 . "$2/tests/compare/seeded_scenes.bash"
 write_scene_settings "$tmp"
+# Every thread count gives the native bits: the build has no threads, so 0 (the program's
+# choice) and 1 run one thread quietly, and more run one with a warning instead of aborting.
 while read -r name config seed steps extra; do
     "$native" --config "$tmp/$config.ini" --seed "$seed" --steps "$steps" $extra \
         --dump "$tmp/$name.native" >/dev/null 2>&1 || { echo "FAIL: native $name"; exit 1; }
-    # Relative paths on purpose: node must see the working folder as the native tool does.
-    (cd "$tmp" && node "$web" --config "$config.ini" --seed "$seed" --steps "$steps" $extra \
-        --dump "$name.web" >/dev/null 2>&1) || { echo "FAIL: node $name: status $?"; failed=1; continue; }
-    if cmp -s "$tmp/$name.native" "$tmp/$name.web"; then
-        echo "same: $name ($(wc -l <"$tmp/$name.web") lines)"
-    else
-        echo "FAIL: $name differs: $(cmp "$tmp/$name.native" "$tmp/$name.web" | head -1)"
-        diff "$tmp/$name.native" "$tmp/$name.web" | head -4
-        failed=1
-    fi
+    for threads in 0 2; do
+        # Relative paths on purpose: node must see the working folder as the native tool does.
+        (cd "$tmp" && node "$web" --config "$config.ini" --seed "$seed" --steps "$steps" \
+            --threads $threads $extra --dump "$name.web" >/dev/null 2>"$tmp/err") ||
+            { echo "FAIL: node $name --threads $threads: status $?"; cat "$tmp/err"; failed=1; continue; }
+        if cmp -s "$tmp/$name.native" "$tmp/$name.web"; then
+            echo "same: $name, --threads $threads ($(wc -l <"$tmp/$name.web") lines)"
+        else
+            echo "FAIL: $name --threads $threads differs: $(cmp "$tmp/$name.native" "$tmp/$name.web" | head -1)"
+            diff "$tmp/$name.native" "$tmp/$name.web" | head -4
+            failed=1
+        fi
+        if [ $threads = 0 ] && [ -s "$tmp/err" ]; then
+            echo "FAIL: $name --threads 0 says something:"; cat "$tmp/err"; failed=1
+        fi
+        rm -f "$tmp/$name.web"
+    done
 done < <(seeded_scenes)
+# The warning names the setting and the count asked for, once, and the tool reports one thread.
+node "$web" --seed 3 --steps 2 --threads 256 >"$tmp/out" 2>"$tmp/err"
+status=$?
+[ $status = 0 ] && [ "$(grep -c . "$tmp/err")" = 1 ] &&
+    grep -q '^warning: threads = 256: this build has no threads and runs the simulation on one' \
+        "$tmp/err" && grep -Eq ', 1 threads?,' "$tmp/out" ||
+    { echo "FAIL: --threads 256: status $status"; cat "$tmp/err" "$tmp/out"; failed=1; }
 
 # The tool's own checks and exit statuses hold under node too: a refused setting is status 1
 # with the key named, a bad argument status 2, a missing file status 2.

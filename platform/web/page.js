@@ -121,7 +121,7 @@
   // One line the program wrote on stderr, as the page says it. Its settings file is the page's
   // own writing, so a line number of it means nothing to the reader: a line that came from the
   // address is named by its URL parameter, and config.ini's lines get back their own numbers.
-  // Its advice to start again or to look at a terminal becomes the page's.
+  // Its advice to start again or to look at a terminal becomes the page's. Null: nothing to say.
   function page_words(line, settings) {
     const numbered = /^warning: config\.ini:(\d+): (.*)$/.exec(line);
     if (numbered !== null) {
@@ -129,6 +129,15 @@
       const from = settings.lines.get(number);
       // The quoted line is the reader's copy; what it says of it never holds "': ".
       const what = numbered[2].slice(numbered[2].lastIndexOf('\': ') + 3);
+      // A key the address sets stands before the file's own line for it on purpose: only a key
+      // the address gives twice is worth a word.
+      const repeated = /is given again; the first value, on line (\d+), is the one used$/.exec(what);
+      const first = repeated !== null ? settings.lines.get(Number(repeated[1])) : undefined;
+      if (first !== undefined && from === undefined) return null;
+      if (first !== undefined) {
+        return `warning: URL parameter ${from.key} = ${from.value}: ${from.key} is given again; ` +
+               `the first, ${first.key} = ${first.value}, is the one used`;
+      }
       if (from !== undefined) return `warning: URL parameter ${from.key} = ${from.value}: ${what}`;
       if (number > settings.added) {
         return `warning: config.ini:${number - settings.added}: ${numbered[2]}`;
@@ -192,6 +201,7 @@
         // The runtime's own notes on its GL emulation are no message of the program's.
         if (text.startsWith('WARNING: using emscripten GL')) return;
         const line = page_words(text, settings);
+        if (line === null) return;
         errors.push(line);
         // Refused settings end the program, and the refusal shows them all.
         if (document.body.dataset.state !== 'refused') show_message(line);

@@ -188,6 +188,10 @@ def messages(b):
     check("config.ini:" not in text, "the warning names a line of config.ini: %r" % text)
     b.wait_for("document.getElementById('status').textContent.includes('Count: 0 ')", 10)
     check(status(b).endswith("Count: 0   >>>"), "count=abc does not run 0: %r" % status(b))
+    # The address sets a key over the file's line for it: no word. Twice in the address: a word.
+    text = shown("?count=1000&count=2000", "warning: URL parameter count = 2000: count is given "
+                 "again; the first, count = 1000, is the one used")
+    check(len(text.splitlines()) == 1, "more than the one warning: %r" % text)
 
     # A line of config.ini itself keeps its own number, however many lines the address adds
     # before it.

@@ -31,7 +31,7 @@ s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')}
         sleep 0.1
     done
     echo "Serving the page at http://127.0.0.1:$port/"
-    /usr/bin/python3 tools/browser.py screenshot "http://127.0.0.1:$port/" "$shot" 5 ||
+    /usr/bin/python3 tests/web/browser.py screenshot "http://127.0.0.1:$port/" "$shot" 5 ||
         { echo "the page did not start; no screenshot taken" >&2; exit 1; }
     echo "Screenshot: $shot"
     exit 0

@@ -10,7 +10,7 @@
 
 #include "app/play.h"
 #include "app/startup.h"
-#include "io/printable_text.h"
+#include "base/printable_text.h"
 
 ProgramOptions program_options;
 

@@ -10,7 +10,7 @@
 #include "sph/sim_state.h"
 #include "sph/stability.h"
 #include "sph/steps.h"
-#include "sph/workers.h"
+#include "base/workers.h"
 
 PlayState play_state;
 

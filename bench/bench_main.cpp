@@ -21,7 +21,7 @@
 #include "config/config.h"
 #include "sph/physics_step.h"
 #include "sph/sim_state.h"
-#include "sph/workers.h"
+#include "base/workers.h"
 #include "surface/surface.h"
 
 namespace {

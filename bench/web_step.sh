@@ -28,7 +28,7 @@ echo "Measured $(date -Iseconds) on $(nproc) cores, load average $(cut -d' ' -f1
 printf '%-34s %s\n' "build" "ms per step, 10,000 particles"
 printf '%-34s %s\n' "native (SSE2, tarnwell-sim)" "$(median_of_runs "$native")"
 printf '%-34s %s\n' "WebAssembly, node $(node --version)" "$(median_of_runs node "$web/tarnwell-sim.js")"
-phys=$(/usr/bin/python3 - "$web" "$src/tools" <<'PY'
+phys=$(/usr/bin/python3 - "$web" "$src/tests/web" <<'PY'
 import re, sys
 sys.path.insert(0, sys.argv[2])
 from browser import Browser

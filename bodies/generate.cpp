@@ -4,7 +4,7 @@
 
 #include "bodies/bodies.h"
 #include "bodies/world_vertices.h"
-#include "sph/random.h"
+#include "base/random.h"
 #include "sph/sim_state.h"
 
 namespace {

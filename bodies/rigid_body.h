@@ -1,7 +1,7 @@
 #pragma once
 #include <cstdint>
 
-#include "sph/types.h"
+#include "base/types.h"
 
 constexpr int body_vertex_capacity = 32;
 

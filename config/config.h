@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string>
 
-#include "io/printable_text.h"
+#include "base/printable_text.h"
 
 // Settings of section [graph]: window and drawing. Field order is the key order of the file.
 struct GraphConfig {

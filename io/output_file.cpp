@@ -11,7 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "io/printable_text.h"
+#include "base/printable_text.h"
 
 namespace {
 

@@ -22,16 +22,6 @@ void clamp_to_max_viewport(int* width, int* height);
 // first time (shaders from `program_folder`). When that fails the points mode is drawn instead;
 // returns whether the mode asked for is the one now drawn.
 bool switch_render_mode(int32_t mode, const char* program_folder);
-// Screenshots are refused above this side: 8192 x 8192 is 200 MB of pixels and seconds of
-// encoding already.
-constexpr int max_screenshot_side = 8192;
-// Copies the back buffer of the frame just drawn (width x height from the lower left) into
-// `rgb`: 3 bytes a pixel, rows from the bottom up.
-void read_back_buffer(int width, int height, unsigned char* rgb);
-// Encodes such pixels as PNG, rows turned top down, and writes them to `out`. Returns 0, or the
-// errno of what failed with the reason in `error` (error_size chars). Needs no GL context.
-int write_png(std::FILE* out, const unsigned char* rgb, int width, int height, char* error,
-              int error_size);
 // Clears the frame and draws it in the configured render mode (nothing for unknown modes).
 void draw_frame();
 void draw_particles();

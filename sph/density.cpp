@@ -4,7 +4,7 @@
 #include "sph/row_pipeline.h"
 #include "sph/sim_state.h"
 #include "sph/steps.h"
-#include "sph/workers.h"
+#include "base/workers.h"
 
 // Poly6 kernel sums. Each pair is stored once, on the list of its lower index, so one pass over
 // the lists adds w to both particles and gives every particle its full symmetric sum. While the

@@ -3,7 +3,7 @@
 
 #include "sph/sim_state.h"
 #include "sph/steps.h"
-#include "sph/workers.h"
+#include "base/workers.h"
 
 // One leapfrog-style step per particle. The walls at h and field_size on both axes are springs
 // on the penetration depth (ext_stiff, acceleration per unit length, no damping of their own;

@@ -3,11 +3,11 @@
 #include <cstring>
 
 
-#include "sph/float_path.h"
+#include "base/float_path.h"
 #include "sph/row_pipeline.h"
 #include "sph/sim_state.h"
 #include "sph/steps.h"
-#include "sph/workers.h"
+#include "base/workers.h"
 
 #if TARNWELL_SSE2_PATH
 #include <emmintrin.h>

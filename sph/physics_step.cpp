@@ -6,7 +6,7 @@
 #include "bodies/bodies.h"
 #include "sph/sim_state.h"
 #include "sph/steps.h"
-#include "sph/thread_tuning.h"
+#include "base/thread_tuning.h"
 
 namespace {
 using Clock = std::chrono::steady_clock;

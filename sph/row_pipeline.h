@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "sph/sim_state.h"
-#include "sph/workers.h"
+#include "base/workers.h"
 
 // The density sums, the pair forces and the colour exchange walk the neighbour lists from the
 // last particle down, and each pair adds to both of its particles: the value a particle ends

@@ -7,8 +7,8 @@
 
 #include "bodies/bodies.h"
 #include "config/config.h"
-#include "sph/random.h"
-#include "sph/workers.h"
+#include "base/random.h"
+#include "base/workers.h"
 
 SimState sim;
 

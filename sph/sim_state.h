@@ -3,8 +3,8 @@
 #include <cstdint>
 
 #include "bodies/rigid_body.h"
-#include "sph/types.h"
-#include "sph/workers.h"
+#include "base/types.h"
+#include "base/workers.h"
 
 constexpr int cell_capacity = 128;       // particles a grid cell holds; more are dropped
 constexpr int neighbour_capacity = 384;  // pairs one particle's list holds; more are dropped

@@ -6,7 +6,7 @@
 #include <limits>
 
 #include "sph/steps.h"
-#include "sph/workers.h"
+#include "base/workers.h"
 
 namespace {
 

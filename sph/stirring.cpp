@@ -3,7 +3,7 @@
 
 #include "sph/sim_state.h"
 #include "sph/steps.h"
-#include "sph/workers.h"
+#include "base/workers.h"
 
 // Mouse stirring: every particle strictly within R = h * mouse_radius of the pointer gets a
 // velocity change along the line to the pointer of magnitude mouse_force * (R - d) / 100,

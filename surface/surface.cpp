@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <new>
 
-#include "sph/float_path.h"
-#include "sph/workers.h"
+#include "base/float_path.h"
+#include "base/workers.h"
 
 #if TARNWELL_SSE2_PATH
 #include <emmintrin.h>

@@ -1,7 +1,7 @@
 #pragma once
 #include <cstdint>
 
-#include "sph/types.h"
+#include "base/types.h"
 
 // Iso-line outline of the fluid (render mode 1). The header, the (R + 1)^2 samples and the line
 // vertices live in one block of 4096 * R + 4 bytes: samples right after the header (rows 0..R of

@@ -1,9 +1,9 @@
 # The web preset: the window program as a page (tarnwell.js + tarnwell.wasm beside index.html)
 # and tarnwell-sim as a command-line tool for node, both from the same sources.
 
-target_sources(tarnwell_core PRIVATE platform/web/libc_compat.cpp)
+target_sources(tarnwell_core PRIVATE platform/web/libc/libc_compat.cpp)
 target_compile_options(tarnwell_core PRIVATE
-    -include ${CMAKE_CURRENT_SOURCE_DIR}/platform/web/libc_compat.h)
+    -include ${CMAKE_CURRENT_SOURCE_DIR}/platform/web/libc/libc_compat.h)
 
 # Optimised links run the runtime's JavaScript minifier, which needs Debian's node modules.
 set_property(TARGET tarnwell tarnwell-sim PROPERTY CXX_LINKER_LAUNCHER
@@ -25,7 +25,7 @@ target_link_options(tarnwell-sim PRIVATE
     -sALLOW_MEMORY_GROWTH=1 -sMAXIMUM_MEMORY=4GB)
 
 # The page's own files, copied on every build (not only when the program is linked again).
-set(page_files platform/web/index.html platform/web/page.js platform/web/page.css
+set(page_files app/page/index.html app/page/page.js app/page/page.css
     data/config.ini data/vs.glsl data/fs.glsl)
 set(page_outputs)
 foreach(f ${page_files})

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "body_test_support.h"
-#include "sph/random.h"
+#include "base/random.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "body_test_support.h"
-#include "sph/random.h"
+#include "base/random.h"
 
 namespace {
 

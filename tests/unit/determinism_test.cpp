@@ -12,7 +12,7 @@
 #include <cstdio>
 
 #include "config/config.h"
-#include "sph/float_path.h"
+#include "base/float_path.h"
 #include "sph/physics_step.h"
 #include "sph/sim_state.h"
 #include "sph/steps.h"

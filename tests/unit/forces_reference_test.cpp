@@ -10,7 +10,7 @@
 #include <random>
 #include <vector>
 
-#include "sph/float_path.h"
+#include "base/float_path.h"
 #include "sph/sim_state.h"
 #include "sph/steps.h"
 #include "sph_fixture.h"

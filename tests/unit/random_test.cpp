@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "sph/random.h"
+#include "base/random.h"
 
 TEST(Random, FollowsTheLinearCongruentialSequence) {
     // From seed 1: state 1*214013+2531011 = 2745024, bits 16..30 = 41; the next ones follow the

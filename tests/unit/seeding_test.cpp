@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "sim_test_util.h"
-#include "sph/random.h"
+#include "base/random.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "config/config.h"
-#include "sph/float_path.h"
+#include "base/float_path.h"
 #include "sph/sim_state.h"
 #include "sph/steps.h"
 

@@ -8,7 +8,7 @@
 #include <limits>
 #include <random>
 
-#include "sph/thread_tuning.h"
+#include "base/thread_tuning.h"
 
 namespace {
 

@@ -19,7 +19,7 @@
 #include "sph/physics_step.h"
 #include "sph/sim_state.h"
 #include "sph/steps.h"
-#include "sph/workers.h"
+#include "base/workers.h"
 
 namespace {
 

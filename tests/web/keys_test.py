@@ -9,8 +9,8 @@ import os
 import re
 import sys
 
-# The browser harness lives with the tools (./run.sh --web uses it too).
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "../../tools"))
+# The browser harness beside the tests (./run.sh --web uses it too).
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from browser import check, region_lit, run  # noqa: E402
 
 # Few white points in a small canvas: every frame is cheap, and every step moves some pixels.

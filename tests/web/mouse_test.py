@@ -7,8 +7,8 @@ Usage: mouse_test.py WEB_DIR [SHOT_DIR]
 import os
 import sys
 
-# The browser harness lives with the tools (./run.sh --web uses it too).
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "../../tools"))
+# The browser harness beside the tests (./run.sh --web uses it too).
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from browser import check, region_lit, rows, run
 
 # White unsmoothed points on black, 6,000 particles in a 400-pixel canvas: a layer about a

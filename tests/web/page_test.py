@@ -16,8 +16,8 @@ import sys
 import tempfile
 import threading
 
-# The browser harness lives with the tools (./run.sh --web uses it too).
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "../../tools"))
+# The browser harness beside the tests (./run.sh --web uses it too).
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from browser import Quiet, check, region_lit, run
 
 TITLE = re.compile(r"^Tarnwell SPH v 1\.09a   <<<   FPS: (\d+)   Render: \d+\.\d{3}   "

@@ -1,4 +1,4 @@
-#include "sph/workers.h"
+#include "base/workers.h"
 
 #include <stdlib.h>
 
@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "sph/thread_tuning.h"
+#include "base/thread_tuning.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>

@@ -28,8 +28,8 @@
 #include "sph/sim_state.h"
 #include "sph/stability.h"
 #include "sph/steps.h"
-#include "sph/thread_tuning.h"
-#include "sph/workers.h"
+#include "base/thread_tuning.h"
+#include "base/workers.h"
 #include "surface/surface.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "io/printable_text.h"
+#include "base/printable_text.h"
 
 #include <cstdio>
 

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "sph/float_path.h"
+#include "base/float_path.h"
 
 // A small pool of threads, started once with the simulation and reused by every parallel stage.
 // The work of a stage is cut into lanes that write disjoint data; which thread runs a lane
@@ -16,7 +16,7 @@ using LaneTask = void (*)(const void* context, int lane);
 // Runs with `threads` threads in all, the caller included; more than max_threads is cut to it.
 // 0 leaves the count to the program: a thread per core (one when the machine reports none),
 // of which the steps start on the cores less the load average of the last minute, and which
-// the steps' own times then adjust (sph/thread_tuning.h). Replaces any earlier pool. If the
+// the steps' own times then adjust (base/thread_tuning.h). Replaces any earlier pool. If the
 // system refuses a thread, the pool runs with those it got. A build without threads (WebAssembly
 // compiled without them) runs every count on the caller alone and says so on stderr for a count
 // above 1.

@@ -1,4 +1,4 @@
-#include "platform/web/libc_compat.h"
+#include "platform/web/libc/libc_compat.h"
 
 #include <cstdlib>
 

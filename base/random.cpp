@@ -1,4 +1,4 @@
-#include "sph/random.h"
+#include "base/random.h"
 
 namespace {
 uint32_t state = 0;

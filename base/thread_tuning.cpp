@@ -1,6 +1,6 @@
-#include "sph/thread_tuning.h"
+#include "base/thread_tuning.h"
 
-#include "sph/workers.h"
+#include "base/workers.h"
 
 namespace {
 

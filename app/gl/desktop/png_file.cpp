@@ -7,7 +7,7 @@
 #include <memory>
 #include <new>
 
-#include "render/render.h"
+#include "app/gl/desktop/png_file.h"
 
 void read_back_buffer(int width, int height, unsigned char* rgb) {
     glPixelStorei(GL_PACK_ALIGNMENT, 1);

@@ -12,11 +12,11 @@
 #include <thread>
 
 #include "app/gl/callbacks.h"
+#include "app/gl/desktop/png_file.h"
 #include "app/input.h"
 #include "app/play.h"
 #include "app/screenshot_file.h"
 #include "io/output_file.h"
-#include "render/render.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include "app/play.h"
 #include "config/config.h"
 #include "config/fixups.h"
-#include "config/validate.h"
+#include "sph/settings_check.h"
 #include "sph/sim_state.h"
 #include "sph/stability.h"
 #include "surface/surface.h"

@@ -2,8 +2,11 @@
 #include <cstdint>
 
 #include "base/types.h"
+#include "config/settings_table.h"
 
 constexpr int body_vertex_capacity = 32;
+static_assert(body_vertex_capacity == setting_limit::geom_vertex_count_min_hi,
+              "the corner settings' limit");
 
 // One floating convex polygon. Corners run clockwise (y up), so the left-hand normal (-dy, dx)
 // of every edge points out of the polygon; entry vertex_count of both vertex arrays repeats

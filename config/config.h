@@ -5,51 +5,20 @@
 #include <string>
 
 #include "base/printable_text.h"
+#include "config/settings_table.h"
 
-// Settings of section [graph]: window and drawing. Field order is the key order of the file.
+// The two sections of config.ini, one field per setting, in the order of the lists in
+// config/settings_table.h (which describe each field).
+#define TARNWELL_SETTING_FIELD(type, key, ...) type key;
+// [graph]: window and drawing.
 struct GraphConfig {
-    int32_t window_size;      // window width and height in pixels at start
-    int32_t render_type;      // 0 points, 1 iso-line outline, 2 shader sprites, other: nothing
-    float point_size;         // point size in pixels (mode 0); "scalar" uniform (mode 2)
-    int32_t point_colors;     // 0 white, 1 diffusing gradient, 2 density ramp
-    float point_diffusion;    // colour exchange rate between neighbours
-    int32_t surf_resolution;  // surface lattice cells per side (mode 1)
-    float surf_radius;        // splat radius in lattice units (mode 1)
-    float surf_size;          // line width in pixels
-    int32_t graph_smooth;     // non-zero: anti-aliased points/lines
-    int32_t graph_blend;      // non-zero: alpha blending (modes 0 and 1)
-    int32_t realtime;         // 1: steps per frame follow the wall clock; 0: one step a frame
+    TARNWELL_GRAPH_SETTINGS(TARNWELL_SETTING_FIELD)
 };
-
-// Settings of section [phys]: simulation and bodies. Field order is the key order of the file.
+// [phys]: simulation and bodies.
 struct PhysConfig {
-    int32_t count;
-    float smooth_radius;
-    float mass;
-    float field_size;
-    float timestep;
-    float viscosity;
-    float stiff;
-    float rest_density;
-    float gravity;
-    float ext_stiff;
-    float damp;
-    int32_t geom_count;
-    int32_t geom_vertex_count_min;
-    int32_t geom_vertex_count_max;
-    float geom_w_min;
-    float geom_w_max;
-    float geom_h_min;
-    float geom_h_max;
-    float geom_mass_min;
-    float geom_mass_max;
-    float geom_m_inert_min;
-    float geom_m_inert_max;
-    float geom_stiff;
-    float mouse_radius;
-    float mouse_force;
-    int32_t threads;  // threads of the physics step and the outline; 0: one per core
+    TARNWELL_PHYS_SETTINGS(TARNWELL_SETTING_FIELD)
 };
+#undef TARNWELL_SETTING_FIELD
 
 // The process-wide records the program loads at start; the tools and tests use their own.
 extern GraphConfig graph_config;
@@ -74,14 +43,6 @@ std::string ini_load_reason(const IniLoad& load);
 // or `default_text`. Returns whether the file gave it.
 bool ini_lookup(char* out, const std::string& text, const char* section, const char* key,
                 const char* default_text);
-// One key the loaders read: its section and whether it takes a whole number (else any number).
-struct IniKey {
-    const char* section;
-    const char* key;
-    bool whole_number;
-};
-extern const IniKey ini_keys[];
-extern const int ini_key_count;
 
 // Mistakes the reader passes over silently, each as one warning on `err` naming the file and
 // the line: a line that is no section, comment or key=value; a key before any section; a
@@ -140,8 +101,11 @@ void load_phys_config_text(PhysConfig* config, const std::string& text, WrittenS
 bool load_settings(const char* path, bool required, GraphConfig* graph, PhysConfig* phys,
                    WrittenSettings* written, std::FILE* err);
 
-// Every [phys] key at its default, as the loader gives them when there is no file.
+// Every key at its default, as the loaders give them when there is no file.
+GraphConfig default_graph_config();
 PhysConfig default_phys_config();
+// config.ini with every key at its default, each under its description (data/config.ini).
+std::string default_settings_text();
 
 // Text to number as the C library's atoi/atof read it, but locale-independent ("." always),
 // saturating integers to the 32-bit range and turning float overflow into +-infinity.

@@ -235,21 +235,15 @@ bool reads_as_number(const char* text, bool whole) {
     return only_remark_after(at);
 }
 
-const IniKey* find_key(const char* key) {
-    for (int i = 0; i < ini_key_count; ++i)
-        if (std::strcmp(ini_keys[i].key, key) == 0) return &ini_keys[i];
-    return nullptr;
-}
-
 bool known_section(const char* name) {
-    for (int i = 0; i < ini_key_count; ++i)
-        if (std::strcmp(ini_keys[i].section, name) == 0) return true;
+    for (int i = 0; i < setting_count; ++i)
+        if (std::strcmp(setting_infos[i].section, name) == 0) return true;
     return false;
 }
 
 // The line `key` was given on before `line`, or 0 when this is its first (which is then noted).
-long first_line_of(std::vector<long>& given, const IniKey* key, long line) {
-    long& first = given[static_cast<size_t>(key - ini_keys)];
+long first_line_of(std::vector<long>& given, const SettingInfo* key, long line) {
+    long& first = given[static_cast<size_t>(key - setting_infos)];
     if (first != 0) return first;
     first = line;
     return 0;
@@ -266,8 +260,8 @@ int ini_warn(const std::string& file_text, const char* path, std::FILE* err) {
     bool in_any_section = false;
     bool section_known = false;
     int warnings = 0;
-    // The line each known key was first given on (0: not yet), indexed like ini_keys.
-    std::vector<long> given(static_cast<size_t>(ini_key_count), 0);
+    // The line each known key was first given on (0: not yet), indexed like setting_infos.
+    std::vector<long> given(static_cast<size_t>(setting_count), 0);
     long line_number = 1;
     const char* counted = text.at;
     bool more = true;
@@ -302,7 +296,7 @@ int ini_warn(const std::string& file_text, const char* path, std::FILE* err) {
             continue;
         }
         if (!section_known) continue;  // already said once, at the header
-        const IniKey* known = find_key(key);
+        const SettingInfo* known = find_setting(key);
         if (known == nullptr) {
             warn("no such key; ignored");
         } else if (std::strcmp(known->section, section) != 0) {

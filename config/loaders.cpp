@@ -3,7 +3,9 @@
 #include <climits>
 #include <cmath>
 #include <cstdlib>
+#include <cstddef>
 #include <cstring>
+#include <type_traits>
 #include <locale.h>
 
 #include "config/config.h"
@@ -85,14 +87,13 @@ T read_value(const Source& source, const char* section, const char* key, const c
     return value;
 }
 
-int32_t read_int(const Source& source, const char* section, const char* key,
-                 const char* default_text) {
-    return read_value(source, section, key, default_text, ini_to_int);
-}
+int32_t convert(const char* text, int32_t*) { return ini_to_int(text); }
+float convert(const char* text, float*) { return ini_to_float(text); }
 
-float read_float(const Source& source, const char* section, const char* key,
-                 const char* default_text) {
-    return read_value(source, section, key, default_text, ini_to_float);
+template <typename T>
+T read_value(const Source& source, const char* section, const char* key, const char* default_text) {
+    return read_value(source, section, key, default_text,
+                      +[](const char* text) { return convert(text, static_cast<T*>(nullptr)); });
 }
 
 }  // namespace
@@ -103,55 +104,26 @@ const WrittenSetting* find_written(const WrittenSettings& written, const char* k
     return nullptr;
 }
 
+// Each loader clears its record, then reads every key of its section in the order of the
+// list, converting the text as the field's type says.
+#define TARNWELL_LOAD_SETTING(type, key, default_text, ...) \
+    config->key = read_value<type>(file, section, #key, default_text);
+
 void load_graph_config_text(GraphConfig* config, const std::string& text,
                             WrittenSettings* written) {
     const Source file{text, written};
-    const char* s = "graph";
+    const char* section = "graph";
     std::memset(config, 0, sizeof *config);
-    config->window_size = read_int(file, s, "window_size", "740");
-    config->render_type = read_int(file, s, "render_type", "0");
-    config->point_size = read_float(file, s, "point_size", "3.0");
-    config->point_colors = read_int(file, s, "point_colors", "1");
-    config->point_diffusion = read_float(file, s, "point_diffusion", "0.002");
-    config->surf_resolution = read_int(file, s, "surf_resolution", "128");
-    config->surf_radius = read_float(file, s, "surf_radius", "2.0");
-    config->surf_size = read_float(file, s, "surf_size", "2.0");
-    config->graph_smooth = read_int(file, s, "graph_smooth", "1");
-    config->graph_blend = read_int(file, s, "graph_blend", "1");
-    config->realtime = read_int(file, s, "realtime", "0");
+    TARNWELL_GRAPH_SETTINGS(TARNWELL_LOAD_SETTING)
 }
 
 void load_phys_config_text(PhysConfig* config, const std::string& text, WrittenSettings* written) {
     const Source file{text, written};
-    const char* s = "phys";
+    const char* section = "phys";
     std::memset(config, 0, sizeof *config);
-    config->count = read_int(file, s, "count", "10000");
-    config->smooth_radius = read_float(file, s, "smooth_radius", "0.01");
-    config->mass = read_float(file, s, "mass", "0.0002");
-    config->field_size = read_float(file, s, "field_size", "0.8");
-    config->timestep = read_float(file, s, "timestep", "0.0015");
-    config->viscosity = read_float(file, s, "viscosity", "0.4");
-    config->stiff = read_float(file, s, "stiff", "2.5");
-    config->rest_density = read_float(file, s, "rest_density", "600.0");
-    config->gravity = read_float(file, s, "gravity", "-9.8");
-    config->ext_stiff = read_float(file, s, "ext_stiff", "100000.0");
-    config->damp = read_float(file, s, "damp", "0.998");
-    config->geom_count = read_int(file, s, "geom_count", "2");
-    config->geom_vertex_count_min = read_int(file, s, "geom_vertex_count_min", "4");
-    config->geom_vertex_count_max = read_int(file, s, "geom_vertex_count_max", "10");
-    config->geom_w_min = read_float(file, s, "geom_w_min", "5.0");
-    config->geom_w_max = read_float(file, s, "geom_w_max", "10.0");
-    config->geom_h_min = read_float(file, s, "geom_h_min", "5.0");
-    config->geom_h_max = read_float(file, s, "geom_h_max", "10.0");
-    config->geom_mass_min = read_float(file, s, "geom_mass_min", "0.000005");
-    config->geom_mass_max = read_float(file, s, "geom_mass_max", "0.00002");
-    config->geom_m_inert_min = read_float(file, s, "geom_m_inert_min", "8.0");
-    config->geom_m_inert_max = read_float(file, s, "geom_m_inert_max", "12.0");
-    config->geom_stiff = read_float(file, s, "geom_stiff", "200000.0");
-    config->mouse_radius = read_float(file, s, "mouse_radius", "13.0");
-    config->mouse_force = read_float(file, s, "mouse_force", "75.0");
-    config->threads = read_int(file, s, "threads", "0");
+    TARNWELL_PHYS_SETTINGS(TARNWELL_LOAD_SETTING)
 }
+#undef TARNWELL_LOAD_SETTING
 
 void load_graph_config(GraphConfig* config, const char* path) {
     std::string text;
@@ -165,30 +137,27 @@ void load_phys_config(PhysConfig* config, const char* path) {
     load_phys_config_text(config, text, nullptr);
 }
 
-const IniKey ini_keys[] = {
-    {"graph", "window_size", true},       {"graph", "render_type", true},
-    {"graph", "point_size", false},       {"graph", "point_colors", true},
-    {"graph", "point_diffusion", false},  {"graph", "surf_resolution", true},
-    {"graph", "surf_radius", false},      {"graph", "surf_size", false},
-    {"graph", "graph_smooth", true},      {"graph", "graph_blend", true},
-    {"graph", "realtime", true},
-    {"phys", "count", true},              {"phys", "smooth_radius", false},
-    {"phys", "mass", false},              {"phys", "field_size", false},
-    {"phys", "timestep", false},          {"phys", "viscosity", false},
-    {"phys", "stiff", false},             {"phys", "rest_density", false},
-    {"phys", "gravity", false},           {"phys", "ext_stiff", false},
-    {"phys", "damp", false},              {"phys", "geom_count", true},
-    {"phys", "geom_vertex_count_min", true}, {"phys", "geom_vertex_count_max", true},
-    {"phys", "geom_w_min", false},        {"phys", "geom_w_max", false},
-    {"phys", "geom_h_min", false},        {"phys", "geom_h_max", false},
-    {"phys", "geom_mass_min", false},     {"phys", "geom_mass_max", false},
-    {"phys", "geom_m_inert_min", false},  {"phys", "geom_m_inert_max", false},
-    {"phys", "geom_stiff", false},        {"phys", "mouse_radius", false},
-    {"phys", "mouse_force", false},       {"phys", "threads", true},
-};
-const int ini_key_count = static_cast<int>(sizeof ini_keys / sizeof ini_keys[0]);
-static_assert(sizeof ini_keys / sizeof ini_keys[0] <= written_setting_capacity,
+#define TARNWELL_GRAPH_INFO(type, key, default_text, check, lo, hi, when, why, description)     \
+    SettingInfo{"graph", #key, std::is_same<type, int32_t>::value, default_text,                 \
+                SettingCheck::check, lo, hi, SettingWhen::when, why, description,               \
+                static_cast<int>(offsetof(GraphConfig, key))},
+#define TARNWELL_PHYS_INFO(type, key, default_text, check, lo, hi, when, why, description)      \
+    SettingInfo{"phys", #key, std::is_same<type, int32_t>::value, default_text,                  \
+                SettingCheck::check, lo, hi, SettingWhen::when, why, description,               \
+                static_cast<int>(offsetof(PhysConfig, key))},
+const SettingInfo setting_infos[] = {TARNWELL_GRAPH_SETTINGS(TARNWELL_GRAPH_INFO)
+                                         TARNWELL_PHYS_SETTINGS(TARNWELL_PHYS_INFO)};
+#undef TARNWELL_GRAPH_INFO
+#undef TARNWELL_PHYS_INFO
+const int setting_count = static_cast<int>(sizeof setting_infos / sizeof setting_infos[0]);
+static_assert(sizeof setting_infos / sizeof setting_infos[0] <= written_setting_capacity,
               "every key's text must fit WrittenSettings");
+
+const SettingInfo* find_setting(const char* key) {
+    for (int i = 0; i < setting_count; ++i)
+        if (std::strcmp(setting_infos[i].key, key) == 0) return &setting_infos[i];
+    return nullptr;
+}
 
 bool load_settings(const char* path, bool required, GraphConfig* graph, PhysConfig* phys,
                    WrittenSettings* written, std::FILE* err) {
@@ -208,10 +177,14 @@ bool load_settings(const char* path, bool required, GraphConfig* graph, PhysConf
     return ok;
 }
 
-// An empty path never opens, so the loader falls back to its default texts: the defaults live
-// in one table only.
+GraphConfig default_graph_config() {
+    GraphConfig config;
+    load_graph_config_text(&config, std::string(), nullptr);
+    return config;
+}
+
 PhysConfig default_phys_config() {
     PhysConfig config;
-    load_phys_config(&config, "");
+    load_phys_config_text(&config, std::string(), nullptr);
     return config;
 }

@@ -5,10 +5,12 @@
 #include "bodies/rigid_body.h"
 #include "base/types.h"
 #include "base/workers.h"
+#include "config/settings_table.h"
 
 constexpr int cell_capacity = 128;       // particles a grid cell holds; more are dropped
 constexpr int neighbour_capacity = 384;  // pairs one particle's list holds; more are dropped
 constexpr int max_particle_count = 65536;  // indices in the grid and the lists are 16-bit
+static_assert(max_particle_count == setting_limit::count_hi, "the count setting's limit");
 // 1024^2 cells * cell_capacity slots * 2 bytes = 256 MiB of buckets; also keeps every cell key
 // and the cell count far inside int32.
 constexpr int max_cells_per_row = 1024;

@@ -2,6 +2,7 @@
 #include <cstdint>
 
 #include "base/types.h"
+#include "config/settings_table.h"
 
 // Iso-line outline of the fluid (render mode 1). The header, the (R + 1)^2 samples and the line
 // vertices live in one block of 4096 * R + 4 bytes: samples right after the header (rows 0..R of
@@ -25,6 +26,8 @@ extern SurfaceGrid* surface_grid;
 // The block is 4096 bytes per lattice row plus 4: enough for the (R + 1)^2 samples up to
 // R = 1021, the rest going to line vertices (about 57 200 of them at R = 128).
 constexpr int32_t max_surface_resolution = 1021;
+static_assert(max_surface_resolution == setting_limit::surf_resolution_hi,
+              "the surf_resolution setting's limit");
 
 // Creates the process-wide grid (replacing any earlier one); false, and no grid, when the
 // resolution is outside 1..max_surface_resolution (the block would not hold the samples), the

@@ -15,7 +15,7 @@
 #include "app/state_dump.h"
 #include "config/config.h"
 #include "config/fixups.h"
-#include "config/validate.h"
+#include "sph/settings_check.h"
 #include "io/output_file.h"
 #include "platform/window.h"
 #include "sph/sim_state.h"

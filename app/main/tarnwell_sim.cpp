@@ -21,7 +21,7 @@
 #include "app/state_dump.h"
 #include "config/config.h"
 #include "config/fixups.h"
-#include "config/validate.h"
+#include "sph/settings_check.h"
 #include "io/output_file.h"
 #include "platform/process/process.h"
 #include "sph/physics_step.h"
@@ -41,7 +41,8 @@ constexpr long long timing_sample_cap = 1 << 18;
 
 const char usage_text[] =
     "usage: tarnwell-sim [--config PATH] [--seed N] [--steps N] [--dump PATH]\n"
-    "                    [--stir X,Y,SIGN] [--surface] [--threads N]\n";
+    "                    [--stir X,Y,SIGN] [--surface] [--threads N]\n"
+    "       tarnwell-sim --print-settings\n";
 
 const char help_text[] =
     "Runs the fluid simulation without a window and reports the time per step.\n"
@@ -64,6 +65,8 @@ const char help_text[] =
     "                   the program uses in render mode 1 (surf_radius, surf_resolution)\n"
     "  --threads N      threads of the step and the outline, 0..256, in place of the\n"
     "                   threads setting; 0 is one per core. Every count gives the same state\n"
+    "  --print-settings write a settings file with every key at its default and what it\n"
+    "                   means (the config.ini beside the program), to start your own from\n"
     "  --help           show this text\n"
     "\n"
     "The dump is written to a temporary file beside PATH and renamed over it once complete,\n"
@@ -132,6 +135,10 @@ Options parse_arguments(int argc, char** argv) {
         if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
             std::fputs(usage_text, stdout);
             std::fputs(help_text, stdout);
+            std::exit(stdout_written("tarnwell-sim", stderr) ? 0 : 1);
+        }
+        if (std::strcmp(arg, "--print-settings") == 0) {
+            std::fputs(default_settings_text().c_str(), stdout);
             std::exit(stdout_written("tarnwell-sim", stderr) ? 0 : 1);
         }
         if (std::strcmp(arg, "--surface") == 0) {

@@ -12,7 +12,7 @@
 
 #include "config/config.h"
 #include "config/fixups.h"
-#include "config/validate.h"
+#include "sph/settings_check.h"
 #include "sph/physics_step.h"
 #include "sph/sim_state.h"
 #include "sph/steps.h"

@@ -10,7 +10,7 @@
 
 #include "config/config.h"
 #include "config/fixups.h"
-#include "config/validate.h"
+#include "sph/settings_check.h"
 #include "sph/sim_state.h"
 #include "surface/surface.h"
 

@@ -1,18 +1,16 @@
 #include "app/session.h"
 
 #include "app/play.h"
+#include "app/startup.h"
 #include "config/config.h"
-#include "config/fixups.h"
 #include "sph/settings_check.h"
 #include "sph/sim_state.h"
-#include "sph/stability.h"
 #include "surface/surface.h"
 
 bool restart_simulation(PlayState& play, uint32_t seed, std::FILE* out, std::FILE* err) {
     GraphConfig graph = play.graph;
     PhysConfig phys = play.phys;
-    apply_fixups(graph, phys);
-    if (validate_settings(graph, phys, &play.written, err) != 0) {
+    if (!settle_settings(&graph, &phys, &play.written, SettingsRequest{}, false, err)) {
         std::fprintf(err, "The settings above are refused; the running simulation goes on.\n");
         return false;
     }
@@ -62,17 +60,13 @@ bool reload_settings(PlayState& play, const char* config_path, bool named, uint3
     }
     GraphConfig fixed_graph = graph;
     PhysConfig fixed_phys = phys;
-    apply_fixups(fixed_graph, fixed_phys);
-    if (validate_settings(fixed_graph, fixed_phys, &next.written, err) != 0) {
+    if (!settle_settings(&fixed_graph, &fixed_phys, &next.written, SettingsRequest{}, true, err)) {
         std::fprintf(err,
                      "Correct the settings above in %s (or remove them to use the defaults) and "
                      "press l again; the running simulation goes on.\n",
                      printable_text(config_path).c_str());
         return false;
     }
-    Instability unstable[max_instabilities];
-    const int unstable_count = find_instabilities(fixed_phys, unstable);
-    for (int i = 0; i < unstable_count; ++i) std::fprintf(err, "warning: %s\n", unstable[i].text);
     start_play(next, graph, phys, &next.written, play.seed);
     if (!restart_simulation(next, seed, out, err)) return false;
     play = next;

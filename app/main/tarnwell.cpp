@@ -14,12 +14,9 @@
 #include "app/startup.h"
 #include "app/state_dump.h"
 #include "config/config.h"
-#include "config/fixups.h"
-#include "sph/settings_check.h"
 #include "io/output_file.h"
 #include "platform/window.h"
 #include "sph/sim_state.h"
-#include "sph/stability.h"
 #include "surface/surface.h"
 
 int main(int argc, char** argv) {
@@ -46,37 +43,20 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
     // Only the file beside the program may be missing (every setting then has its default): a
     // file named on the command line that cannot be read is a mistake worth stopping for.
-    if (!load_settings(config_path.c_str(), named_config, &graph_config, &phys_config,
-                       &play_state.written, stderr))
-        return 1;
-    const GraphConfig file_graph = graph_config;
-    const PhysConfig file_phys = phys_config;
-    apply_fixups(graph_config, phys_config);
-
-    // Refuse settings the program cannot run with before any window opens.
-    std::fflush(stdout);
-    if (validate_settings(graph_config, phys_config, &play_state.written, stderr) != 0) {
+    // Settings the program cannot run with are refused before any window opens.
+    GraphConfig file_graph;
+    PhysConfig file_phys;
+    if (!read_settings(config_path.c_str(), named_config, SettingsRequest{}, &file_graph,
+                       &file_phys, &graph_config, &phys_config, &play_state.written, stderr)) {
         std::fprintf(stderr, "Correct the settings above in %s (or remove them to use the "
                              "defaults) and start again.\n",
                      printable_text(config_path.c_str()).c_str());
         return 1;
     }
-    // Settings that will blow up still start: the run shows what they do, and the warning says why.
-    Instability unstable[max_instabilities];
-    const int unstable_count = find_instabilities(phys_config, unstable);
-    for (int i = 0; i < unstable_count; ++i) std::fprintf(stderr, "warning: %s\n", unstable[i].text);
     // Whole seconds of calendar time unless a seed is given.
     const uint32_t seed = program_options.has_seed ? program_options.seed
                                                    : static_cast<uint32_t>(std::time(nullptr));
-    if (!sim_init_seeded(graph_config.point_colors, phys_config, graph_config.point_diffusion,
-                         seed)) {
-        std::fprintf(stderr,
-                     "Not enough memory for the simulation of %d particles and %d bodies; lower "
-                     "count or geom_count in %s.\n",
-                     phys_config.count, phys_config.geom_count,
-                     printable_text(config_path.c_str()).c_str());
-        return 1;
-    }
+    if (!start_simulation(graph_config, phys_config, seed, stderr)) return 1;
     start_play(play_state, file_graph, file_phys, &play_state.written, seed);
     // Outputs that could never be written are refused now, not after the whole session.
     DumpFile dump;

@@ -20,8 +20,6 @@
 #include "app/startup.h"
 #include "app/state_dump.h"
 #include "config/config.h"
-#include "config/fixups.h"
-#include "sph/settings_check.h"
 #include "io/output_file.h"
 #include "platform/process/process.h"
 #include "sph/physics_step.h"
@@ -264,35 +262,25 @@ double ms_since(std::chrono::steady_clock::time_point t) {
 }
 
 int run(const Options& options) {
+    GraphConfig file_graph;
+    PhysConfig file_phys;
     GraphConfig graph;
     PhysConfig phys;
     WrittenSettings written;
-    if (!load_settings(options.config_path.c_str(), options.config_named, &graph, &phys, &written,
-                       stderr))
-        return 1;
-    apply_fixups(graph, phys);
-    if (options.threads >= 0) phys.threads = options.threads;
-    // --surface builds the outline whatever render_type says, so its settings are checked too.
-    GraphConfig checked = graph;
-    if (options.surface) checked.render_type = 1;
-    if (validate_settings(checked, phys, &written, stderr) != 0) {
+    SettingsRequest request;
+    request.threads = options.threads;
+    request.outline_used = options.surface;
+    if (!read_settings(options.config_path.c_str(), options.config_named, request, &file_graph,
+                       &file_phys, &graph, &phys, &written, stderr)) {
         std::fprintf(stderr,
                      "tarnwell-sim: correct the settings above in '%s' (or remove them to use "
                      "the defaults) and run again\n",
                      printable_text(options.config_path.c_str()).c_str());
         return 1;
     }
-
-    Instability unstable[max_instabilities];
-    const int unstable_count = find_instabilities(phys, unstable);
-    for (int i = 0; i < unstable_count; ++i) std::fprintf(stderr, "warning: %s\n", unstable[i].text);
-
     const uint32_t seed =
         options.has_seed ? options.seed : static_cast<uint32_t>(std::time(nullptr));
-    if (!sim_init_seeded(graph.point_colors, phys, graph.point_diffusion, seed)) {
-        std::fprintf(stderr, "tarnwell-sim: not enough memory for %d particles\n", phys.count);
-        return 1;
-    }
+    if (!start_simulation(graph, phys, seed, stderr)) return 1;
     if (options.surface &&
         !create_surface_grid(graph.surf_radius, graph.surf_resolution, phys.field_size,
                              sim.position, sim.count)) {

@@ -6,6 +6,7 @@
 
 #include "base/printable_text.h"
 #include "config/settings_table.h"
+#include "io/small_file.h"
 
 // The two sections of config.ini, one field per setting, in the order of the lists in
 // config/settings_table.h (which describe each field).
@@ -26,13 +27,10 @@ extern PhysConfig phys_config;
 
 constexpr int ini_text_size = 256;  // line, section, key and value buffers, terminator included
 
-constexpr long ini_max_file_size = 1L << 20;  // a settings file is a few hundred bytes
+constexpr long ini_max_file_size = small_file_max_size;
 
-// How reading a settings file went; `error` is the errno of missing and unreadable.
-struct IniLoad {
-    enum Status { ok, missing, unreadable, not_regular, too_large } status;
-    int error;
-};
+// How reading a settings file went (io/small_file.h).
+using IniLoad = SmallFileRead;
 // Reads the whole file at `path` into `text` (empty unless ok), without a leading UTF-8
 // byte-order mark. Only regular files up to ini_max_file_size are read; a FIFO or device is
 // refused at once, never waited on.

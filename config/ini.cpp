@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "config/config.h"
+#include "io/small_file.h"
 
 namespace {
 
@@ -102,63 +103,9 @@ int ini_parse_pair(char* line, char* value, char* key) {
     return 1;
 }
 
-IniLoad ini_load(const char* path, std::string* text) {
-    text->clear();
-    // Non-blocking, so that opening a FIFO with no writer returns at once instead of hanging;
-    // anything but a regular file is refused below before a byte is read.
-    const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return IniLoad{errno == ENOENT ? IniLoad::missing : IniLoad::unreadable, errno};
-    struct stat st;
-    IniLoad result{IniLoad::ok, 0};
-    if (fstat(fd, &st) != 0) {
-        result = IniLoad{IniLoad::unreadable, errno};
-    } else if (!S_ISREG(st.st_mode)) {
-        result = IniLoad{IniLoad::not_regular, 0};
-    } else if (st.st_size > ini_max_file_size) {
-        result = IniLoad{IniLoad::too_large, 0};
-    } else {
-        // Read up to one byte past the limit: a file still growing is caught too.
-        char buffer[65536];
-        for (;;) {
-            const ssize_t n = read(fd, buffer, sizeof buffer);
-            if (n < 0 && errno == EINTR) continue;
-            if (n < 0) {
-                result = IniLoad{IniLoad::unreadable, errno};
-                break;
-            }
-            if (n == 0) break;
-            text->append(buffer, static_cast<size_t>(n));
-            if (text->size() > static_cast<size_t>(ini_max_file_size)) {
-                result = IniLoad{IniLoad::too_large, 0};
-                break;
-            }
-        }
-    }
-    close(fd);
-    if (result.status != IniLoad::ok) {
-        text->clear();
-        return result;
-    }
-    // A UTF-8 byte-order mark (editors on Windows write one) is not part of the first line.
-    if (text->compare(0, 3, "\xEF\xBB\xBF") == 0) text->erase(0, 3);
-    return result;
-}
+IniLoad ini_load(const char* path, std::string* text) { return read_small_file(path, text); }
 
-std::string ini_load_reason(const IniLoad& load) {
-    switch (load.status) {
-    case IniLoad::ok:
-        return "read";
-    case IniLoad::not_regular:
-        return "not a regular file (a folder, device or pipe)";
-    case IniLoad::too_large:
-        return "larger than " + std::to_string(ini_max_file_size / (1024 * 1024)) +
-               " MiB, too large for a settings file";
-    case IniLoad::missing:
-    case IniLoad::unreadable:
-        break;
-    }
-    return std::strerror(load.error);
-}
+std::string ini_load_reason(const IniLoad& load) { return small_file_reason(load); }
 
 bool ini_lookup(char* out, const std::string& file_text, const char* section, const char* key,
                 const char* default_text) {

@@ -1,8 +1,5 @@
 #include "render/shader.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -11,7 +8,8 @@
 #include <new>
 #include <string>
 
-#include "io/text_file.h"
+#include "base/printable_text.h"
+#include "io/small_file.h"
 #include "platform/gl_proc.h"
 
 ArbShaderApi* arb_shader_api = nullptr;
@@ -24,7 +22,6 @@ static_assert(sizeof(ArbShaderApi) == 39 * sizeof(void (*)()),
 
 namespace {
 
-constexpr off_t max_shader_size = 1 << 20;
 constexpr int info_log_size = 2048;
 
 // The entries the program calls: deletion, creation, source, compilation, attachment, linking,
@@ -36,38 +33,20 @@ bool has_used_entries(const ArbShaderApi& api) {
            api.glGetObjectParameterivARB && api.glGetInfoLogARB && api.glGetUniformLocationARB;
 }
 
-// Opens a shader file for reading: regular files up to max_shader_size only, so that a FIFO
-// or a device in its place is refused at once instead of hanging the start. Names the file
-// and the reason on stderr when it cannot be used.
-std::FILE* open_shader_file(const std::string& path) {
-    const char* reason = nullptr;
-    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    struct stat st;
-    if (fd < 0 || fstat(fd, &st) != 0) {
-        reason = std::strerror(errno);
-    } else if (!S_ISREG(st.st_mode)) {
-        reason = "not a regular file (a folder, device or pipe)";
-    } else if (st.st_size > max_shader_size) {
-        reason = "larger than 1 MiB, too large for a shader";
-    } else if (std::FILE* file = fdopen(fd, "r")) {
-        return file;
-    } else {
-        reason = std::strerror(errno);
-    }
-    if (fd >= 0) close(fd);
-    std::fprintf(stderr, "cannot read the shader file '%s': %s; it is compiled as an empty text\n",
-                 path.c_str(), reason);
-    return nullptr;
-}
-
 // The whole file as zero-terminated text with bare line feeds, or an empty text when the
-// file cannot be opened or held: compiling that fails with the driver's log, and rendering
-// goes on.
+// file cannot be used (named on stderr with the reason): compiling that fails with the
+// driver's log, and rendering goes on.
 char* read_shader_text(const std::string& path) {
-    char* text = nullptr;
-    if (std::FILE* file = open_shader_file(path)) text = read_text_file(file);
-    if (text == nullptr) text = static_cast<char*>(std::calloc(1, 1));
-    return text;
+    std::string text;
+    const SmallFileRead read = read_small_file(path.c_str(), &text);
+    if (read.status != SmallFileRead::ok)
+        std::fprintf(stderr,
+                     "cannot read the shader file '%s': %s; it is compiled as an empty text\n",
+                     printable_text(path.c_str()).c_str(), small_file_reason(read).c_str());
+    strip_cr_before_lf(&text);
+    char* copy = static_cast<char*>(std::malloc(text.size() + 1));
+    if (copy != nullptr) std::memcpy(copy, text.c_str(), text.size() + 1);
+    return copy != nullptr ? copy : static_cast<char*>(std::calloc(1, 1));
 }
 
 // Compiles one shader object and prints the driver's log when that fails.

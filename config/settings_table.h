@@ -60,7 +60,7 @@
       "most 25 a frame), 0 one step per drawn frame; the t key switches it while the "             \
       "program runs")
 
-#define TARNWELL_PHYS_SETTINGS(X) \
+#define TARNWELL_SIM_SETTINGS(X) \
     X(int32_t, count, "10000", range, 0, 65536, always,                                            \
       "particle indices are 16-bit",                                                               \
       "number of particles")                                                                       \
@@ -143,7 +143,11 @@
     X(float, mouse_force, "75.0", finite, 0, 0, always,                                            \
       "",                                                                                          \
       "stirring strength: the left button pulls particles in, the right button pushes "            \
-      "them away")                                                                                 \
+      "them away")
+
+// [phys]: the settings the simulation keeps (SimState holds a copy of each), then how it runs.
+#define TARNWELL_PHYS_SETTINGS(X)                                                                  \
+    TARNWELL_SIM_SETTINGS(X)                                                                       \
     X(int32_t, threads, "0", range, 0, 256, always,                                                \
       "0 is one thread per core, 1 a single thread",                                               \
       "threads of the physics step and the outline, 0 to 256; 0 lets the program "                 \

@@ -28,31 +28,9 @@ T* alloc_raw(int64_t n) {
 }
 
 void copy_settings(int32_t point_colors, const PhysConfig& phys, float point_diffusion) {
-    sim.count = phys.count;
-    sim.smooth_radius = phys.smooth_radius;
-    sim.mass = phys.mass;
-    sim.field_size = phys.field_size;
-    sim.timestep = phys.timestep;
-    sim.viscosity = phys.viscosity;
-    sim.stiff = phys.stiff;
-    sim.rest_density = phys.rest_density;
-    sim.gravity = phys.gravity;
-    sim.ext_stiff = phys.ext_stiff;
-    sim.damp = phys.damp;
-    sim.geom_count = phys.geom_count;
-    sim.geom_vertex_count_min = phys.geom_vertex_count_min;
-    sim.geom_vertex_count_max = phys.geom_vertex_count_max;
-    sim.geom_w_min = phys.geom_w_min;
-    sim.geom_w_max = phys.geom_w_max;
-    sim.geom_h_min = phys.geom_h_min;
-    sim.geom_h_max = phys.geom_h_max;
-    sim.geom_mass_min = phys.geom_mass_min;
-    sim.geom_mass_max = phys.geom_mass_max;
-    sim.geom_m_inert_min = phys.geom_m_inert_min;
-    sim.geom_m_inert_max = phys.geom_m_inert_max;
-    sim.geom_stiff = phys.geom_stiff;
-    sim.mouse_radius = phys.mouse_radius;
-    sim.mouse_force = phys.mouse_force;
+#define TARNWELL_COPY_SETTING(type, key, ...) sim.key = phys.key;
+    TARNWELL_SIM_SETTINGS(TARNWELL_COPY_SETTING)
+#undef TARNWELL_COPY_SETTING
     sim.point_colors = point_colors;
     sim.current_gravity = phys.gravity;
     sim.toggled_gravity = phys.gravity;

@@ -92,34 +92,18 @@ struct NeighbourList {
 //   sort_keys: written by compute_cell_keys, sorted by sort_cell_keys, read by reorder_particles.
 //   *_scratch: gather buffers of reorder_particles (sort_keys_scratch: of sort_cell_keys) only.
 struct SimState {
-    // Settings, copied from [phys] and two [graph] values.
-    int32_t count;
-    float smooth_radius;  // h: kernel support, grid cell side, lower wall position
-    float mass;
-    float field_size;  // upper wall position on both axes
-    float timestep;
-    float viscosity;
-    float stiff;
-    float rest_density;
-    float gravity;
-    float ext_stiff;
-    float damp;
-    int32_t geom_count;  // bodies actually generated (may end below the configured count)
-    int32_t geom_vertex_count_min;
-    int32_t geom_vertex_count_max;
-    float geom_w_min;
-    float geom_w_max;
-    float geom_h_min;
-    float geom_h_max;
-    float geom_mass_min;
-    float geom_mass_max;
-    float geom_m_inert_min;
-    float geom_m_inert_max;
-    float geom_stiff;
-    float mouse_radius;  // multiples of h
-    float mouse_force;
-    int32_t point_colors;
-    float point_diffusion;  // 0 unless colours are on
+    // Settings: a copy of each the simulation keeps from [phys] (config/settings_table.h), in
+    // the list's order. h = smooth_radius is the kernel support, the grid cell side and the lower
+    // wall; field_size the upper walls; mouse_radius is in multiples of h. count is the length
+    // of every per-particle array; geom_count the bodies actually generated (it may end below
+    // the setting). The keys in play change mouse_radius and mouse_force. (Fields of their own
+    // rather than a PhysConfig member: moving them changes how the x87 build keeps values in
+    // registers, and so its results.)
+#define TARNWELL_SIM_FIELD(type, key, ...) type key;
+    TARNWELL_SIM_SETTINGS(TARNWELL_SIM_FIELD)
+#undef TARNWELL_SIM_FIELD
+    int32_t point_colors;   // [graph]
+    float point_diffusion;  // [graph]; 0 unless colours are on
 
     // Gravity along y: current_gravity is what acts; the middle button zeroes it while held
     // and on release flips toggled_gravity and copies it back.

@@ -93,8 +93,8 @@ TEST_F(BodyContact, ParticleInsideTwoBodiesIsPushedOutOfEach) {
     EXPECT_NEAR(force(0).y, 0.0f, 1e-6);
     // Each body takes the opposite of its own push, at the particle, along its arm:
     // a = |p| k |r| / m, away from the particle.
-    EXPECT_NEAR(sim.bodies[0].linear_accel.x, -0.02 * 200000.0 * 0.105 / 2.0, 0.05);
-    EXPECT_NEAR(sim.bodies[1].linear_accel.x, 0.03 * 200000.0 * 0.095 / 2.0, 0.05);
+    EXPECT_NEAR(sim.bodies[0].linear_accel.x, -0.02 * sim.geom_stiff * 0.105 / 2.0, 0.05);
+    EXPECT_NEAR(sim.bodies[1].linear_accel.x, 0.03 * sim.geom_stiff * 0.095 / 2.0, 0.05);
     EXPECT_NEAR(sim.bodies[0].angular_accel, 0.0f, 1e-3);
     EXPECT_NEAR(sim.bodies[1].angular_accel, 0.0f, 1e-3);
 }
@@ -114,7 +114,7 @@ TEST_F(BodyContact, ParticleSideScalesWithParticleMassBodySideDoesNot) {
         body_at[m] = sim.bodies[0];
     }
     // Default particle mass: exactly geom_stiff times the push.
-    EXPECT_NEAR(force_at[0].y, 0.02 * 200000.0, 0.01);
+    EXPECT_NEAR(force_at[0].y, 0.02 * sim.geom_stiff, 0.01);
     EXPECT_NEAR(force_at[0].x, 0.0f, 1e-6);
     EXPECT_FLOAT_EQ(force_at[1].y, force_at[0].y / 2);
     EXPECT_EQ(body_at[0].linear_accel.x, body_at[1].linear_accel.x);
@@ -126,7 +126,7 @@ TEST_F(BodyContact, ParticleSideScalesWithParticleMassBodySideDoesNot) {
 }
 
 TEST_F(BodyContact, ResponseSplitsThePushAlongAndAcrossTheArm) {
-    const float k = 200000.0f;
+    const float k = sim.geom_stiff;
     const float mass = 2.0f, inertia = 4.0f;
     const Vec2 c{0.5f, 0.5f};
     struct Case {
@@ -171,7 +171,7 @@ TEST_F(BodyContact, BodiesPushOnlyWithCornersInside) {
     sim.bodies[1] =
         box_body(Vec2{0.39f + half_diagonal, 0.5f}, 0.1f, 0.1f, quarter_turn / 2, 4.0f, 3.0f);
     apply_body_body_contact();
-    const double k = 10.0 * 200000.0;
+    const double k = 10.0 * sim.geom_stiff;
     EXPECT_NEAR(sim.bodies[0].linear_accel.x, -0.01 * k * 0.09 / 2.0, 5.0);
     EXPECT_NEAR(sim.bodies[1].linear_accel.x, 0.01 * k * half_diagonal / 4.0, 5.0);
     EXPECT_NEAR(sim.bodies[0].linear_accel.y, 0.0, 1.0);
@@ -206,7 +206,7 @@ TEST_F(BodyContact, ContactsWithoutArmOrMassAddNothing) {
     sim.bodies[1] = box_body(Vec2{0.75f, 0.75f}, 0.125f, 0.125f, 0.0f, 0.0f, 3.0f);
     set_particles({{0.25f, 0.25f}, {0.8f, 0.8f}});
     apply_fluid_body_contact();
-    EXPECT_NEAR(force(0).y, 0.125 * 200000.0, 0.1);
+    EXPECT_NEAR(force(0).y, 0.125 * sim.geom_stiff, 0.1);
     EXPECT_TRUE(accumulators_zero(sim.bodies[0]));
     EXPECT_EQ(force(1).x, 0.0f);
     EXPECT_EQ(force(1).y, 0.0f);

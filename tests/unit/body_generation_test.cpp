@@ -66,12 +66,14 @@ TEST_F(BodyGeneration, FirstBodyFollowsItsDrawsInOrder) {
         ASSERT_EQ(sim.geom_count, 1);
         const RigidBody& b = sim.bodies[0];
 
-        const int n = 4 + (d.vertex_count * 7) / 32768;
+        const int kinds = sim.geom_vertex_count_max - sim.geom_vertex_count_min + 1;
+        const int n = sim.geom_vertex_count_min + (d.vertex_count * kinds) / 32768;
         ASSERT_EQ(b.vertex_count, n);
-        const double hw = between(5.0, 10.0, d.width) * 0.01 * 0.5;
-        const double hh = between(5.0, 10.0, d.height) * 0.01 * 0.5;
-        const double cx = d.center_x * (0.8 - 2 * hw) / 32768.0 + hw;
-        const double cy = d.center_y * (0.8 - 2 * hh) / 32768.0 + hh;
+        const double h = sim.smooth_radius;
+        const double hw = between(sim.geom_w_min, sim.geom_w_max, d.width) * h * 0.5;
+        const double hh = between(sim.geom_h_min, sim.geom_h_max, d.height) * h * 0.5;
+        const double cx = d.center_x * (sim.field_size - 2 * hw) / 32768.0 + hw;
+        const double cy = d.center_y * (sim.field_size - 2 * hh) / 32768.0 + hh;
         EXPECT_NEAR(b.center.x, cx, 1e-7);
         EXPECT_NEAR(b.center.y, cy, 1e-7);
         EXPECT_NEAR(b.angle, d.angle * two_pi / 32768.0, 1e-6);
@@ -103,8 +105,11 @@ TEST_F(BodyGeneration, FirstBodyFollowsItsDrawsInOrder) {
             EXPECT_NEAR(b.world_vertices[j].x, lx * ca - ly * sa + cx, 1e-5) << "corner " << j;
             EXPECT_NEAR(b.world_vertices[j].y, lx * sa + ly * ca + cy, 1e-5) << "corner " << j;
         }
-        EXPECT_NEAR(b.body_mass / (between(5e-6, 2e-5, d.mass) / sum), 1.0, 1e-3);
-        EXPECT_SAME_FLOAT(b.inertia, 4.0f * static_cast<float>(d.inertia) / 32768.0f + 8.0f);
+        EXPECT_NEAR(b.body_mass / (between(sim.geom_mass_min, sim.geom_mass_max, d.mass) / sum),
+                    1.0, 1e-3);
+        EXPECT_SAME_FLOAT(b.inertia, (sim.geom_m_inert_max - sim.geom_m_inert_min) *
+                                             static_cast<float>(d.inertia) / 32768.0f +
+                                         sim.geom_m_inert_min);
         // Untouched by generation: the record was zero-filled.
         EXPECT_EQ(b.linear_velocity.x, 0.0f);
         EXPECT_EQ(b.angular_velocity, 0.0f);

@@ -68,7 +68,7 @@ TEST_F(BodyMotion, CornerBeyondABoxCornerIsPushedOnBothAxes) {
     // t r = (pen r_axis 5k / (|r| m)) r, so with |r| = a sqrt 2 each component of the
     // acceleration is 2 * 5 k e a / (sqrt 2 m); the two torques cancel.
     const float a = 0.05f, e = 1e-4f;
-    const double expected = 2.0 * 5.0 * 200000.0 * 1e-4 * 0.05 / std::sqrt(2.0);
+    const double expected = 2.0 * 5.0 * sim.geom_stiff * 1e-4 * 0.05 / std::sqrt(2.0);
     struct Case {
         float sign;  // -1: the lower left box corner, +1: the upper right one
         const char* what;
@@ -98,7 +98,7 @@ TEST_F(BodyMotion, CornerBeyondABoxCornerIsPushedOnBothAxes) {
 TEST_F(BodyMotion, FreeBodyFallsWithGravityAndKeepsItsSpin) {
     sim.damp = 1.0f;
     const float dt = sim.timestep;
-    for (float g : {-9.8f, 0.0f}) {
+    for (float g : {sim.gravity, 0.0f}) {
         SCOPED_TRACE(g);
         sim.current_gravity = g;
         allocate_bodies(1);
@@ -131,7 +131,7 @@ TEST_F(BodyMotion, AngleGrowsWithoutWrapWhileCornersStayRight) {
     rng_seed(2024);
     generate_bodies();
     ASSERT_EQ(sim.geom_count, 1);
-    sim.bodies[0].angular_velocity = 2000.0f;  // 3 rad a step
+    sim.bodies[0].angular_velocity = 2000.0f;  // 3 rad a step with the default timestep
     const float start = sim.bodies[0].angle;
     for (int i = 1; i <= 200; ++i) {
         sim.bodies[0].linear_accel = Vec2{0.0f, 0.0f};
@@ -142,22 +142,24 @@ TEST_F(BodyMotion, AngleGrowsWithoutWrapWhileCornersStayRight) {
             expect_corners_follow(sim.bodies[0], 1e-6);
         }
     }
-    EXPECT_NEAR(sim.bodies[0].angle, start + 600.0f, 0.01f);
+    EXPECT_NEAR(sim.bodies[0].angle, start + 200 * sim.timestep * 2000.0f, 0.01f);
 }
 
 TEST_F(BodyMotion, ContactAccelerationIsCappedAtTheLimitOnly) {
     // 0.05 h / dt^2: the acceleration that moves a body from rest by 0.05 h in one step.
-    const double limit = 0.05 * 0.01 / (0.0015 * 0.0015);
+    const double limit = 0.05 * sim.smooth_radius / (double(sim.timestep) * sim.timestep);
     struct Case {
         Vec2 accel;
         bool capped;
     };
+    const float just_below = static_cast<float>(limit * 0.999);
+    const float just_above = static_cast<float>(limit * 1.001);
     const Case cases[] = {
         {{100.0f, -50.0f}, false},
-        {{0.0f, -222.0f}, false},
+        {{0.0f, -just_below}, false},
         {{3e4f, -4e4f}, true},
         {{-1e9f, 0.0f}, true},
-        {{0.0f, 223.0f}, true},
+        {{0.0f, just_above}, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.accel.x << ", " << c.accel.y);
@@ -192,7 +194,7 @@ TEST_F(BodyMotion, BodiesDroppedIntoAStillBedStayInTheBox) {
     // bodies floating on the bed.
     std::vector<Vec2> bed;
     for (float y = 0.0125f; y < 0.4f; y += 0.005f) {
-        for (float x = 0.0125f; x < 0.8f; x += 0.005f) bed.push_back(Vec2{x, y});
+        for (float x = 0.0125f; x < sim.field_size; x += 0.005f) bed.push_back(Vec2{x, y});
     }
     set_particles(bed);
     allocate_bodies(4);
@@ -204,7 +206,7 @@ TEST_F(BodyMotion, BodiesDroppedIntoAStillBedStayInTheBox) {
         b.center = Vec2{0.1f + 0.2f * static_cast<float>(i), 0.4f};
         update_world_vertices(b);
     }
-    const double limit = 0.05 * 0.01 / (0.0015 * 0.0015);
+    const double limit = 0.05 * sim.smooth_radius / (double(sim.timestep) * sim.timestep);
     double largest_raw = 0.0;
     for (int step = 0; step < 3000; ++step) {
         apply_fluid_body_contact();
@@ -224,7 +226,7 @@ TEST_F(BodyMotion, BodiesDroppedIntoAStillBedStayInTheBox) {
         EXPECT_GT(b.center.y, 0.3f);
         EXPECT_LT(b.center.y, 0.55f);
         EXPECT_GT(b.center.x, 0.0f);
-        EXPECT_LT(b.center.x, 0.8f);
+        EXPECT_LT(b.center.x, sim.field_size);
         EXPECT_LT(std::hypot(b.linear_velocity.x, b.linear_velocity.y), 1.0);
         expect_corners_follow(b, 1e-6);
     }

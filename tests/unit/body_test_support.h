@@ -13,28 +13,28 @@
 class BodyTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        const PhysConfig phys = default_phys_config();
         sim = SimState{};
         sim.count = 0;
-        sim.smooth_radius = 0.01f;
-        sim.mass = 0.0002f;
-        sim.field_size = 0.8f;
-        sim.timestep = 0.0015f;
-        sim.gravity = -9.8f;
-        sim.current_gravity = -9.8f;
-        sim.toggled_gravity = -9.8f;
-        sim.damp = 0.998f;
-        sim.geom_count = 2;
-        sim.geom_vertex_count_min = 4;
-        sim.geom_vertex_count_max = 10;
-        sim.geom_w_min = 5.0f;
-        sim.geom_w_max = 10.0f;
-        sim.geom_h_min = 5.0f;
-        sim.geom_h_max = 10.0f;
-        sim.geom_mass_min = 0.000005f;
-        sim.geom_mass_max = 0.00002f;
-        sim.geom_m_inert_min = 8.0f;
-        sim.geom_m_inert_max = 12.0f;
-        sim.geom_stiff = 200000.0f;
+        sim.smooth_radius = phys.smooth_radius;
+        sim.mass = phys.mass;
+        sim.field_size = phys.field_size;
+        sim.timestep = phys.timestep;
+        sim.gravity = phys.gravity;
+        sim.current_gravity = phys.gravity;
+        sim.toggled_gravity = phys.gravity;
+        sim.damp = phys.damp;
+        sim.geom_vertex_count_min = phys.geom_vertex_count_min;
+        sim.geom_vertex_count_max = phys.geom_vertex_count_max;
+        sim.geom_w_min = phys.geom_w_min;
+        sim.geom_w_max = phys.geom_w_max;
+        sim.geom_h_min = phys.geom_h_min;
+        sim.geom_h_max = phys.geom_h_max;
+        sim.geom_mass_min = phys.geom_mass_min;
+        sim.geom_mass_max = phys.geom_mass_max;
+        sim.geom_m_inert_min = phys.geom_m_inert_min;
+        sim.geom_m_inert_max = phys.geom_m_inert_max;
+        sim.geom_stiff = phys.geom_stiff;
         allocate_bodies(2);
     }
     void TearDown() override { sim = SimState{}; }

@@ -71,7 +71,8 @@ TEST(PairForces, ColourExchangeFollowsDistance) {
     };
     for (const Case& c : {Case{0.005f, 0.001f}, Case{0.0f, 0.002f}, Case{0.0099999f, 0.0f}}) {
         SCOPED_TRACE(testing::Message() << "distance " << c.distance);
-        HandState state(2, 1);
+        HandState state(2, 1, 0.01f);
+        sim.point_diffusion = 0.002f;
         sim.position[0] = Vec2{0.3f, 0.3f};
         sim.position[1] = Vec2{0.3f + c.distance, 0.3f};
         sim.color[0] = Color3{1.0f, 0.0f, 0.5f};

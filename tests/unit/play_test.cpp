@@ -22,8 +22,8 @@ struct PlayFixture : ::testing::Test {
         start_play(play, graph, default_phys_config(), nullptr, 77u);
         state.mouse_radius = play.phys.mouse_radius;
         state.mouse_force = play.phys.mouse_force;
-        state.toggled_gravity = -9.8f;
-        state.current_gravity = -9.8f;
+        state.toggled_gravity = play.phys.gravity;
+        state.current_gravity = play.phys.gravity;
     }
     void key(unsigned char k) { apply_action(play, state, action_for_key(k)); }
 };
@@ -44,8 +44,8 @@ TEST_F(PlayFixture, KeysThatOnlyAskTheShellLeaveTheirRequestAndNothingElse) {
         EXPECT_EQ(play.requests, c.request) << "key " << int(c.key);
     }
     EXPECT_FALSE(play.paused);
-    EXPECT_EQ(state.mouse_radius, 13.0f);
-    EXPECT_EQ(state.current_gravity, -9.8f);
+    EXPECT_EQ(state.mouse_radius, play.phys.mouse_radius);
+    EXPECT_EQ(state.current_gravity, play.phys.gravity);
 
     play.requests = 0;
     apply_action(play, state, action_for_special_key(12));  // F12
@@ -110,15 +110,16 @@ TEST_F(PlayFixture, GravityKeyActsLikeAMiddleRelease) {
         EXPECT_EQ(state.current_gravity, by_mouse.current_gravity);
         EXPECT_EQ(state.toggled_gravity, by_mouse.toggled_gravity);
     }
-    EXPECT_EQ(state.current_gravity, 9.8f);
+    EXPECT_EQ(state.current_gravity, -play.phys.gravity);
     // While the middle button holds the fluid weightless, g turns gravity on reversed.
     apply_mouse_button(mouse, state, button_middle, button_pressed);
     EXPECT_EQ(state.current_gravity, 0.0f);
     key('g');
-    EXPECT_EQ(state.current_gravity, -9.8f);
+    EXPECT_EQ(state.current_gravity, play.phys.gravity);
 }
 
 TEST_F(PlayFixture, StirringRadiusStepsByWholeUnitsOfHWithinBounds) {
+    play.phys.mouse_radius = state.mouse_radius = 13.0f;
     key('+');
     EXPECT_EQ(state.mouse_radius, 14.0f);
     key('=');
@@ -151,22 +152,24 @@ TEST_F(PlayFixture, StirringRadiusStepsByWholeUnitsOfHWithinBounds) {
 }
 
 TEST_F(PlayFixture, StirringStrengthStepsByAQuarterAndComesBackExactly) {
+    const float start = state.mouse_force;
     key(']');
-    EXPECT_FLOAT_EQ(state.mouse_force, 75.0f * 1.25f);
+    EXPECT_FLOAT_EQ(state.mouse_force, start * 1.25f);
     key(']');
-    EXPECT_FLOAT_EQ(state.mouse_force, 75.0f * 1.25f * 1.25f);
+    EXPECT_FLOAT_EQ(state.mouse_force, start * 1.25f * 1.25f);
     key('[');
     key('[');
-    EXPECT_EQ(state.mouse_force, 75.0f);  // bit for bit the file's value again
+    EXPECT_EQ(state.mouse_force, start);  // bit for bit the file's value again
     key('[');
-    EXPECT_FLOAT_EQ(state.mouse_force, 75.0f / 1.25f);
+    EXPECT_FLOAT_EQ(state.mouse_force, start / 1.25f);
     EXPECT_EQ(play.phys.mouse_force, state.mouse_force);
 
     for (int i = 0; i < 100; ++i) key(']');
     const float top = state.mouse_force;
-    EXPECT_FLOAT_EQ(top, static_cast<float>(75.0 * std::pow(1.25, stir_strength_steps)));
+    EXPECT_FLOAT_EQ(top, static_cast<float>(start * std::pow(1.25, stir_strength_steps)));
     for (int i = 0; i < 100; ++i) key('[');
-    EXPECT_FLOAT_EQ(state.mouse_force, static_cast<float>(75.0 * std::pow(1.25, -stir_strength_steps)));
+    EXPECT_FLOAT_EQ(state.mouse_force,
+                    static_cast<float>(start * std::pow(1.25, -stir_strength_steps)));
     EXPECT_GT(state.mouse_force, 0.0f);
 }
 

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <ctime>
+#include <utility>
 #include <vector>
 
 #include "sim_test_util.h"
@@ -10,26 +12,21 @@
 
 namespace {
 
-constexpr uint32_t lcg_mul = 214013u;
-constexpr uint32_t lcg_add = 2531011u;
+// The block's far edges as documented: 0.9090909 of the box's width (about 1/1.1) and
+// 0.6666667 of its height; it starts at the walls at h.
+float block_width(const PhysConfig& p) { return 0.9090909f * p.field_size; }
+float block_height(const PhysConfig& p) { return 0.6666667f * p.field_size; }
 
-uint32_t draw_of(uint32_t state) { return (state >> 16) & 0x7fffu; }
-
-// A seed whose first two draws are d1 and d2: walk the 2^17 states whose draw is d1 and step
-// each once; the seed is the state before, found with the multiplier's inverse modulo 2^32.
-bool seed_for_draws(uint32_t d1, uint32_t d2, uint32_t* seed) {
-    uint32_t inverse = lcg_mul;
-    for (int i = 0; i < 5; ++i) inverse *= 2u - lcg_mul * inverse;  // Newton, 5 bits -> 160
-    for (uint32_t hi = 0; hi < 2; ++hi) {
-        for (uint32_t low = 0; low < 65536; ++low) {
-            const uint32_t first = (hi << 31) | (d1 << 16) | low;
-            if (draw_of(first * lcg_mul + lcg_add) == d2) {
-                *seed = (first - lcg_add) * inverse;
-                return true;
-            }
-        }
+// A seed whose draw number `which` (0 or 1) is `value`, found by trying seeds in turn.
+uint32_t seed_with_draw(int which, int32_t value) {
+    for (uint32_t seed = 0; seed < (1u << 24); ++seed) {
+        rng_seed(seed);
+        int32_t d = rng_draw();
+        if (which == 1) d = rng_draw();
+        if (d == value) return seed;
     }
-    return false;
+    ADD_FAILURE() << "no seed gives draw " << value << " at place " << which;
+    return 0;
 }
 
 using SeedingTest = SimTest;
@@ -40,8 +37,8 @@ TEST_F(SeedingTest, DefaultsDeriveGridAndKernelCoefficients) {
     // (0.01 * 2 + 0.8) / 0.01 is exactly 82 in single precision.
     EXPECT_EQ(sim.cells_per_row, 82);
     EXPECT_EQ(sim.cell_count, 82 * 82);
-    EXPECT_EQ(sim.current_gravity, -9.8f);
-    EXPECT_EQ(sim.toggled_gravity, -9.8f);
+    EXPECT_EQ(sim.current_gravity, phys.gravity);
+    EXPECT_EQ(sim.toggled_gravity, phys.gravity);
     EXPECT_EQ(sim.point_diffusion, 0.002f);
 
     // The SPH normalisations, computed here in double from the same float inputs.
@@ -73,89 +70,97 @@ TEST_F(SeedingTest, DefaultsDeriveGridAndKernelCoefficients) {
     }
 }
 
-TEST_F(SeedingTest, PositionsAndColoursFollowTheGenerator) {
+TEST_F(SeedingTest, BlockFilledEvenlyWithAGradientAndOneSeedOneBlock) {
+    // The most particles a grid index takes: enough for rare coincidences to show up.
     PhysConfig phys = default_phys();
-    phys.count = 2000;
+    phys.count = 65536;
     const uint32_t seed = 12345u;
     ASSERT_TRUE(sim_init_seeded(1, phys, 0.002f, seed));
-
+    const int32_t n = sim.count;
     const float h = phys.smooth_radius;
-    const float width = 0.9090909f * phys.field_size;
-    const float height = 0.6666667f * phys.field_size;
-    uint64_t state = seed;  // independent 64-bit recurrence, reduced modulo 2^32
-    auto next_draw = [&state]() {
-        state = (state * lcg_mul + lcg_add) % 4294967296ull;
-        return static_cast<float>((state >> 16) & 0x7fff);
-    };
-    for (int32_t i = 0; i < phys.count; ++i) {
-        const float r1 = next_draw();
-        const float r2 = next_draw();
-        const float x = h + r1 * (width - h) / 32768.0f;
-        const float y = h + r2 * (height - h) / 32768.0f;
-        EXPECT_SAME_FLOAT(sim.position[i].x, x) << "particle " << i;
-        EXPECT_SAME_FLOAT(sim.position[i].y, y) << "particle " << i;
-        const Color3 c = sim.color[i];
-        EXPECT_SAME_FLOAT(c.b, (y - h) / height) << "particle " << i;
-        EXPECT_SAME_FLOAT(c.r, 1.0f - c.b) << "particle " << i;
-        EXPECT_SAME_FLOAT(c.g, (x - h) / width) << "particle " << i;
+    const float width = block_width(phys);
+    const float height = block_height(phys);
+
+    // Inside the block (and so inside the walls) and spread evenly over it: each of 8 x 8 equal
+    // parts holds 1024 +- 32 particles by chance alone. How close the edges come is pinned below.
+    std::vector<int32_t> parts(64);
+    for (int32_t i = 0; i < n; ++i) {
+        const Vec2 p = sim.position[i];
+        ASSERT_TRUE(p.x >= h && p.x < width && p.y >= h && p.y < height)
+            << "particle " << i << " at (" << p.x << ", " << p.y << ")";
+        const int col = static_cast<int>(8.0f * (p.x - h) / (width - h));
+        const int row = static_cast<int>(8.0f * (p.y - h) / (height - h));
+        ++parts[static_cast<size_t>(row * 8 + col)];
+    }
+    for (int k = 0; k < 64; ++k) {
+        EXPECT_GT(parts[k], 1024 - 200) << "part " << k;
+        EXPECT_LT(parts[k], 1024 + 200) << "part " << k;
+    }
+
+    // Each axis has 32768 places, so of 65536 particles about two pairs share a spot by chance.
+    std::vector<std::pair<float, float>> spots;
+    for (int32_t i = 0; i < n; ++i) spots.emplace_back(sim.position[i].x, sim.position[i].y);
+    std::sort(spots.begin(), spots.end());
+    const auto unique_spots = std::unique(spots.begin(), spots.end()) - spots.begin();
+    EXPECT_LE(n - unique_spots, 8) << "particles sharing a spot";
+
+    // Colours: red falls as blue rises from the floor up, green grows to the right (the
+    // corners are pinned below); each particle has the gradient of where it is, the one
+    // switching to the gradient paints.
+    const std::vector<Color3> seeded(sim.color, sim.color + n);
+    ASSERT_TRUE(sim_set_colours(1, 0.002f));
+    for (int32_t i = 0; i < n; ++i) {
+        const Color3 c = seeded[static_cast<size_t>(i)];
+        ASSERT_TRUE(c.g >= 0.0f && c.g < 1.0f && c.b >= 0.0f && c.b < 1.0f) << "particle " << i;
+        ASSERT_NEAR(c.r + c.b, 1.0f, 1e-6f) << "particle " << i;
+        EXPECT_SAME_FLOAT(c.r, sim.color[i].r) << "particle " << i;
+        EXPECT_SAME_FLOAT(c.g, sim.color[i].g) << "particle " << i;
+        EXPECT_SAME_FLOAT(c.b, sim.color[i].b) << "particle " << i;
         if (HasFailure()) break;
     }
+
+    // One seed, one block; the next seed another.
+    const std::vector<Vec2> first(sim.position, sim.position + n);
+    ASSERT_TRUE(sim_init_seeded(1, phys, 0.002f, seed));
+    EXPECT_EQ(std::memcmp(first.data(), sim.position, sizeof(Vec2) * first.size()), 0);
+    EXPECT_EQ(std::memcmp(seeded.data(), sim.color, sizeof(Color3) * seeded.size()), 0);
+    ASSERT_TRUE(sim_init_seeded(1, phys, 0.002f, seed + 1));
+    EXPECT_NE(std::memcmp(first.data(), sim.position, sizeof(Vec2) * first.size()), 0);
 }
 
 TEST_F(SeedingTest, BlockBoundsAndCornerColours) {
-    // The extreme draws: 0 puts a particle exactly on the lower walls, 32767 stops one step
-    // short of the block's far edges.
-    const float h = 0.01f;
-    const float x_end = 0.9090909f * 0.8f;
-    const float y_end = 0.6666667f * 0.8f;
-    const struct {
-        uint32_t d1, d2;
-    } corners[] = {{0, 0}, {32767, 32767}, {0, 32767}, {32767, 0}};
-    for (const auto& corner : corners) {
-        uint32_t seed = 0;
-        ASSERT_TRUE(seed_for_draws(corner.d1, corner.d2, &seed));
-        PhysConfig phys = default_phys();
-        phys.count = 1;
-        ASSERT_TRUE(sim_init_seeded(1, phys, 0.0f, seed));
-        const Vec2 p = sim.position[0];
-        const Color3 c = sim.color[0];
-        SCOPED_TRACE(testing::Message() << "draws " << corner.d1 << ", " << corner.d2);
-        if (corner.d1 == 0) {
-            EXPECT_EQ(p.x, h);
-            EXPECT_EQ(c.g, 0.0f);
-        } else {
-            EXPECT_LT(p.x, x_end);
-            EXPECT_GT(p.x, x_end - 0.0001f);
-            EXPECT_GT(c.g, 0.98f);
-        }
-        if (corner.d2 == 0) {
-            EXPECT_EQ(p.y, h);
-            EXPECT_EQ(c.r, 1.0f);
-            EXPECT_EQ(c.b, 0.0f);
-        } else {
-            EXPECT_LT(p.y, y_end);
-            EXPECT_GT(p.y, y_end - 0.0001f);
-            EXPECT_GT(c.b, 0.98f);
+    // The extreme draws: 0 puts a particle exactly on the lower walls with none of the colour
+    // that grows along that axis; 32767 stops it just short of the block's far edge.
+    PhysConfig phys = default_phys();
+    phys.count = 1;  // its x is the first draw, its y the second
+    const float h = phys.smooth_radius;
+    const float x_end = block_width(phys);
+    const float y_end = block_height(phys);
+    for (int axis : {0, 1}) {
+        for (int32_t draw : {0, 32767}) {
+            SCOPED_TRACE(testing::Message() << "axis " << axis << ", draw " << draw);
+            ASSERT_TRUE(sim_init_seeded(1, phys, 0.0f, seed_with_draw(axis, draw)));
+            const Vec2 p = sim.position[0];
+            const Color3 c = sim.color[0];
+            if (axis == 0 && draw == 0) {
+                EXPECT_EQ(p.x, h);
+                EXPECT_EQ(c.g, 0.0f);
+            } else if (axis == 0) {
+                EXPECT_LT(p.x, x_end);
+                EXPECT_GT(p.x, x_end - 0.0001f);
+                EXPECT_GT(c.g, 0.98f);
+            } else if (draw == 0) {
+                EXPECT_EQ(p.y, h);
+                EXPECT_EQ(c.r, 1.0f);
+                EXPECT_EQ(c.b, 0.0f);
+            } else {
+                EXPECT_LT(p.y, y_end);
+                EXPECT_GT(p.y, y_end - 0.0001f);
+                EXPECT_GT(c.b, 0.98f);
+                EXPECT_LT(c.r, 0.02f);
+            }
         }
     }
-
-    // A full default block stays inside those bounds and reaches near all four edges.
-    ASSERT_TRUE(sim_init_seeded(0, default_phys(), 0.0f, 99u));
-    float lo_x = 1.0f, hi_x = 0.0f, lo_y = 1.0f, hi_y = 0.0f;
-    for (int32_t i = 0; i < sim.count; ++i) {
-        lo_x = std::fmin(lo_x, sim.position[i].x);
-        hi_x = std::fmax(hi_x, sim.position[i].x);
-        lo_y = std::fmin(lo_y, sim.position[i].y);
-        hi_y = std::fmax(hi_y, sim.position[i].y);
-    }
-    EXPECT_GE(lo_x, h);
-    EXPECT_GE(lo_y, h);
-    EXPECT_LT(hi_x, x_end);
-    EXPECT_LT(hi_y, y_end);
-    EXPECT_LT(lo_x, h + 0.001f);
-    EXPECT_LT(lo_y, h + 0.001f);
-    EXPECT_GT(hi_x, x_end - 0.001f);
-    EXPECT_GT(hi_y, y_end - 0.001f);
 }
 
 TEST_F(SeedingTest, ColourModesDecideColourArraysAndDiffusion) {
@@ -193,6 +198,9 @@ TEST_F(SeedingTest, SameSecondSameParticles) {
 
 TEST_F(SeedingTest, RefusesSettingsNoGridCanHold) {
     const float nan = std::nanf("");
+    const PhysConfig d = default_phys();
+    const float h = d.smooth_radius;
+    const float field = d.field_size;
     const struct {
         const char* what;
         int32_t count;
@@ -201,18 +209,18 @@ TEST_F(SeedingTest, RefusesSettingsNoGridCanHold) {
         int32_t geom_count;
         bool accepted;
     } cases[] = {
-        {"defaults", 10000, 0.01f, 0.8f, 0, true},
-        {"no particles", 0, 0.01f, 0.8f, 0, true},
-        {"largest 16-bit index", 65536, 0.01f, 0.8f, 0, true},
-        {"too many for 16-bit indices", 65537, 0.01f, 0.8f, 0, false},
-        {"negative count", -1, 0.01f, 0.8f, 0, false},
-        {"zero radius", 100, 0.0f, 0.8f, 0, false},
-        {"negative radius", 100, -0.01f, 0.8f, 0, false},
-        {"NaN radius", 100, nan, 0.8f, 0, false},
-        {"infinite field", 100, 0.01f, INFINITY, 0, false},
-        {"field far below zero", 100, 0.01f, -5.0f, 0, false},
-        {"more cells per row than the grid takes", 100, 1e-6f, 0.8f, 0, false},
-        {"negative body count", 100, 0.01f, 0.8f, -2, false},
+        {"defaults", d.count, h, field, 0, true},
+        {"no particles", 0, h, field, 0, true},
+        {"largest 16-bit index", 65536, h, field, 0, true},
+        {"too many for 16-bit indices", 65537, h, field, 0, false},
+        {"negative count", -1, h, field, 0, false},
+        {"zero radius", 100, 0.0f, field, 0, false},
+        {"negative radius", 100, -h, field, 0, false},
+        {"NaN radius", 100, nan, field, 0, false},
+        {"infinite field", 100, h, INFINITY, 0, false},
+        {"field far below zero", 100, h, -5.0f, 0, false},
+        {"more cells per row than the grid takes", 100, 1e-6f, field, 0, false},
+        {"negative body count", 100, h, field, -2, false},
     };
     for (const auto& c : cases) {
         PhysConfig phys = default_phys();

@@ -130,7 +130,7 @@ TEST_F(Session, ReloadTakesEveryValueFromTheFileAgain) {
     ASSERT_TRUE(reload_settings(play_, path.c_str(), true, 8u, out_, err_));
     EXPECT_EQ(sim.count, 700);
     EXPECT_EQ(sim.geom_count, 1);
-    EXPECT_EQ(sim.mouse_radius, 13.0f);
+    EXPECT_EQ(sim.mouse_radius, default_phys_config().mouse_radius);
     EXPECT_EQ(play_.graph.point_colors, 1);
     EXPECT_TRUE(play_.realtime);
     EXPECT_EQ(phys_config.count, 700);
@@ -157,7 +157,7 @@ TEST_F(Session, ReloadFollowsTheRulesOfStartUp) {
 
     // The config.ini beside the program may be missing: every default, as at start.
     ASSERT_TRUE(reload_settings(play_, path.c_str(), false, 7u, out_, err_));
-    EXPECT_EQ(sim.count, 10000);
+    EXPECT_EQ(sim.count, default_phys_config().count);
 
     // Start-up's warnings come too: a key given twice, a timestep that will blow up.
     const std::string twice = file("[phys]\ncount=800\ntimestep=0.01\ncount=7000\n");
@@ -201,7 +201,7 @@ TEST_F(Session, ColourSwitchesRecolourButNeverMoveTheFluid) {
         EXPECT_EQ(graph_config.point_colors, scheme);
         EXPECT_EQ(sim.point_colors, scheme);
         // Diffusion only for the gradient.
-        EXPECT_EQ(sim.point_diffusion, scheme == 1 ? 0.002f : 0.0f) << scheme;
+        EXPECT_EQ(sim.point_diffusion, scheme == 1 ? play_.graph.point_diffusion : 0.0f) << scheme;
         steps(1);
     }
     EXPECT_TRUE(same_bits(plain, positions()));

@@ -13,8 +13,9 @@
 
 class HandState {
 public:
-    // The settings are those of an unmodified config.ini; colours exist unless point_colors is 0.
-    explicit HandState(int32_t n, int32_t point_colors = 1, float h = 0.01f)
+    // The settings are the defaults (no settings file); colours exist unless point_colors is 0.
+    explicit HandState(int32_t n, int32_t point_colors = 1,
+                       float h = default_phys_config().smooth_radius)
         : saved_(sim),
           position_(static_cast<size_t>(n)),
           velocity_(static_cast<size_t>(n)),
@@ -25,22 +26,25 @@ public:
           entries_(static_cast<size_t>(n) * neighbour_capacity),
           counts_(static_cast<size_t>(n)),
           first_(static_cast<size_t>(n)) {
+        const PhysConfig phys = default_phys_config();
+        GraphConfig graph;
+        load_graph_config_text(&graph, "", nullptr);
         sim = SimState{};
         sim.count = n;
         sim.smooth_radius = h;
-        sim.mass = 0.0002f;
-        sim.field_size = 0.8f;
-        sim.timestep = 0.0015f;
-        sim.viscosity = 0.4f;
-        sim.stiff = 2.5f;
-        sim.rest_density = 600.0f;
-        sim.gravity = -9.8f;
-        sim.ext_stiff = 100000.0f;
-        sim.damp = 0.998f;
-        sim.mouse_radius = 13.0f;
-        sim.mouse_force = 75.0f;
+        sim.mass = phys.mass;
+        sim.field_size = phys.field_size;
+        sim.timestep = phys.timestep;
+        sim.viscosity = phys.viscosity;
+        sim.stiff = phys.stiff;
+        sim.rest_density = phys.rest_density;
+        sim.gravity = phys.gravity;
+        sim.ext_stiff = phys.ext_stiff;
+        sim.damp = phys.damp;
+        sim.mouse_radius = phys.mouse_radius;
+        sim.mouse_force = phys.mouse_force;
         sim.point_colors = point_colors;
-        sim.point_diffusion = point_colors == 1 ? 0.002f : 0.0f;
+        sim.point_diffusion = point_colors == 1 ? graph.point_diffusion : 0.0f;
         sim.current_gravity = sim.gravity;
         sim.toggled_gravity = sim.gravity;
         derive_coefficients();

@@ -46,7 +46,7 @@ CASES
 
 "$sim" --help >"$tmp/help" 2>&1; rc=$?
 [ "$rc" -eq 0 ] || fail "--help gave status $rc"
-for opt in --config --seed --steps --dump --stir --surface --threads --help; do
+for opt in --config --seed --steps --dump --stir --surface --threads --print-settings --help; do
     grep -q -- "$opt" "$tmp/help" || fail "--help does not document $opt"
 done
 exit $failed

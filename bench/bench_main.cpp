@@ -160,9 +160,9 @@ std::vector<int> thread_counts(int* argc, char** argv) {
     return counts;
 }
 
-// Benchmarks of other files register themselves and run first (each builds and frees its own
-// scene); these are grouped by particle count so each scene is warmed up once, and run at every
-// thread count on it. Arguments: particles, threads.
+// Benchmarks of other files (stage_bench.cpp) register themselves and run first, each building
+// and freeing its own scene; these are grouped by particle count so each scene is warmed up
+// once, and run at every thread count on it. Arguments: particles, threads.
 int main(int argc, char** argv) {
     const std::vector<int> threads = thread_counts(&argc, argv);
     std::string stage_keys;

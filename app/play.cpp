@@ -10,6 +10,7 @@
 #include "sph/sim_state.h"
 #include "sph/stability.h"
 #include "sph/steps.h"
+#include "base/thread_tuning.h"
 #include "base/workers.h"
 
 PlayState play_state;
@@ -200,9 +201,10 @@ char blow_up_text[512];  // empty until the running simulation blows up
 const char* blow_up_message() { return sim.blown_up ? blow_up_text : ""; }
 
 void advance_one_step(PlayState& play, const MouseState& mouse) {
-    static StepProfile profile;  // filled by physics_step; the window program reads none of it
     if (sim.blown_up) return;
+    StepProfile profile;
     physics_step(&profile);
+    tune_pool_after_step(profile.total);
     if (sim.blown_up) {
         play.step_count += 1;
         play.paused = true;

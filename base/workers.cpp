@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "base/assert.h"
 #include "base/thread_tuning.h"
 
 #if defined(__SSE2__)
@@ -63,6 +64,22 @@ struct WorkerPool {
 };
 
 WorkerPool* pool = nullptr;
+
+#if TARNWELL_ASSERTIONS_ON
+// A lane that starts lanes of its own would hand them to helpers busy with its own dispatch,
+// or wait for itself; without a pool it only runs them inline, so the mistake would show
+// first on a machine with more threads. Checked on every path, the inline one included.
+std::atomic<bool> dispatching{false};
+struct DispatchMark {
+    DispatchMark() {
+        TARNWELL_ASSERT(!dispatching.exchange(true, std::memory_order_relaxed),
+                        "run_lanes called from inside a lane");
+    }
+    ~DispatchMark() { dispatching.store(false, std::memory_order_relaxed); }
+};
+#else
+struct DispatchMark {};
+#endif
 
 // More threads than cores: a waiting thread then most likely waits for one that is not running,
 // and spinning only keeps it off the core.
@@ -198,6 +215,7 @@ void use_threads(int threads) {
 }
 
 void run_lanes(int lanes, LaneTask task, const void* context) {
+    [[maybe_unused]] const DispatchMark mark;
     if (pool == nullptr || pool->active == 1 || lanes <= 1) {
         for (int lane = 0; lane < lanes; ++lane)
             task(context, lane);

@@ -6,7 +6,9 @@
 // following benchmarks use the same particle count and bodies; the fluid simply keeps flowing,
 // which is what the program does frame after frame. Stages are not run in isolation (each needs
 // the state the previous one leaves): whole steps are timed and every stage's mean share, read
-// from the step's own profile, is reported as a counter in milliseconds.
+// from the step's own profile, is reported as a counter in milliseconds, named after the
+// stage's key in step_stages (sort_grid_ms, ...). The keys and names in order are also written
+// to the results' context ("step_stages", "step_stage_names") for tools/plot_bench.sh.
 
 #include <benchmark/benchmark.h>
 
@@ -15,12 +17,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <thread>
 #include <vector>
 
 #include "config/config.h"
 #include "sph/physics_step.h"
 #include "sph/sim_state.h"
+#include "base/thread_tuning.h"
 #include "base/workers.h"
 #include "surface/surface.h"
 
@@ -65,21 +69,19 @@ bool prepare_scene(benchmark::State& state, int count, Bodies bodies) {
 }
 
 void add_stage_counters(benchmark::State& state, const StepProfile& sum, double steps) {
-    const double k = steps > 0.0 ? 1.0 / steps : 0.0;
-    state.counters["sort_grid_ms"] = sum.sort_grid * k;
-    state.counters["neighbours_ms"] = sum.neighbours * k;
-    state.counters["density_ms"] = sum.density * k;
-    state.counters["forces_ms"] = sum.forces * k;
-    state.counters["bodies_ms"] = sum.bodies * k;
-    state.counters["integrate_ms"] = sum.integrate * k;
+    const double scale = steps > 0.0 ? 1.0 / steps : 0.0;
+    for (int k = 0; k < step_stage_count; ++k)
+        state.counters[std::string(step_stages[k].key) + "_ms"] = sum.stage_ms[k] * scale;
     state.counters["particles"] = sim.count;
     state.counters["bodies"] = sim.geom_count;
     state.counters["threads"] = worker_threads();
 }
 
-// The scene keeps flowing from one thread count to the next: only the pool is replaced.
+// The scene keeps flowing from one thread count to the next: only the pool is replaced. The
+// count is the one asked for, so a pool that the program would tune (the scene starts with the
+// default threads = 0) is replaced too, and the steps here never call the tuning.
 void use_threads(int64_t threads) {
-    if (worker_threads() != threads) start_workers(static_cast<int>(threads));
+    if (worker_threads() != threads || pool_tuning()) start_workers(static_cast<int>(threads));
 }
 
 void run_steps(benchmark::State& state, Bodies bodies) {
@@ -90,12 +92,7 @@ void run_steps(benchmark::State& state, Bodies bodies) {
     double steps = 0.0;
     for (auto _ : state) {
         physics_step(&profile);
-        sum.sort_grid += profile.sort_grid;
-        sum.neighbours += profile.neighbours;
-        sum.density += profile.density;
-        sum.forces += profile.forces;
-        sum.bodies += profile.bodies;
-        sum.integrate += profile.integrate;
+        for (int k = 0; k < step_stage_count; ++k) sum.stage_ms[k] += profile.stage_ms[k];
         steps += 1.0;
     }
     add_stage_counters(state, sum, steps);
@@ -163,11 +160,19 @@ std::vector<int> thread_counts(int* argc, char** argv) {
     return counts;
 }
 
-// Benchmarks of other files register themselves and run first (each builds and frees its own
-// scene); these are grouped by particle count so each scene is warmed up once, and run at every
-// thread count on it. Arguments: particles, threads.
+// Benchmarks of other files (stage_bench.cpp) register themselves and run first, each building
+// and freeing its own scene; these are grouped by particle count so each scene is warmed up
+// once, and run at every thread count on it. Arguments: particles, threads.
 int main(int argc, char** argv) {
     const std::vector<int> threads = thread_counts(&argc, argv);
+    std::string stage_keys;
+    std::string stage_names;
+    for (int k = 0; k < step_stage_count; ++k) {
+        stage_keys += std::string(k == 0 ? "" : ",") + step_stages[k].key;
+        stage_names += std::string(k == 0 ? "" : ",") + step_stages[k].name;
+    }
+    benchmark::AddCustomContext("step_stages", stage_keys);
+    benchmark::AddCustomContext("step_stage_names", stage_names);
     for (int n : {2500, 10000, 40000, 65536}) {
         for (int t : threads) {
             benchmark::RegisterBenchmark("physics_step", BM_physics_step)

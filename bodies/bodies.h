@@ -16,3 +16,7 @@ void apply_body_body_contact();
 
 // Motion.
 void step_bodies();
+// Whether every body's position, angle and velocities are finite as stored, after step_bodies.
+// A check of its own: any extra read inside step_bodies changes how the x87 build keeps the
+// bodies' values in registers, and with it their rounding.
+bool bodies_finite();

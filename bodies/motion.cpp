@@ -85,3 +85,14 @@ void step_bodies() {
         update_world_vertices(body);
     }
 }
+
+bool bodies_finite() {
+    for (int32_t k = 0; k < sim.geom_count; ++k) {
+        const RigidBody& b = sim.bodies[k];
+        if (!(stored_finite(b.center.x) && stored_finite(b.center.y) && stored_finite(b.angle) &&
+              stored_finite(b.linear_velocity.x) && stored_finite(b.linear_velocity.y) &&
+              stored_finite(b.angular_velocity)))
+            return false;
+    }
+    return true;
+}

@@ -17,16 +17,12 @@ GLhandleARB shader_program = 0;
 float shader_scalar = 0.0f;
 float shader_height = 0.0f;
 
-static_assert(sizeof(ArbShaderApi) == 39 * sizeof(void (*)()),
-              "the shader-object table holds exactly 39 entry points");
-
 namespace {
 
 constexpr int info_log_size = 2048;
 
-// The entries the program calls: deletion, creation, source, compilation, attachment, linking,
-// use, glUniform1fARB, status and log queries, uniform location.
-bool has_used_entries(const ArbShaderApi& api) {
+// Without any one of them the program could neither be built nor switched off again.
+bool has_every_entry(const ArbShaderApi& api) {
     return api.glDeleteObjectARB && api.glCreateShaderObjectARB && api.glShaderSourceARB &&
            api.glCompileShaderARB && api.glCreateProgramObjectARB && api.glAttachObjectARB &&
            api.glLinkProgramARB && api.glUseProgramObjectARB && api.glUniform1fARB &&
@@ -65,8 +61,6 @@ ArbShaderApi* load_arb_shader_api() {
 #define TARNWELL_LOOKUP(name) \
     api->name = reinterpret_cast<decltype(api->name)>(gl_get_proc_address(#name))
     TARNWELL_LOOKUP(glDeleteObjectARB);
-    TARNWELL_LOOKUP(glGetHandleARB);
-    TARNWELL_LOOKUP(glDetachObjectARB);
     TARNWELL_LOOKUP(glCreateShaderObjectARB);
     TARNWELL_LOOKUP(glShaderSourceARB);
     TARNWELL_LOOKUP(glCompileShaderARB);
@@ -74,38 +68,13 @@ ArbShaderApi* load_arb_shader_api() {
     TARNWELL_LOOKUP(glAttachObjectARB);
     TARNWELL_LOOKUP(glLinkProgramARB);
     TARNWELL_LOOKUP(glUseProgramObjectARB);
-    TARNWELL_LOOKUP(glValidateProgramARB);
     TARNWELL_LOOKUP(glUniform1fARB);
-    TARNWELL_LOOKUP(glUniform2fARB);
-    TARNWELL_LOOKUP(glUniform3fARB);
-    TARNWELL_LOOKUP(glUniform4fARB);
-    TARNWELL_LOOKUP(glUniform1iARB);
-    TARNWELL_LOOKUP(glUniform2iARB);
-    TARNWELL_LOOKUP(glUniform3iARB);
-    TARNWELL_LOOKUP(glUniform4iARB);
-    TARNWELL_LOOKUP(glUniform1fvARB);
-    TARNWELL_LOOKUP(glUniform2fvARB);
-    TARNWELL_LOOKUP(glUniform3fvARB);
-    TARNWELL_LOOKUP(glUniform4fvARB);
-    TARNWELL_LOOKUP(glUniform1ivARB);
-    TARNWELL_LOOKUP(glUniform2ivARB);
-    TARNWELL_LOOKUP(glUniform3ivARB);
-    TARNWELL_LOOKUP(glUniform4ivARB);
-    TARNWELL_LOOKUP(glUniformMatrix2fvARB);
-    TARNWELL_LOOKUP(glUniformMatrix3fvARB);
-    TARNWELL_LOOKUP(glUniformMatrix4fvARB);
-    TARNWELL_LOOKUP(glGetObjectParameterfvARB);
     TARNWELL_LOOKUP(glGetObjectParameterivARB);
     TARNWELL_LOOKUP(glGetInfoLogARB);
-    TARNWELL_LOOKUP(glGetAttachedObjectsARB);
     TARNWELL_LOOKUP(glGetUniformLocationARB);
-    TARNWELL_LOOKUP(glGetActiveUniformARB);
-    TARNWELL_LOOKUP(glGetUniformfvARB);
-    TARNWELL_LOOKUP(glGetUniformivARB);
-    TARNWELL_LOOKUP(glGetShaderSourceARB);
 #undef TARNWELL_LOOKUP
     // GLX hands out a dispatch stub for any "gl..." name, offered or not, so a non-null address
-    // proves nothing. All 39 names belong to GL_ARB_shader_objects: when the context does not
+    // proves nothing. Every name belongs to GL_ARB_shader_objects: when the context does not
     // list that extension, none of them is offered and every entry is empty.
     if (!gl_extension_offered("GL_ARB_shader_objects")) *api = ArbShaderApi{};
     return api;
@@ -117,8 +86,8 @@ void build_shader_program(const char* program_folder, float scalar, float height
 
     arb_shader_api = load_arb_shader_api();
     if (arb_shader_api == nullptr) return;
-    if (!has_used_entries(*arb_shader_api)) {
-        // Without these the program could not even be switched off again: plain points.
+    if (!has_every_entry(*arb_shader_api)) {
+        // Plain points instead.
         delete arb_shader_api;
         arb_shader_api = nullptr;
         return;

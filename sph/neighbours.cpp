@@ -1,9 +1,9 @@
-#include <cassert>
 #include <cstddef>
 #include <cstdint>
 #include <limits>
 
 
+#include "base/assert.h"
 #include "base/float_path.h"
 #include "sph/sim_state.h"
 #include "sph/steps.h"
@@ -154,7 +154,9 @@ void search_cells(int64_t c0, int64_t c1, uint32_t cursor) {
             const int count = st.total - k < neighbour_capacity
                                   ? scan_with_room(st, k, st.x[k], st.y[k], h2, out)
                                   : scan_until_full(st, k, st.x[k], st.y[k], h2, out);
-            assert(list_follows_layout_rule(p, out, count));
+            TARNWELL_ASSERT(list_follows_layout_rule(p, out, count),
+                            "a neighbour list must start with its own particle at distance 0 "
+                            "and hold it only there");
             first_entry[p] = cursor;
             counts[p] = static_cast<uint16_t>(count);
             cursor += static_cast<uint32_t>(count);

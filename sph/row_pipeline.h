@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "base/assert.h"
 #include "sph/sim_state.h"
 #include "base/workers.h"
 
@@ -38,6 +39,9 @@ uint32_t next_pipeline_pass();
 // spread over `lanes` threads as above (lanes <= worker_threads()). Particles in no bucket are
 // not visited: they have no list and stand in none.
 template <typename Visit> void visit_rows_pipelined(int lanes, const Visit& visit) {
+    // A lane waits for the lane of the row above, so every lane needs a thread of its own: with
+    // fewer threads the lanes run one after another and the first one waits for ever.
+    TARNWELL_ASSERT(lanes <= worker_threads(), "more pipeline lanes than threads");
     const int32_t per_row = sim.cells_per_row;
     const uint16_t* fill = sim.grid.cell_fill;
     const uint16_t* buckets = sim.grid.buckets;

@@ -7,6 +7,7 @@
 
 #include "bodies/bodies.h"
 #include "config/config.h"
+#include "base/assert.h"
 #include "base/random.h"
 #include "base/workers.h"
 
@@ -39,6 +40,8 @@ void copy_settings(int32_t point_colors, const PhysConfig& phys, float point_dif
 }
 
 bool allocate_arrays() {
+    TARNWELL_ASSERT(sim.count <= max_particle_count,
+                    "the grid's buckets and the neighbour lists hold 16-bit particle indices");
     const int64_t n = sim.count;
     const int64_t cells = sim.cell_count;
     sim.position = alloc_raw<Vec2>(n);

@@ -53,8 +53,9 @@ for t in threads:
 with open(f"{work}/threads.txt", "w") as f:
     f.write(" ".join(str(t) for t in threads))
 ctx = data["context"]
-stages = ["sort_grid_ms", "neighbours_ms", "density_ms", "forces_ms", "bodies_ms", "integrate_ms"]
-names = ["sort+grid", "neighbours", "density", "forces", "bodies", "integrate"]
+# The step's stages in the order it runs them, as the benchmark names its counters.
+stages = [k + "_ms" for k in ctx["step_stages"].split(",")]
+names = ctx["step_stage_names"].split(",")
 with open(table, "w") as f:
     f.write(f"Measured {ctx['date']} on {ctx['num_cpus']} x {ctx['mhz_per_cpu']} MHz, "
             f"load average {', '.join('%.2f' % x for x in ctx.get('load_avg', []))}; "

@@ -191,12 +191,12 @@ Options parse_arguments(int argc, char** argv) {
     return options;
 }
 
-// Per-stage step times, sampled into arrays sized once before the run.
-enum Stage { stage_step, stage_sort_grid, stage_neighbours, stage_density, stage_forces,
-             stage_bodies, stage_integrate, stage_surface, stage_count };
-const char* const stage_names[stage_count] = {"step",   "sort and grid", "neighbours",
-                                              "density", "forces",       "bodies",
-                                              "integrate", "surface"};
+// Per-stage step times, sampled into arrays sized once before the run: the whole step, the
+// physics step's own stages (step_stages) and the outline.
+constexpr int stage_step = 0;
+constexpr int first_physics_stage = 1;
+constexpr int stage_surface = first_physics_stage + step_stage_count;
+constexpr int stage_count = stage_surface + 1;
 
 struct Timings {
     std::unique_ptr<float[]> samples[stage_count];
@@ -241,8 +241,9 @@ void print_timings(Timings* timings, long long steps) {
                 timings->min_step, median(timings->samples[stage_step].get(), n), timings->max_step,
                 steps, timings->stride > 1 ? ", median over a sample" : "");
     std::printf("median per stage ms:");
-    for (int s = stage_sort_grid; s < stage_count; ++s) {
-        std::printf("%s %s %.3f", s == stage_sort_grid ? "" : ",", stage_names[s],
+    for (int s = first_physics_stage; s < stage_count; ++s) {
+        std::printf("%s %s %.3f", s == first_physics_stage ? "" : ",",
+                    s == stage_surface ? "surface" : step_stages[s - first_physics_stage].name,
                     median(timings->samples[s].get(), n));
     }
     std::printf("\n");
@@ -321,6 +322,7 @@ int run(const Options& options) {
         const auto start = std::chrono::steady_clock::now();
         const int step_threads = worker_threads();
         physics_step(&profile);
+        tune_pool_after_step(profile.total);
         if (options.stir) apply_mouse_force(options.stir_x, options.stir_y, options.stir_sign);
         double surface_ms = 0.0;
         if (options.surface) {
@@ -328,9 +330,10 @@ int run(const Options& options) {
             update_surface();
             surface_ms = ms_since(surface_start);
         }
-        const double ms[stage_count] = {ms_since(start), profile.sort_grid, profile.neighbours,
-                                        profile.density, profile.forces,    profile.bodies,
-                                        profile.integrate, surface_ms};
+        double ms[stage_count];
+        ms[stage_step] = ms_since(start);
+        for (int k = 0; k < step_stage_count; ++k) ms[first_physics_stage + k] = profile.stage_ms[k];
+        ms[stage_surface] = surface_ms;
         record_timings(&timings, step, step_threads, ms);
         if (sim.blown_up) {
             blown_at = step + 1;

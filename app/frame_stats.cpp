@@ -13,13 +13,12 @@ namespace {
 float ms_between(int32_t from, int32_t to) {
     return static_cast<float>(static_cast<int64_t>(to) - static_cast<int64_t>(from));
 }
-}  // namespace
+} // namespace
 
 void format_title(char* out, int32_t fps, float render_ms, float physics_ms, int32_t count) {
-    std::snprintf(out, title_text_size,
-                  "%s   <<<   FPS: %d   Render: %0.3f   Phys: %0.3f   Count: %d   >>>",
-                  program_title, fps, static_cast<double>(render_ms),
-                  static_cast<double>(physics_ms), count);
+    std::snprintf(
+        out, title_text_size, "%s   <<<   FPS: %d   Render: %0.3f   Phys: %0.3f   Count: %d   >>>",
+        program_title, fps, static_cast<double>(render_ms), static_cast<double>(physics_ms), count);
 }
 
 bool record_frame(FrameStats& stats, int32_t previous, int32_t t0, int32_t t1, int32_t t2,

@@ -3,11 +3,11 @@
 
 // Timing gathered between two title updates. Times are milliseconds of the GLUT clock.
 struct FrameStats {
-    int32_t frame_start_ms;  // start of the last frame
-    float elapsed_ms;        // start-to-start intervals since the last title update
-    int32_t frame_count;     // frames since the last title update
-    float physics_ms;        // physics time of those frames
-    float render_ms;         // clear, draw and swap time of those frames
+    int32_t frame_start_ms; // start of the last frame
+    float elapsed_ms;       // start-to-start intervals since the last title update
+    int32_t frame_count;    // frames since the last title update
+    float physics_ms;       // physics time of those frames
+    float render_ms;        // clear, draw and swap time of those frames
 };
 
 constexpr int title_text_size = 256;

@@ -32,7 +32,8 @@ void apply_mouse_button(MouseState& mouse, SimState& state, int button, int butt
 
 void release_held_buttons(MouseState& mouse, SimState& state) {
     for (int button = button_left; button <= button_right; ++button)
-        if (mouse.button_down[button] != 0) apply_mouse_button(mouse, state, button, button_released);
+        if (mouse.button_down[button] != 0)
+            apply_mouse_button(mouse, state, button, button_released);
 }
 
 int stirring_signs(const MouseState& mouse, float signs[2]) {

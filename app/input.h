@@ -7,8 +7,8 @@ struct SimState;
 
 // Pointer and buttons as the mouse callbacks last saw them.
 struct MouseState {
-    Vec2 pointer;               // simulation coordinates, y up
-    int32_t button_down[3];     // by GLUT button number: 0 left, 1 middle, 2 right; 1 while held
+    Vec2 pointer;           // simulation coordinates, y up
+    int32_t button_down[3]; // by GLUT button number: 0 left, 1 middle, 2 right; 1 while held
 };
 
 extern MouseState mouse_state;
@@ -19,8 +19,8 @@ extern int32_t window_height;
 constexpr int button_left = 0;
 constexpr int button_middle = 1;
 constexpr int button_right = 2;
-constexpr int button_pressed = 0;   // GLUT_DOWN
-constexpr int button_released = 1;  // GLUT_UP
+constexpr int button_pressed = 0;  // GLUT_DOWN
+constexpr int button_released = 1; // GLUT_UP
 
 // Window pixel (x right, y down) to simulation coordinates on the square 0..extent, y up.
 // A window with no area (minimised) leaves the pointer where it was.

@@ -65,8 +65,15 @@ const GlutOption* glut_option(const char* arg) {
     return nullptr;
 }
 
-enum OptionId { opt_config = 1, opt_seed, opt_frames, opt_screenshot, opt_dump, opt_help,
-                opt_version };
+enum OptionId {
+    opt_config = 1,
+    opt_seed,
+    opt_frames,
+    opt_screenshot,
+    opt_dump,
+    opt_help,
+    opt_version
+};
 
 const option long_options[] = {
     {"config", required_argument, nullptr, opt_config},
@@ -95,14 +102,13 @@ std::string long_options_starting(const char* written) {
 
 ParseOutcome usage_error(std::FILE* err, const char* what, const char* value) {
     if (value != nullptr)
-        std::fprintf(err, "tarnwell: %s '%s'\n%s", what, printable_text(value).c_str(),
-                     usage_text);
+        std::fprintf(err, "tarnwell: %s '%s'\n%s", what, printable_text(value).c_str(), usage_text);
     else
         std::fprintf(err, "tarnwell: %s\n%s", what, usage_text);
     return ParseOutcome::exit_usage;
 }
 
-}  // namespace
+} // namespace
 
 bool parse_whole_number(const char* text, long long lo, long long hi, long long* out) {
     if (text[0] == '\0' || std::isspace(static_cast<unsigned char>(text[0]))) return false;
@@ -114,8 +120,8 @@ bool parse_whole_number(const char* text, long long lo, long long hi, long long*
     return true;
 }
 
-ParseOutcome parse_program_options(int argc, char** argv, ProgramOptions& options,
-                                   std::FILE* out, std::FILE* err) {
+ParseOutcome parse_program_options(int argc, char** argv, ProgramOptions& options, std::FILE* out,
+                                   std::FILE* err) {
     options = ProgramOptions{};
     // GLUT's options first, so that getopt never sees "-display" as a bundle of short options.
     std::vector<char*> own;
@@ -127,7 +133,8 @@ ParseOutcome parse_program_options(int argc, char** argv, ProgramOptions& option
             own.push_back(argv[i]);
             continue;
         }
-        if (g->takes_value && i + 1 >= argc) return usage_error(err, "missing value after", argv[i]);
+        if (g->takes_value && i + 1 >= argc)
+            return usage_error(err, "missing value after", argv[i]);
         options.glut_args.push_back(argv[i]);
         if (g->takes_value) options.glut_args.push_back(argv[++i]);
     }

@@ -7,14 +7,14 @@
 // What the command line of the window program asks for. GLUT's own options (-display, -geometry,
 // ...) are set aside untouched for glutInit.
 struct ProgramOptions {
-    std::string config_path;  // empty: config.ini beside the program (filled in by main)
-    bool config_named = false;  // --config given: the file must exist and stay readable
+    std::string config_path;   // empty: config.ini beside the program (filled in by main)
+    bool config_named = false; // --config given: the file must exist and stay readable
     bool has_seed = false;
     uint32_t seed = 0;
-    int64_t frames = 0;  // quit after this many frames; 0: run until closed
+    int64_t frames = 0;           // quit after this many frames; 0: run until closed
     std::string screenshot_path;  // PNG of the last frame drawn, written at quit
     std::string dump_path;        // simulation state as text, written at quit
-    std::vector<char*> glut_args;  // argv[0], then GLUT's options with their values
+    std::vector<char*> glut_args; // argv[0], then GLUT's options with their values
 };
 
 // The options the program was started with; the shell reads them.
@@ -27,8 +27,8 @@ constexpr int64_t max_frames = 1000000000;
 // Reads argv (left unchanged). --help and --version print to `out` and give exit_ok; an unknown
 // option, a missing or bad value, or a stray argument prints one line naming it and the usage
 // to `err` and gives exit_usage.
-ParseOutcome parse_program_options(int argc, char** argv, ProgramOptions& options,
-                                   std::FILE* out, std::FILE* err);
+ParseOutcome parse_program_options(int argc, char** argv, ProgramOptions& options, std::FILE* out,
+                                   std::FILE* err);
 
 // Whole decimal number in [lo, hi]; blanks, signs out of range, trailing text and overflow are
 // refused.

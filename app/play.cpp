@@ -5,13 +5,13 @@
 #include <cstring>
 
 #include "app/input.h"
+#include "base/thread_tuning.h"
+#include "base/workers.h"
 #include "config/config.h"
 #include "sph/physics_step.h"
 #include "sph/sim_state.h"
 #include "sph/stability.h"
 #include "sph/steps.h"
-#include "base/thread_tuning.h"
-#include "base/workers.h"
 
 PlayState play_state;
 
@@ -60,11 +60,11 @@ void set_mouse_radius(PlayState& play, SimState& state, float radius) {
     state.mouse_radius = radius;
 }
 
-}  // namespace
+} // namespace
 
 void start_play(PlayState& play, const GraphConfig& graph, const PhysConfig& phys,
                 const WrittenSettings* written, uint32_t seed) {
-    const bool overlay = play.overlay;  // the overlay stays as the user left it across reloads
+    const bool overlay = play.overlay; // the overlay stays as the user left it across reloads
     const bool paused = play.paused;
     // `written` may be play's own texts (they are loaded in place): copied aside first.
     const WrittenSettings texts = written != nullptr ? *written : WrittenSettings{};
@@ -81,25 +81,47 @@ void start_play(PlayState& play, const GraphConfig& graph, const PhysConfig& phy
 
 Action action_for_key(unsigned char key) {
     switch (key) {
-    case ' ': return Action::pause;
-    case 'n': case '.': return Action::step;
-    case 'r': return Action::restart;
-    case 'l': return Action::reload;
-    case '0': return Action::mode_points;
-    case '1': return Action::mode_outline;
-    case '2': return Action::mode_sprites;
-    case 'c': return Action::cycle_colours;
-    case 'g': return Action::reverse_gravity;
-    case '+': case '=': return Action::radius_up;  // '=' is '+' without shift on most layouts
-    case '-': return Action::radius_down;
-    case '[': return Action::strength_down;
-    case ']': return Action::strength_up;
-    case 't': return Action::realtime;
-    case 's': return Action::screenshot;
-    case 'h': return Action::overlay;
-    case 'f': return Action::fullscreen;
-    case 'q': case key_escape: return Action::quit;
-    default: return Action::none;
+    case ' ':
+        return Action::pause;
+    case 'n':
+    case '.':
+        return Action::step;
+    case 'r':
+        return Action::restart;
+    case 'l':
+        return Action::reload;
+    case '0':
+        return Action::mode_points;
+    case '1':
+        return Action::mode_outline;
+    case '2':
+        return Action::mode_sprites;
+    case 'c':
+        return Action::cycle_colours;
+    case 'g':
+        return Action::reverse_gravity;
+    case '+':
+    case '=':
+        return Action::radius_up; // '=' is '+' without shift on most layouts
+    case '-':
+        return Action::radius_down;
+    case '[':
+        return Action::strength_down;
+    case ']':
+        return Action::strength_up;
+    case 't':
+        return Action::realtime;
+    case 's':
+        return Action::screenshot;
+    case 'h':
+        return Action::overlay;
+    case 'f':
+        return Action::fullscreen;
+    case 'q':
+    case key_escape:
+        return Action::quit;
+    default:
+        return Action::none;
     }
 }
 
@@ -110,7 +132,7 @@ Action action_for_special_key(int key) {
 }
 
 Action action_for_wheel(int button, int button_state) {
-    if (button_state != button_pressed) return Action::none;  // each notch also sends a release
+    if (button_state != button_pressed) return Action::none; // each notch also sends a release
     if (button == wheel_up) return Action::radius_up;
     if (button == wheel_down) return Action::radius_down;
     return Action::none;
@@ -143,10 +165,9 @@ void apply_action(PlayState& play, SimState& state, Action action) {
         play.requests |= request_mode;
         break;
     case Action::cycle_colours:
-        play.graph.point_colors =
-            play.graph.point_colors >= 0 && play.graph.point_colors < 2
-                ? play.graph.point_colors + 1
-                : 0;
+        play.graph.point_colors = play.graph.point_colors >= 0 && play.graph.point_colors < 2
+                                      ? play.graph.point_colors + 1
+                                      : 0;
         play.requests |= request_colours;
         break;
     case Action::reverse_gravity:
@@ -195,10 +216,12 @@ uint32_t next_seed(uint32_t seed) {
 }
 
 namespace {
-char blow_up_text[512];  // empty until the running simulation blows up
-}  // namespace
+char blow_up_text[512]; // empty until the running simulation blows up
+} // namespace
 
-const char* blow_up_message() { return sim.blown_up ? blow_up_text : ""; }
+const char* blow_up_message() {
+    return sim.blown_up ? blow_up_text : "";
+}
 
 void advance_one_step(PlayState& play, const MouseState& mouse) {
     if (sim.blown_up) return;
@@ -222,12 +245,13 @@ void advance_one_step(PlayState& play, const MouseState& mouse) {
     }
     float signs[2];
     const int stirs = stirring_signs(mouse, signs);
-    for (int i = 0; i < stirs; ++i) apply_mouse_force(mouse.pointer.x, mouse.pointer.y, signs[i]);
+    for (int i = 0; i < stirs; ++i)
+        apply_mouse_force(mouse.pointer.x, mouse.pointer.y, signs[i]);
     play.step_count += 1;
 }
 
 int paced_steps(Pacing& pacing, double frame_ms, double step_ms) {
-    if (!(frame_ms > 0.0)) frame_ms = 0.0;  // a clock that stood still or went back
+    if (!(frame_ms > 0.0)) frame_ms = 0.0; // a clock that stood still or went back
     // A step of no (or no finite) duration cannot be paced: one step a frame, as without pacing.
     if (!(step_ms > 0.0) || !std::isfinite(step_ms)) {
         pacing.lag_ms = 0.0;
@@ -257,34 +281,44 @@ void set_status(PlayState& play, const char* format, ...) {
 
 const char* render_mode_name(int32_t mode) {
     switch (mode) {
-    case 0: return "points";
-    case 1: return "outline";
-    case 2: return "sprites";
-    default: return "none";
+    case 0:
+        return "points";
+    case 1:
+        return "outline";
+    case 2:
+        return "sprites";
+    default:
+        return "none";
     }
 }
 
 const char* colour_scheme_name(int32_t scheme) {
     switch (scheme) {
-    case 0: return "white";
-    case 1: return "gradient";
-    case 2: return "density";
-    default: return "white";
+    case 0:
+        return "white";
+    case 1:
+        return "gradient";
+    case 2:
+        return "density";
+    default:
+        return "white";
     }
 }
 
 void print_key_help(std::FILE* out) {
-    for (const KeyHelp& k : key_help) std::fprintf(out, "  %-10s %s\n", k.keys, k.what);
+    for (const KeyHelp& k : key_help)
+        std::fprintf(out, "  %-10s %s\n", k.keys, k.what);
 }
 
-int format_overlay(const PlayState& play, const SimState& state,
-                   char (*lines)[overlay_line_size], int max_lines) {
+int format_overlay(const PlayState& play, const SimState& state, char (*lines)[overlay_line_size],
+                   int max_lines) {
     int n = 0;
     for (const KeyHelp& k : key_help) {
         if (n >= max_lines) return n;
         std::snprintf(lines[n++], overlay_line_size, "%-10s %s", k.keys, k.what);
     }
-    const double seconds = static_cast<double>(play.step_count) * static_cast<double>(state.timestep);
+    const double seconds =
+        static_cast<double>(play.step_count) * static_cast<double>(state.timestep);
     char live[5][overlay_line_size];
     std::snprintf(live[0], overlay_line_size, "%s  step %lld  time %.3f s",
                   play.paused ? "PAUSED" : "running", static_cast<long long>(play.step_count),

@@ -11,16 +11,32 @@ struct MouseState;
 struct SimState;
 
 enum class Action {
-    none, pause, step, restart, reload, mode_points, mode_outline, mode_sprites, cycle_colours,
-    reverse_gravity, radius_up, radius_down, strength_down, strength_up, realtime, screenshot,
-    overlay, fullscreen, quit,
+    none,
+    pause,
+    step,
+    restart,
+    reload,
+    mode_points,
+    mode_outline,
+    mode_sprites,
+    cycle_colours,
+    reverse_gravity,
+    radius_up,
+    radius_down,
+    strength_down,
+    strength_up,
+    realtime,
+    screenshot,
+    overlay,
+    fullscreen,
+    quit,
 };
 
 // Bits of PlayState::requests.
 constexpr uint32_t request_restart = 1u << 0;
 constexpr uint32_t request_reload = 1u << 1;
 constexpr uint32_t request_mode = 1u << 2;    // switch to graph.render_type
-constexpr uint32_t request_colours = 1u << 3;  // switch to graph.point_colors
+constexpr uint32_t request_colours = 1u << 3; // switch to graph.point_colors
 constexpr uint32_t request_screenshot = 1u << 4;
 constexpr uint32_t request_fullscreen = 1u << 5;
 constexpr uint32_t request_quit = 1u << 6;
@@ -41,18 +57,18 @@ struct PlayState {
     // start from these; graph_config and phys_config hold them after the start-up fix-ups.
     GraphConfig graph;
     PhysConfig phys;
-    float file_mouse_force;  // strength_step scales it: mouse_force = file * 1.25^step
+    float file_mouse_force; // strength_step scales it: mouse_force = file * 1.25^step
     int32_t strength_step;
     bool paused;
-    int32_t pending_steps;  // single steps asked for while paused, run by the next frame
+    int32_t pending_steps; // single steps asked for while paused, run by the next frame
     bool overlay;
     bool realtime;
-    uint32_t seed;       // of the running simulation
-    int64_t step_count;  // steps since the last start
+    uint32_t seed;      // of the running simulation
+    int64_t step_count; // steps since the last start
     uint32_t requests;
-    int32_t screenshots_wanted;  // presses of s not yet served (request_screenshot while > 0)
-    char status[status_text_size];  // one line shown over the picture while non-empty
-    WrittenSettings written;  // the texts the file's settings were read from, for refusals
+    int32_t screenshots_wanted;    // presses of s not yet served (request_screenshot while > 0)
+    char status[status_text_size]; // one line shown over the picture while non-empty
+    WrittenSettings written;       // the texts the file's settings were read from, for refusals
 };
 
 extern PlayState play_state;
@@ -102,5 +118,5 @@ const char* colour_scheme_name(int32_t scheme);
 // The keys, one per line, as --help and the README list them.
 void print_key_help(std::FILE* out);
 // The overlay: the keys, then the live state. Returns the number of lines written.
-int format_overlay(const PlayState& play, const SimState& state,
-                   char (*lines)[overlay_line_size], int max_lines);
+int format_overlay(const PlayState& play, const SimState& state, char (*lines)[overlay_line_size],
+                   int max_lines);

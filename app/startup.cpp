@@ -33,7 +33,8 @@ bool settle_settings(GraphConfig* graph, PhysConfig* phys, const WrittenSettings
     if (warn) {
         Instability unstable[max_instabilities];
         const int count = find_instabilities(*phys, unstable);
-        for (int i = 0; i < count; ++i) std::fprintf(err, "warning: %s\n", unstable[i].text);
+        for (int i = 0; i < count; ++i)
+            std::fprintf(err, "warning: %s\n", unstable[i].text);
     }
     return true;
 }

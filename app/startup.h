@@ -25,8 +25,8 @@ struct WrittenSettings;
 
 // What a run asks of its settings beyond the file: tarnwell-sim's --threads and --surface.
 struct SettingsRequest {
-    int threads = -1;           // 0 or more: in place of the threads setting
-    bool outline_used = false;  // the outline is built whatever render_type says: check it too
+    int threads = -1;          // 0 or more: in place of the threads setting
+    bool outline_used = false; // the outline is built whatever render_type says: check it too
 };
 
 // The settings a simulation starts from, as every start takes them (both programs, r and l):

@@ -18,14 +18,16 @@ __attribute__((format(printf, 2, 3))) void put(DumpFile* dump, const char* forma
     if (n < 0) dump->error = errno != 0 ? errno : EIO;
 }
 
-}  // namespace
+} // namespace
 
 bool open_dump(const char* program, const std::string& path, DumpFile* dump) {
     dump->error = 0;
     return open_output(&dump->file, program, "the dump", path, stderr);
 }
 
-void abandon_dump(DumpFile* dump) { abandon_output(&dump->file); }
+void abandon_dump(DumpFile* dump) {
+    abandon_output(&dump->file);
+}
 
 bool write_dump(DumpFile* dump, long long steps, bool with_surface) {
     put(dump, "# tarnwell-sim state: step=%lld count=%d bodies=%d\n", steps, sim.count,
@@ -36,8 +38,8 @@ bool write_dump(DumpFile* dump, long long steps, bool with_surface) {
         const Vec2 e = sim.velocity_eval[i];
         const Vec2 dp = sim.density_pressure[i];
         const Color3 c = sim.color != nullptr ? sim.color[i] : Color3{0.0f, 0.0f, 0.0f};
-        put(dump, "p %d %.9g %.9g %.9g %.9g %.9g %.9g %.9g %.9g %.9g %.9g %.9g\n", i, p.x, p.y,
-            v.x, v.y, e.x, e.y, dp.x, dp.y, c.r, c.g, c.b);
+        put(dump, "p %d %.9g %.9g %.9g %.9g %.9g %.9g %.9g %.9g %.9g %.9g %.9g\n", i, p.x, p.y, v.x,
+            v.y, e.x, e.y, dp.x, dp.y, c.r, c.g, c.b);
     }
     for (int32_t k = 0; k < sim.geom_count; ++k) {
         const RigidBody& b = sim.bodies[k];

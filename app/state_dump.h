@@ -12,7 +12,7 @@
 // tell whether a dump is open.
 struct DumpFile {
     OutputFile file;
-    int error = 0;  // errno of the first failed write, 0 while all went well
+    int error = 0; // errno of the first failed write, 0 while all went well
 };
 
 // Opens the destination before any step runs, so that a path that cannot be written is

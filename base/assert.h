@@ -17,9 +17,8 @@
                                    const char* message);
 
 #if TARNWELL_ASSERTIONS_ON
-#define TARNWELL_ASSERT(condition, message)                                      \
-    ((condition) ? static_cast<void>(0)                                          \
-                 : assertion_failed(__FILE__, __LINE__, #condition, message))
+#define TARNWELL_ASSERT(condition, message)                                                        \
+    ((condition) ? static_cast<void>(0) : assertion_failed(__FILE__, __LINE__, #condition, message))
 #else
 // Unevaluated, but still compiled: a condition that stops compiling, or names that only it
 // uses, show up in every build.

@@ -42,7 +42,9 @@ int trial_count(ThreadTuner& t) {
 }
 
 // The count of the next step: the one on trial, if any.
-int next_count(const ThreadTuner& t) { return t.trying != 0 ? t.trying : t.current; }
+int next_count(const ThreadTuner& t) {
+    return t.trying != 0 ? t.trying : t.current;
+}
 
 void start_window(ThreadTuner& t) {
     t.window_steps = 0;
@@ -64,7 +66,7 @@ void end_trial(ThreadTuner& t, bool won) {
     start_window(t);
 }
 
-}  // namespace
+} // namespace
 
 ThreadTuner make_thread_tuner(int most, int start) {
     ThreadTuner t{};
@@ -112,7 +114,7 @@ int tune_threads(ThreadTuner& t, double step_ms) {
 namespace {
 ThreadTuner pool_tuner{};
 bool pool_tuned = false;
-}  // namespace
+} // namespace
 
 void start_pool_tuning(int most, int start) {
     pool_tuner = make_thread_tuner(most, start);

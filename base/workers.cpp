@@ -3,9 +3,9 @@
 #include <stdlib.h>
 
 #include <atomic>
-#include <cstdio>
 #include <chrono>
 #include <condition_variable>
+#include <cstdio>
 #include <mutex>
 #include <system_error>
 #include <thread>
@@ -48,19 +48,19 @@ void say_one_thread(int threads) {
 struct WorkerPool {
     std::vector<std::thread> helpers;
     std::mutex mutex;
-    std::condition_variable wake;  // helpers sleep here between dispatches
-    std::condition_variable done;  // the caller sleeps here until the last helper is back
+    std::condition_variable wake; // helpers sleep here between dispatches
+    std::condition_variable done; // the caller sleeps here until the last helper is back
     // Dispatch number in the high bits, the helpers it wants in the low 16: read in one load,
     // so a helper left out of one dispatch that looks late cannot mistake the next one's
     // count for this one's.
     std::atomic<uint64_t> generation{0};
     std::atomic<int> next_lane{0};
-    std::atomic<int> busy{0};  // helpers not yet finished with the current dispatch
+    std::atomic<int> busy{0}; // helpers not yet finished with the current dispatch
     std::atomic<bool> stopping{false};
     LaneTask task = nullptr;
     const void* context = nullptr;
     int lanes = 0;
-    int active = 1;  // threads the stages use, the caller included
+    int active = 1; // threads the stages use, the caller included
 };
 
 WorkerPool* pool = nullptr;
@@ -108,8 +108,7 @@ void run_available_lanes(WorkerPool& p) {
 // Pauses for a few microseconds, which is how long a stage usually keeps a thread waiting, then
 // yields: on a busy machine (or with more threads than cores) the thread waited for may need
 // this core, and spinning would only keep it off.
-template <typename Ready>
-bool spin_until(const Ready& ready) {
+template <typename Ready> bool spin_until(const Ready& ready) {
     const auto start = std::chrono::steady_clock::now();
     for (int round = 1;; ++round) {
         if (ready()) return true;
@@ -158,7 +157,7 @@ int available_cores() {
     return cores;
 }
 
-}  // namespace
+} // namespace
 
 void start_workers(int threads) {
     stop_workers();
@@ -183,7 +182,7 @@ void start_workers(int threads) {
         try {
             pool->helpers.emplace_back(helper_loop, std::ref(*pool), k - 1);
         } catch (const std::system_error&) {
-            break;  // run with the threads the system granted
+            break; // run with the threads the system granted
         }
     }
     use_threads(chosen_here ? start : threads);
@@ -204,9 +203,13 @@ void stop_workers() {
     pool = nullptr;
 }
 
-int worker_threads() { return pool == nullptr ? 1 : pool->active; }
+int worker_threads() {
+    return pool == nullptr ? 1 : pool->active;
+}
 
-int pool_threads() { return pool == nullptr ? 1 : static_cast<int>(pool->helpers.size()) + 1; }
+int pool_threads() {
+    return pool == nullptr ? 1 : static_cast<int>(pool->helpers.size()) + 1;
+}
 
 void use_threads(int threads) {
     if (pool == nullptr) return;

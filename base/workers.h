@@ -60,8 +60,7 @@ inline int lanes_for(int32_t n) {
 }
 
 // Runs body(begin, end) on the lanes_for(n) even parts of 0 .. n-1, a lane each.
-template <typename F>
-void run_ranges(int32_t n, const F& body) {
+template <typename F> void run_ranges(int32_t n, const F& body) {
     const int lanes = lanes_for(n);
     run_lanes(lanes, [&](int lane) {
         const IndexRange r = lane_range(lane, lanes, n);
@@ -70,8 +69,7 @@ void run_ranges(int32_t n, const F& body) {
 }
 
 // Sets `a`[0 .. n-1] to zero, a range per lane.
-template <typename T>
-void zero_in_lanes(T* a, int32_t n) {
+template <typename T> void zero_in_lanes(T* a, int32_t n) {
     run_ranges(n, [a](int32_t begin, int32_t end) {
         std::memset(static_cast<void*>(a + begin), 0, sizeof(T) * static_cast<size_t>(end - begin));
     });

@@ -21,11 +21,11 @@
 #include <thread>
 #include <vector>
 
+#include "base/thread_tuning.h"
+#include "base/workers.h"
 #include "config/config.h"
 #include "sph/physics_step.h"
 #include "sph/sim_state.h"
-#include "base/thread_tuning.h"
-#include "base/workers.h"
 #include "surface/surface.h"
 
 namespace {
@@ -62,7 +62,8 @@ bool prepare_scene(benchmark::State& state, int count, Bodies bodies) {
         return false;
     }
     StepProfile profile{};
-    for (int i = 0; i < warm_up_steps; ++i) physics_step(&profile);
+    for (int i = 0; i < warm_up_steps; ++i)
+        physics_step(&profile);
     current.count = count;
     current.bodies = bodies;
     return true;
@@ -92,13 +93,16 @@ void run_steps(benchmark::State& state, Bodies bodies) {
     double steps = 0.0;
     for (auto _ : state) {
         physics_step(&profile);
-        for (int k = 0; k < step_stage_count; ++k) sum.stage_ms[k] += profile.stage_ms[k];
+        for (int k = 0; k < step_stage_count; ++k)
+            sum.stage_ms[k] += profile.stage_ms[k];
         steps += 1.0;
     }
     add_stage_counters(state, sum, steps);
 }
 
-void BM_physics_step(benchmark::State& state) { run_steps(state, Bodies::two); }
+void BM_physics_step(benchmark::State& state) {
+    run_steps(state, Bodies::two);
+}
 void BM_physics_step_ten_small_bodies(benchmark::State& state) {
     run_steps(state, Bodies::ten_small);
 }
@@ -120,7 +124,7 @@ void BM_update_surface(benchmark::State& state) {
     release_surface_grid();
 }
 
-}  // namespace
+} // namespace
 
 // With --benchmark_repetitions the least disturbed repetition is the figure to compare on a
 // shared machine, so it is reported next to the mean and median.
@@ -143,8 +147,10 @@ std::vector<int> thread_counts(int* argc, char** argv) {
             char* end = nullptr;
             const long n = std::strtol(p, &end, 10);
             if (end == p || n < 1 || n > max_threads || (*end != ',' && *end != '\0')) {
-                std::fprintf(stderr, "tarnwell-bench: --threads takes whole numbers from 1 to %d "
-                             "separated by commas, got '%s'\n", max_threads, arg + 10);
+                std::fprintf(stderr,
+                             "tarnwell-bench: --threads takes whole numbers from 1 to %d "
+                             "separated by commas, got '%s'\n",
+                             max_threads, arg + 10);
                 std::exit(2);
             }
             counts.push_back(static_cast<int>(n));
@@ -176,19 +182,25 @@ int main(int argc, char** argv) {
     for (int n : {2500, 10000, 40000, 65536}) {
         for (int t : threads) {
             benchmark::RegisterBenchmark("physics_step", BM_physics_step)
-                ->Args({n, t})->Unit(benchmark::kMillisecond)->UseRealTime()
+                ->Args({n, t})
+                ->Unit(benchmark::kMillisecond)
+                ->UseRealTime()
                 ->ComputeStatistics("min", min_of);
         }
         for (int t : threads) {
             benchmark::RegisterBenchmark("update_surface", BM_update_surface)
-                ->Args({n, t})->Unit(benchmark::kMillisecond)->UseRealTime()
+                ->Args({n, t})
+                ->Unit(benchmark::kMillisecond)
+                ->UseRealTime()
                 ->ComputeStatistics("min", min_of);
         }
         if (n == 10000) {
             for (int t : threads) {
                 benchmark::RegisterBenchmark("physics_step_ten_small_bodies",
                                              BM_physics_step_ten_small_bodies)
-                    ->Args({n, t})->Unit(benchmark::kMillisecond)->UseRealTime();
+                    ->Args({n, t})
+                    ->Unit(benchmark::kMillisecond)
+                    ->UseRealTime();
             }
         }
     }

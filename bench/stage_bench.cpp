@@ -40,7 +40,7 @@ void BM_Stage(benchmark::State& state, int stage) {
     PhysConfig phys = default_phys_config();
     phys.count = static_cast<int32_t>(state.range(0));
     phys.geom_count = 0;
-    phys.threads = 1;  // the thread's CPU clock sees no other thread
+    phys.threads = 1; // the thread's CPU clock sees no other thread
     if (!sim_init_seeded(1, phys, 0.002f, 20240601u)) {
         state.SkipWithError("the simulation could not be set up");
         return;
@@ -84,4 +84,4 @@ const bool registered = [] {
     return true;
 }();
 
-}  // namespace
+} // namespace

@@ -11,13 +11,15 @@ namespace {
 // Particle mass at which a particle inside a body feels exactly geom_stiff times the push; a
 // heavier particle is pushed proportionally less.
 constexpr float reference_mass = 0.0002f;
-constexpr float degenerate_limit = 1e-6f;  // compared in double, as the float constant
+constexpr float degenerate_limit = 1e-6f; // compared in double, as the float constant
 // The probe from a point runs along an edge's outward normal for this many edge lengths.
 constexpr float probe_edges = 5.0f;
 
-Vec2 negated(Vec2 v) { return Vec2{-v.x, -v.y}; }
+Vec2 negated(Vec2 v) {
+    return Vec2{-v.x, -v.y};
+}
 
-}  // namespace
+} // namespace
 
 bool body_point_push(int body_index, Vec2 point, Vec2* push_out) {
     const RigidBody& body = sim.bodies[body_index];
@@ -31,10 +33,11 @@ bool body_point_push(int body_index, Vec2 point, Vec2* push_out) {
     // Inside a convex outline the point lies on the same side of every edge as of the closing
     // edge; a zero cross product (on an edge or its line) does not decide against it.
     const Vec2 last = w[n - 1];
-    const float ref = (w[0].x - last.x) * (point.y - last.y) - (w[0].y - last.y) * (point.x - last.x);
+    const float ref =
+        (w[0].x - last.x) * (point.y - last.y) - (w[0].y - last.y) * (point.x - last.x);
     for (int k = 0; k + 1 < n; ++k) {
-        const float side = (w[k + 1].x - w[k].x) * (point.y - w[k].y) -
-                           (w[k + 1].y - w[k].y) * (point.x - w[k].x);
+        const float side =
+            (w[k + 1].x - w[k].x) * (point.y - w[k].y) - (w[k + 1].y - w[k].y) * (point.x - w[k].x);
         if (side * ref < 0.0f) return false;
     }
 
@@ -104,7 +107,7 @@ int32_t cell_line(float v, float inv_h, int32_t per_row) {
     return static_cast<int32_t>(line);
 }
 
-}  // namespace
+} // namespace
 
 // Each particle takes the bodies' pushes in body order and each body its particles' reactions in
 // particle order, one addition at a time, so the sums do not depend on which of the two loops
@@ -121,7 +124,8 @@ void apply_fluid_body_contact() {
     const int32_t per_row = sim.cells_per_row;
     if (!grid.holds_all_in_order || per_row <= 0) {
         for (int32_t i = 0; i < sim.count; ++i) {
-            for (int j = 0; j < sim.geom_count; ++j) apply_push(i, j, sim.position[i], particle_factor);
+            for (int j = 0; j < sim.geom_count; ++j)
+                apply_push(i, j, sim.position[i], particle_factor);
         }
         return;
     }
@@ -137,7 +141,8 @@ void apply_fluid_body_contact() {
         const int32_t y0 = std::max(cell_line(body.min_y, inv_h, per_row) - 1, 0);
         const int32_t y1 = std::min(cell_line(body.max_y, inv_h, per_row) + 1, per_row - 1);
         for (int32_t row = y0; row <= y1; ++row) {
-            for (int64_t cell = int64_t{row} * per_row + x0; cell <= int64_t{row} * per_row + x1; ++cell) {
+            for (int64_t cell = int64_t{row} * per_row + x0; cell <= int64_t{row} * per_row + x1;
+                 ++cell) {
                 const uint16_t* bucket = grid.buckets + cell * cell_capacity;
                 for (int s = 0; s < grid.cell_fill[cell]; ++s) {
                     const int32_t i = bucket[s];
@@ -165,7 +170,7 @@ void push_corners_out(RigidBody& owner, int other_index, float k) {
     }
 }
 
-}  // namespace
+} // namespace
 
 void apply_body_body_contact() {
     const float k = 10.0f * sim.geom_stiff;

@@ -2,17 +2,17 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "base/random.h"
 #include "bodies/bodies.h"
 #include "bodies/world_vertices.h"
-#include "base/random.h"
 #include "sph/sim_state.h"
 
 namespace {
 
-constexpr float draw_scale = 1.0f / 32768.0f;    // 2^-15: a draw never reaches the upper bound
-constexpr float angle_per_draw = 0.0001917476f;  // nearest float to 2 pi / 32768
+constexpr float draw_scale = 1.0f / 32768.0f;   // 2^-15: a draw never reaches the upper bound
+constexpr float angle_per_draw = 0.0001917476f; // nearest float to 2 pi / 32768
 constexpr float full_turn = 6.2831855f;
-constexpr float degenerate_limit = 1e-6f;  // compared in double, as the float constant
+constexpr float degenerate_limit = 1e-6f; // compared in double, as the float constant
 // Rejected placements tolerated per body before generation gives up on the rest.
 constexpr int max_placement_attempts = 10000;
 
@@ -22,7 +22,9 @@ float draw_between(float lo, float hi) {
     return (hi - lo) * r * draw_scale + lo;
 }
 
-float draw_angle() { return static_cast<float>(rng_draw()) * angle_per_draw; }
+float draw_angle() {
+    return static_cast<float>(rng_draw()) * angle_per_draw;
+}
 
 // Every count from min to max inclusive is equally likely. The float quotient is range-checked
 // before the conversion so that absurd settings cannot make it undefined; the result is kept
@@ -41,7 +43,9 @@ int draw_vertex_count(int32_t count_min, int32_t count_max) {
     return static_cast<int>(n);
 }
 
-float length(float x, float y) { return std::sqrt(x * x + y * y); }
+float length(float x, float y) {
+    return std::sqrt(x * x + y * y);
+}
 
 // Outcome of one attempt at shaping a body.
 enum class Shape { made, too_few_corners, degenerate };
@@ -128,7 +132,7 @@ bool overlaps_earlier(int k) {
     return false;
 }
 
-}  // namespace
+} // namespace
 
 void scale_points(int count, Vec2* points, float sx, float sy) {
     for (int i = 0; i < count; ++i) {
@@ -145,10 +149,10 @@ void translate_points(int count, Vec2* points, float dx, float dy) {
 }
 
 bool bodies_overlap(const RigidBody& a, const RigidBody& b) {
-    const bool on_x = (b.min_x <= a.max_x && b.max_x >= a.max_x) ||
-                      (b.max_x >= a.min_x && b.max_x <= a.max_x);
-    const bool on_y = (b.min_y <= a.max_y && b.max_y >= a.max_y) ||
-                      (b.max_y >= a.min_y && b.max_y <= a.max_y);
+    const bool on_x =
+        (b.min_x <= a.max_x && b.max_x >= a.max_x) || (b.max_x >= a.min_x && b.max_x <= a.max_x);
+    const bool on_y =
+        (b.min_y <= a.max_y && b.max_y >= a.max_y) || (b.max_y >= a.min_y && b.max_y <= a.max_y);
     return on_x && on_y;
 }
 

@@ -24,7 +24,7 @@ void push_from_walls(RigidBody& body) {
         const Vec2 w = body.world_vertices[k];
         const Vec2 r{w.x - body.center.x, w.y - body.center.y};
         const float r_len = std::sqrt(r.x * r.x + r.y * r.y);
-        if (r_len == 0.0f) continue;  // a corner at the centre has no arm
+        if (r_len == 0.0f) continue; // a corner at the centre has no arm
         // Penetration is positive beyond the lower walls and negative beyond the upper ones,
         // so the push always points back into the box.
         if (lo > w.x) {
@@ -72,7 +72,7 @@ void advance(RigidBody& body) {
     body.angle = dt * body.angular_velocity + body.angle;
 }
 
-}  // namespace
+} // namespace
 
 void step_bodies() {
     const float limit = 0.05f * sim.smooth_radius / (sim.timestep * sim.timestep);

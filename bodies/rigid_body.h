@@ -17,19 +17,19 @@ static_assert(body_vertex_capacity == setting_limit::geom_vertex_count_min_hi,
 // them, step_bodies consumes them and rewrites center, angle, velocities, world_vertices and
 // the box; draw_bodies reads world_vertices.
 struct RigidBody {
-    Vec2 center;  // world position of the body origin: centre of rotation
-    float angle;  // radians, never wrapped
+    Vec2 center; // world position of the body origin: centre of rotation
+    float angle; // radians, never wrapped
     int32_t vertex_count;
-    float body_mass;  // divisor of the linear contact response
-    float inertia;    // divisor of the angular contact response
+    float body_mass; // divisor of the linear contact response
+    float inertia;   // divisor of the angular contact response
     Vec2 local_vertices[body_vertex_capacity + 1];
     Vec2 world_vertices[body_vertex_capacity + 1];
-    float min_x;  // box of center and every world vertex
+    float min_x; // box of center and every world vertex
     float max_x;
     float min_y;
     float max_y;
     Vec2 linear_velocity;
     float angular_velocity;
-    Vec2 linear_accel;    // gathered during the current step
-    float angular_accel;  // gathered during the current step, counter-clockwise positive
+    Vec2 linear_accel;   // gathered during the current step
+    float angular_accel; // gathered during the current step, counter-clockwise positive
 };

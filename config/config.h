@@ -25,7 +25,7 @@ struct PhysConfig {
 extern GraphConfig graph_config;
 extern PhysConfig phys_config;
 
-constexpr int ini_text_size = 256;  // line, section, key and value buffers, terminator included
+constexpr int ini_text_size = 256; // line, section, key and value buffers, terminator included
 
 constexpr long ini_max_file_size = small_file_max_size;
 
@@ -60,21 +60,23 @@ int ini_parse_pair(char* line, char* value, char* key);
 // wrote beside the number it gave (a saturated 99999999999, an overflowing 1e99). Written by
 // the loaders, one entry per key in the order they read them; read by validate_settings.
 // No entries means the texts are not known.
-constexpr int written_setting_capacity = 48;  // at least every key of ini_keys
-constexpr int written_text_kept = 40;         // characters of a value text that messages show
+constexpr int written_setting_capacity = 48; // at least every key of ini_keys
+constexpr int written_text_kept = 40;        // characters of a value text that messages show
 struct WrittenSetting {
     const char* key;
-    bool in_file;         // false: the key's default text gave the value
-    uint32_t value_bits;  // the value the text gave (setting_bits), to tell if it changed since
-    int length;           // characters of the value text, as the loader converted it
-    char start[written_text_kept + 1];  // its first characters
+    bool in_file;        // false: the key's default text gave the value
+    uint32_t value_bits; // the value the text gave (setting_bits), to tell if it changed since
+    int length;          // characters of the value text, as the loader converted it
+    char start[written_text_kept + 1]; // its first characters
 };
 struct WrittenSettings {
     int count;
     WrittenSetting settings[written_setting_capacity];
 };
 // A setting's value as one 32-bit pattern, so a float NaN compares equal to itself.
-inline uint32_t setting_bits(int32_t value) { return static_cast<uint32_t>(value); }
+inline uint32_t setting_bits(int32_t value) {
+    return static_cast<uint32_t>(value);
+}
 inline uint32_t setting_bits(float value) {
     uint32_t bits;
     std::memcpy(&bits, &value, sizeof bits);
@@ -87,8 +89,7 @@ void load_graph_config(GraphConfig* config, const char* path);
 void load_phys_config(PhysConfig* config, const char* path);
 // The same from a settings file's text already in memory. A non-null `written` receives the
 // text of every key read.
-void load_graph_config_text(GraphConfig* config, const std::string& text,
-                            WrittenSettings* written);
+void load_graph_config_text(GraphConfig* config, const std::string& text, WrittenSettings* written);
 void load_phys_config_text(PhysConfig* config, const std::string& text, WrittenSettings* written);
 
 // Both sections from the settings file at `path`, read once. A file that exists but cannot be

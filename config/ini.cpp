@@ -21,7 +21,7 @@
 
 namespace {
 
-constexpr int max_line_length = ini_text_size - 1;  // characters kept per line
+constexpr int max_line_length = ini_text_size - 1; // characters kept per line
 
 // Copies at most max_line_length characters of `text` into `out` (ini_text_size chars).
 void copy_text(char* out, const char* text) {
@@ -71,7 +71,7 @@ void section_name(const char* line, char* name) {
     name[n] = '\0';
 }
 
-}  // namespace
+} // namespace
 
 void ini_split(char* text, char* second, char separator) {
     char* at = separator != '\0' ? std::strchr(text, separator) : nullptr;
@@ -97,15 +97,20 @@ int ini_parse_pair(char* line, char* value, char* key) {
         return 0;
     }
     std::memcpy(line, key, std::strlen(key) + 1);
-    ini_split(line, key, ' ');  // the key ends at its first blank
-    while (value[0] == ' ') ini_split(value, line, ' ');  // drops one leading blank per turn
+    ini_split(line, key, ' '); // the key ends at its first blank
+    while (value[0] == ' ')
+        ini_split(value, line, ' '); // drops one leading blank per turn
     line[0] = '\0';
     return 1;
 }
 
-IniLoad ini_load(const char* path, std::string* text) { return read_small_file(path, text); }
+IniLoad ini_load(const char* path, std::string* text) {
+    return read_small_file(path, text);
+}
 
-std::string ini_load_reason(const IniLoad& load) { return small_file_reason(load); }
+std::string ini_load_reason(const IniLoad& load) {
+    return small_file_reason(load);
+}
 
 bool ini_lookup(char* out, const std::string& file_text, const char* section, const char* key,
                 const char* default_text) {
@@ -136,23 +141,27 @@ bool ini_lookup(char* out, const std::string& file_text, const char* section, co
 void ini_read_value(char* out, const char* path, const char* section, const char* key,
                     const char* default_text) {
     std::string text;
-    ini_load(path, &text);  // a file that cannot be read gives no text: every key is absent
+    ini_load(path, &text); // a file that cannot be read gives no text: every key is absent
     ini_lookup(out, text, section, key, default_text);
 }
 
 namespace {
 
-bool is_blank(char c) { return c == ' ' || c == '\t'; }
+bool is_blank(char c) {
+    return c == ' ' || c == '\t';
+}
 
 // After a number, the reader ignores the rest; only blanks or a ";" remark are meant to be there.
 bool only_remark_after(const char* rest) {
-    while (is_blank(*rest)) ++rest;
+    while (is_blank(*rest))
+        ++rest;
     return *rest == '\0' || *rest == ';';
 }
 
 bool digits(const char** at) {
     const char* start = *at;
-    while (**at >= '0' && **at <= '9') ++*at;
+    while (**at >= '0' && **at <= '9')
+        ++*at;
     return *at != start;
 }
 
@@ -160,7 +169,8 @@ bool digits(const char** at) {
 // integer keys, a decimal number with optional fraction and exponent (or inf, nan) for the others.
 bool reads_as_number(const char* text, bool whole) {
     const char* at = text;
-    while (is_blank(*at)) ++at;
+    while (is_blank(*at))
+        ++at;
     if (*at == '+' || *at == '-') ++at;
     if (whole) return digits(&at) && only_remark_after(at);
     for (const char* word : {"infinity", "inf", "nan"}) {
@@ -196,7 +206,7 @@ long first_line_of(std::vector<long>& given, const SettingInfo* key, long line) 
     return 0;
 }
 
-}  // namespace
+} // namespace
 
 int ini_warn(const std::string& file_text, const char* path, std::FILE* err) {
     TextCursor text{file_text.data(), file_text.data() + file_text.size()};
@@ -237,12 +247,12 @@ int ini_warn(const std::string& file_text, const char* path, std::FILE* err) {
             warn("neither a [section], a ; remark nor key=value; ignored");
             continue;
         }
-        if (ini_parse_pair(line, value, key) == 0) continue;  // "key=": absent, the default applies
+        if (ini_parse_pair(line, value, key) == 0) continue; // "key=": absent, the default applies
         if (!in_any_section) {
             warn("before any [section]; not read");
             continue;
         }
-        if (!section_known) continue;  // already said once, at the header
+        if (!section_known) continue; // already said once, at the header
         const SettingInfo* known = find_setting(key);
         if (known == nullptr) {
             warn("no such key; ignored");

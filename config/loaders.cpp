@@ -2,11 +2,11 @@
 #include <cfloat>
 #include <climits>
 #include <cmath>
-#include <cstdlib>
 #include <cstddef>
+#include <cstdlib>
 #include <cstring>
-#include <type_traits>
 #include <locale.h>
+#include <type_traits>
 
 #include "config/config.h"
 
@@ -28,7 +28,7 @@ locale_t c_locale() {
 // up to infinity.
 constexpr double float_overflow_threshold = 0x1.ffffffp127;
 
-}  // namespace
+} // namespace
 
 int32_t ini_to_int(const char* text) {
     // strtol in base 10 reads what atoi reads (blanks, sign, decimal digits) but reports overflow
@@ -87,16 +87,21 @@ T read_value(const Source& source, const char* section, const char* key, const c
     return value;
 }
 
-int32_t convert(const char* text, int32_t*) { return ini_to_int(text); }
-float convert(const char* text, float*) { return ini_to_float(text); }
+int32_t convert(const char* text, int32_t*) {
+    return ini_to_int(text);
+}
+float convert(const char* text, float*) {
+    return ini_to_float(text);
+}
 
 template <typename T>
 T read_value(const Source& source, const char* section, const char* key, const char* default_text) {
-    return read_value(source, section, key, default_text,
-                      +[](const char* text) { return convert(text, static_cast<T*>(nullptr)); });
+    return read_value(
+        source, section, key, default_text,
+        +[](const char* text) { return convert(text, static_cast<T*>(nullptr)); });
 }
 
-}  // namespace
+} // namespace
 
 const WrittenSetting* find_written(const WrittenSettings& written, const char* key) {
     for (int i = 0; i < written.count; ++i)
@@ -106,7 +111,7 @@ const WrittenSetting* find_written(const WrittenSettings& written, const char* k
 
 // Each loader clears its record, then reads every key of its section in the order of the
 // list, converting the text as the field's type says.
-#define TARNWELL_LOAD_SETTING(type, key, default_text, ...) \
+#define TARNWELL_LOAD_SETTING(type, key, default_text, ...)                                        \
     config->key = read_value<type>(file, section, #key, default_text);
 
 void load_graph_config_text(GraphConfig* config, const std::string& text,
@@ -137,13 +142,29 @@ void load_phys_config(PhysConfig* config, const char* path) {
     load_phys_config_text(config, text, nullptr);
 }
 
-#define TARNWELL_GRAPH_INFO(type, key, default_text, check, lo, hi, when, why, description)     \
-    SettingInfo{"graph", #key, std::is_same<type, int32_t>::value, default_text,                 \
-                SettingCheck::check, lo, hi, SettingWhen::when, why, description,               \
+#define TARNWELL_GRAPH_INFO(type, key, default_text, check, lo, hi, when, why, description)        \
+    SettingInfo{"graph",                                                                           \
+                #key,                                                                              \
+                std::is_same<type, int32_t>::value,                                                \
+                default_text,                                                                      \
+                SettingCheck::check,                                                               \
+                lo,                                                                                \
+                hi,                                                                                \
+                SettingWhen::when,                                                                 \
+                why,                                                                               \
+                description,                                                                       \
                 static_cast<int>(offsetof(GraphConfig, key))},
-#define TARNWELL_PHYS_INFO(type, key, default_text, check, lo, hi, when, why, description)      \
-    SettingInfo{"phys", #key, std::is_same<type, int32_t>::value, default_text,                  \
-                SettingCheck::check, lo, hi, SettingWhen::when, why, description,               \
+#define TARNWELL_PHYS_INFO(type, key, default_text, check, lo, hi, when, why, description)         \
+    SettingInfo{"phys",                                                                            \
+                #key,                                                                              \
+                std::is_same<type, int32_t>::value,                                                \
+                default_text,                                                                      \
+                SettingCheck::check,                                                               \
+                lo,                                                                                \
+                hi,                                                                                \
+                SettingWhen::when,                                                                 \
+                why,                                                                               \
+                description,                                                                       \
                 static_cast<int>(offsetof(PhysConfig, key))},
 const SettingInfo setting_infos[] = {TARNWELL_GRAPH_SETTINGS(TARNWELL_GRAPH_INFO)
                                          TARNWELL_PHYS_SETTINGS(TARNWELL_PHYS_INFO)};

@@ -44,7 +44,7 @@ std::string accepted(const SettingInfo& s) {
     return std::string();
 }
 
-}  // namespace
+} // namespace
 
 std::string default_settings_text() {
     std::string text =

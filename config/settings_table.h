@@ -18,23 +18,19 @@
 // sph/settings_check.cpp). The limits written here are the ones sph/, bodies/ and surface/
 // hold themselves to; each checks its own against these with a static_assert.
 
-#define TARNWELL_GRAPH_SETTINGS(X) \
+#define TARNWELL_GRAPH_SETTINGS(X)                                                                 \
     X(int32_t, window_size, "740", range, 16, 16384, always,                                       \
       "the window is window_size pixels square and must be large enough to be seen",               \
       "window width and height in pixels at start (the window is square)")                         \
-    X(int32_t, render_type, "0", none, 0, 0, always,                                               \
-      "",                                                                                          \
+    X(int32_t, render_type, "0", none, 0, 0, always, "",                                           \
       "drawing mode: 0 particles as points, 1 outline of the fluid (no colours, no "               \
       "bodies), 2 shaded sprites; any other value draws nothing")                                  \
-    X(float, point_size, "3.0", finite, 0, 0, always,                                              \
-      "",                                                                                          \
+    X(float, point_size, "3.0", finite, 0, 0, always, "",                                          \
       "point size in pixels in mode 0; the `scalar` uniform of the shaders in mode 2")             \
-    X(int32_t, point_colors, "1", none, 0, 0, always,                                              \
-      "",                                                                                          \
+    X(int32_t, point_colors, "1", none, 0, 0, always, "",                                          \
       "particle colours: 0 white, 1 a gradient by start position that mixes as the "               \
       "fluid moves, 2 by density")                                                                 \
-    X(float, point_diffusion, "0.002", finite, 0, 0, always,                                       \
-      "",                                                                                          \
+    X(float, point_diffusion, "0.002", finite, 0, 0, always, "",                                   \
       "colour exchange between neighbours per step, as a fraction (colours 1 only, 0 "             \
       "for none)")                                                                                 \
     X(int32_t, surf_resolution, "128", range, 1, 1021, outline,                                    \
@@ -45,69 +41,53 @@
       "the splat weight 1 - d^2/surf_radius^2 divides by it",                                      \
       "outline mode (1): radius with which a particle spreads onto the lattice, in "               \
       "cells")                                                                                     \
-    X(float, surf_size, "2.0", finite, 0, 0, always,                                               \
-      "",                                                                                          \
+    X(float, surf_size, "2.0", finite, 0, 0, always, "",                                           \
       "line width in pixels of body outlines and of the outline of mode 1")                        \
-    X(int32_t, graph_smooth, "1", none, 0, 0, always,                                              \
-      "",                                                                                          \
+    X(int32_t, graph_smooth, "1", none, 0, 0, always, "",                                          \
       "1 smooths points and lines, 0 draws them hard-edged")                                       \
-    X(int32_t, graph_blend, "1", none, 0, 0, always,                                               \
-      "",                                                                                          \
+    X(int32_t, graph_blend, "1", none, 0, 0, always, "",                                           \
       "1 blends with transparency in modes 0 and 1, 0 draws opaque")                               \
-    X(int32_t, realtime, "0", range, 0, 1, always,                                                 \
-      "it is off (0) or on (1)",                                                                   \
+    X(int32_t, realtime, "0", range, 0, 1, always, "it is off (0) or on (1)",                      \
       "1 runs as many steps per frame as keep the fluid in time with the clock (at "               \
       "most 25 a frame), 0 one step per drawn frame; the t key switches it while the "             \
       "program runs")
 
-#define TARNWELL_SIM_SETTINGS(X) \
-    X(int32_t, count, "10000", range, 0, 65536, always,                                            \
-      "particle indices are 16-bit",                                                               \
+#define TARNWELL_SIM_SETTINGS(X)                                                                   \
+    X(int32_t, count, "10000", range, 0, 65536, always, "particle indices are 16-bit",             \
       "number of particles")                                                                       \
     X(float, smooth_radius, "0.01", positive, 0, 0, always,                                        \
       "it is the kernel radius and the side of a grid cell",                                       \
       "SPH smoothing radius h of a particle, and the side of a grid cell, in box "                 \
       "units")                                                                                     \
     X(float, mass, "0.0002", positive, 0, 0, always,                                               \
-      "the fluid density is proportional to it and inverted",                                      \
-      "mass of one particle")                                                                      \
-    X(float, field_size, "0.8", finite, 0, 0, always,                                              \
-      "",                                                                                          \
+      "the fluid density is proportional to it and inverted", "mass of one particle")              \
+    X(float, field_size, "0.8", finite, 0, 0, always, "",                                          \
       "position of the upper and right walls (the lower and left ones stand at "                   \
       "smooth_radius): above smooth_radius and at most about 1022 times it (the cells "            \
       "per row of the grid); the window shows 0 to smooth_radius + field_size")                    \
-    X(float, timestep, "0.0015", finite, 0, 0, always,                                             \
-      "",                                                                                          \
+    X(float, timestep, "0.0015", finite, 0, 0, always, "",                                         \
       "time step: one per drawn frame, or as many as keep time with the clock when "               \
       "realtime is on")                                                                            \
-    X(float, viscosity, "0.4", finite, 0, 0, always,                                               \
-      "",                                                                                          \
+    X(float, viscosity, "0.4", finite, 0, 0, always, "",                                           \
       "viscosity: how strongly neighbours pull each other's velocities together, 0 "               \
       "for none")                                                                                  \
-    X(float, stiff, "2.5", finite, 0, 0, always,                                                   \
-      "",                                                                                          \
+    X(float, stiff, "2.5", finite, 0, 0, always, "",                                               \
       "pressure stiffness: how hard the fluid resists compression, 0 for none")                    \
-    X(float, rest_density, "600.0", finite, 0, 0, always,                                          \
-      "",                                                                                          \
+    X(float, rest_density, "600.0", finite, 0, 0, always, "",                                      \
       "rest density: above it particles push apart, below it they pull together")                  \
-    X(float, gravity, "-9.8", finite, 0, 0, always,                                                \
-      "",                                                                                          \
+    X(float, gravity, "-9.8", finite, 0, 0, always, "",                                            \
       "vertical acceleration (negative is down); the middle mouse button suspends and "            \
       "reverses it")                                                                               \
-    X(float, ext_stiff, "100000.0", finite, 0, 0, always,                                          \
-      "",                                                                                          \
+    X(float, ext_stiff, "100000.0", finite, 0, 0, always, "",                                      \
       "spring stiffness of the walls acting on particles that pass them")                          \
-    X(float, damp, "0.998", finite, 0, 0, always,                                                  \
-      "",                                                                                          \
+    X(float, damp, "0.998", finite, 0, 0, always, "",                                              \
       "velocity damping factor per step: 1 keeps all motion, below 1 slows it")                    \
     X(int32_t, geom_count, "2", range, 0, 256, always,                                             \
       "bodies are placed in the box without overlapping",                                          \
       "number of floating bodies, 0 for none (fewer may fit)")                                     \
     X(int32_t, geom_vertex_count_min, "4", range, 3, 32, bodies,                                   \
-      "a body is a convex polygon of at most 32 corners",                                          \
-      "fewest corners of a body")                                                                  \
-    X(int32_t, geom_vertex_count_max, "10", none, 0, 0, bodies,                                    \
-      "",                                                                                          \
+      "a body is a convex polygon of at most 32 corners", "fewest corners of a body")              \
+    X(int32_t, geom_vertex_count_max, "10", none, 0, 0, bodies, "",                                \
       "most corners of a body, from geom_vertex_count_min to 32")                                  \
     X(float, geom_w_min, "5.0", positive, 0, 0, bodies,                                            \
       "a body's width and height must be positive",                                                \
@@ -134,22 +114,18 @@
     X(float, geom_m_inert_max, "12.0", positive, 0, 0, bodies,                                     \
       "the body's angular contact response divides by its inertia",                                \
       "upper bound of a body's moment of inertia")                                                 \
-    X(float, geom_stiff, "200000.0", finite, 0, 0, always,                                         \
-      "",                                                                                          \
+    X(float, geom_stiff, "200000.0", finite, 0, 0, always, "",                                     \
       "contact stiffness between fluid and bodies (ten times it between two bodies)")              \
-    X(float, mouse_radius, "13.0", finite, 0, 0, always,                                           \
-      "",                                                                                          \
+    X(float, mouse_radius, "13.0", finite, 0, 0, always, "",                                       \
       "stirring radius around the mouse pointer, in multiples of smooth_radius")                   \
-    X(float, mouse_force, "75.0", finite, 0, 0, always,                                            \
-      "",                                                                                          \
+    X(float, mouse_force, "75.0", finite, 0, 0, always, "",                                        \
       "stirring strength: the left button pulls particles in, the right button pushes "            \
       "them away")
 
 // [phys]: the settings the simulation keeps (SimState holds a copy of each), then how it runs.
 #define TARNWELL_PHYS_SETTINGS(X)                                                                  \
     TARNWELL_SIM_SETTINGS(X)                                                                       \
-    X(int32_t, threads, "0", range, 0, 256, always,                                                \
-      "0 is one thread per core, 1 a single thread",                                               \
+    X(int32_t, threads, "0", range, 0, 256, always, "0 is one thread per core, 1 a single thread", \
       "threads of the physics step and the outline, 0 to 256; 0 lets the program "                 \
       "choose as it runs (it starts on the cores less the load average at start, at "              \
       "least one, and moves to fewer or more when they run faster), 1 a single "                   \
@@ -161,7 +137,7 @@ enum class SettingWhen { always, outline, bodies };
 struct SettingInfo {
     const char* section;
     const char* key;
-    bool whole_number;  // int32_t; otherwise float
+    bool whole_number; // int32_t; otherwise float
     const char* default_text;
     SettingCheck check;
     int lo;
@@ -169,7 +145,7 @@ struct SettingInfo {
     SettingWhen when;
     const char* why;
     const char* description;
-    int offset;  // of the field in its record (GraphConfig or PhysConfig)
+    int offset; // of the field in its record (GraphConfig or PhysConfig)
 };
 
 extern const SettingInfo setting_infos[];
@@ -179,11 +155,11 @@ const SettingInfo* find_setting(const char* key);
 
 // The bounds of each setting's range check, as constants (setting_limit::count_hi), for the
 // static_asserts of the modules whose limits they are.
-#define TARNWELL_SETTING_LIMITS(type, key, default_text, check, lo, hi, ...) \
-    constexpr int key##_lo = lo;                                             \
+#define TARNWELL_SETTING_LIMITS(type, key, default_text, check, lo, hi, ...)                       \
+    constexpr int key##_lo = lo;                                                                   \
     constexpr int key##_hi = hi;
 namespace setting_limit {
 TARNWELL_GRAPH_SETTINGS(TARNWELL_SETTING_LIMITS)
 TARNWELL_PHYS_SETTINGS(TARNWELL_SETTING_LIMITS)
-}  // namespace setting_limit
+} // namespace setting_limit
 #undef TARNWELL_SETTING_LIMITS

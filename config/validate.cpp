@@ -54,9 +54,12 @@ void refuse_value(Refusals& r, const char* section, const char* key, Value value
 // Whether the table's check of a setting applies to these settings.
 bool applies(SettingWhen when, const GraphConfig& g, const PhysConfig& p) {
     switch (when) {
-    case SettingWhen::always: return true;
-    case SettingWhen::outline: return g.render_type == 1;  // the lattice exists there only
-    case SettingWhen::bodies: return p.geom_count > 0;     // no bodies: shapes never used
+    case SettingWhen::always:
+        return true;
+    case SettingWhen::outline:
+        return g.render_type == 1; // the lattice exists there only
+    case SettingWhen::bodies:
+        return p.geom_count > 0; // no bodies: shapes never used
     }
     return true;
 }
@@ -80,7 +83,7 @@ void check_setting(Refusals& r, const SettingInfo& s, const void* record, bool a
         refuse(r, s.section, s.key, value, "use a number above 0 (%s)", s.why);
 }
 
-}  // namespace
+} // namespace
 
 ShownNumber show(int32_t value) {
     ShownNumber t;
@@ -118,8 +121,8 @@ bool Refusals::has_any(const char* a, const char* b, const char* c, const char* 
     return has(a) || has(b) || has(c) || has(d);
 }
 
-void refuse(Refusals& r, const char* section, const char* key, int32_t value,
-            const char* accepted, ...) {
+void refuse(Refusals& r, const char* section, const char* key, int32_t value, const char* accepted,
+            ...) {
     va_list args;
     va_start(args, accepted);
     refuse_value(r, section, key, Value{true, value, 0.0f}, accepted, args);
@@ -149,7 +152,8 @@ void check_config(Refusals& r, const GraphConfig& g, const PhysConfig& p) {
         !std::isfinite(f32(g.point_diffusion / p.smooth_radius)))
         refuse(r, "graph", "point_diffusion", g.point_diffusion,
                "point_diffusion/smooth_radius with smooth_radius = %s is not finite; use a "
-               "smaller rate", show(p.smooth_radius).s);
+               "smaller rate",
+               show(p.smooth_radius).s);
 
     // World positions map into the outline lattice with the scale (R - 4r)/field_size; at zero
     // or below every particle lands outside it and the outline is empty.
@@ -165,7 +169,8 @@ void check_config(Refusals& r, const GraphConfig& g, const PhysConfig& p) {
     if (!r.has_any("smooth_radius", "field_size") && !(p.field_size > p.smooth_radius))
         refuse(r, "phys", "field_size", p.field_size,
                "use a number above smooth_radius = %s (the walls stand at smooth_radius and at "
-               "field_size)", show(p.smooth_radius).s);
+               "field_size)",
+               show(p.smooth_radius).s);
 
     // The stirring compares squared distances with (smooth_radius*mouse_radius)^2; if that
     // square overflows, every particle is stirred with an infinite kick.
@@ -174,7 +179,8 @@ void check_config(Refusals& r, const GraphConfig& g, const PhysConfig& p) {
         if (!std::isfinite(f32(reach * reach)))
             refuse(r, "phys", "mouse_radius", p.mouse_radius,
                    "(smooth_radius*mouse_radius)^2 with smooth_radius = %s is not finite; use a "
-                   "smaller radius", show(p.smooth_radius).s);
+                   "smaller radius",
+                   show(p.smooth_radius).s);
     }
 
     if (p.geom_count > 0) {
@@ -183,6 +189,7 @@ void check_config(Refusals& r, const GraphConfig& g, const PhysConfig& p) {
         if (p.geom_vertex_count_max < lo || p.geom_vertex_count_max > most->hi)
             refuse(r, "phys", "geom_vertex_count_max", p.geom_vertex_count_max,
                    "use a whole number from %d to %d (at least geom_vertex_count_min, and at most "
-                   "%d corners fit a body)", lo, most->hi, most->hi);
+                   "%d corners fit a body)",
+                   lo, most->hi, most->hi);
     }
 }

@@ -28,9 +28,9 @@ float f32(float value);
 // The refusals of one check of the settings: one line each on `err`.
 struct Refusals {
     std::FILE* err;
-    const WrittenSettings* written;  // null: where the values came from is not known
+    const WrittenSettings* written; // null: where the values came from is not known
     int count;
-    const char* keys[64];  // keys refused so far; key names are unique across both sections
+    const char* keys[64]; // keys refused so far; key names are unique across both sections
 
     bool has(const char* key) const;
     bool has_any(const char* a, const char* b, const char* c = "", const char* d = "") const;
@@ -42,8 +42,8 @@ struct Refusals {
 // may differ from the text that gave it (99999999999 saturates to 2147483647, 1e99 overflows to
 // inf), or that the file does not set it. A value changed after reading (a fix-up, a key in
 // play, a command-line option) came from no text of the file, and is shown alone.
-void refuse(Refusals& r, const char* section, const char* key, int32_t value,
-            const char* accepted, ...) __attribute__((format(printf, 5, 6)));
+void refuse(Refusals& r, const char* section, const char* key, int32_t value, const char* accepted,
+            ...) __attribute__((format(printf, 5, 6)));
 void refuse(Refusals& r, const char* section, const char* key, float value, const char* accepted,
             ...) __attribute__((format(printf, 5, 6)));
 

@@ -38,7 +38,9 @@ extern "C" void remove_temporaries_and_die(int signal_number) {
 
 // exit() from a library (a lost X display ends the window program inside GLUT) leaves no
 // temporary file behind either.
-extern "C" void remove_temporaries_at_exit() { remove_temporaries(); }
+extern "C" void remove_temporaries_at_exit() {
+    remove_temporaries();
+}
 
 void watch_signals() {
     static bool registered = false;
@@ -79,8 +81,8 @@ const char* kind_of(mode_t mode) {
 
 // What is wrong with `path` as a destination ("" when nothing is). Fills `final_path` (links
 // resolved) and `st` / `exists` for an existing file.
-std::string destination_problem(const std::string& path, std::string* final_path,
-                                struct stat* st, bool* exists) {
+std::string destination_problem(const std::string& path, std::string* final_path, struct stat* st,
+                                bool* exists) {
     *exists = false;
     *final_path = path;
     struct stat link_st;
@@ -121,8 +123,8 @@ std::string destination_problem(const std::string& path, std::string* final_path
     if (!S_ISDIR(folder_st.st_mode))
         return "'" + printable_text(folder.c_str()) + "' is not a folder";
     if (access(folder.c_str(), W_OK | X_OK) != 0)
-        return "no new file may be made in the folder '" + printable_text(folder.c_str()) +
-               "' (" + std::strerror(errno) + ")";
+        return "no new file may be made in the folder '" + printable_text(folder.c_str()) + "' (" +
+               std::strerror(errno) + ")";
     return std::string();
 }
 
@@ -147,10 +149,9 @@ bool close_temporary(OutputFile* file, int* error) {
     return *error == 0;
 }
 
-}  // namespace
+} // namespace
 
-bool check_output(const char* program, const char* what, const std::string& path,
-                  std::FILE* err) {
+bool check_output(const char* program, const char* what, const std::string& path, std::FILE* err) {
     std::string final_path;
     struct stat st;
     bool exists = false;
@@ -168,7 +169,8 @@ bool open_output(OutputFile* file, const char* program, const char* what, const 
     if (!problem.empty()) return say(program, what, path, err, problem);
 
     const std::string temp = file->final_path + ".tmp.XXXXXX";
-    if (temp.size() >= temp_path_size) return say(program, what, path, err, std::strerror(ENAMETOOLONG));
+    if (temp.size() >= temp_path_size)
+        return say(program, what, path, err, std::strerror(ENAMETOOLONG));
     int slot = -1;
     for (int i = 0; i < max_open_outputs && slot < 0; ++i) {
         int expected = 0;
@@ -247,7 +249,7 @@ bool commit_output_new(OutputFile* file, int write_error,
             }
         }
         if (status == 0) {
-            unlink(temp);  // gone already after a rename
+            unlink(temp); // gone already after a rename
             release_slot(file);
             file->path = name;
             return true;

@@ -16,13 +16,13 @@
 
 // Written by open_output, commit_output and abandon_output; callers write through `out`.
 struct OutputFile {
-    const char* program = "";  // prefix of the messages
-    const char* what = "";     // "the dump", "the screenshot": what the messages call it
-    std::string path;          // as given
-    std::string final_path;    // what the temporary file becomes (links resolved)
-    std::FILE* out = nullptr;  // the temporary file while one is open
-    int slot = -1;             // its entry in the list of temporaries a signal removes
-    bool existed = false;      // the destination held a file when it was opened
+    const char* program = ""; // prefix of the messages
+    const char* what = "";    // "the dump", "the screenshot": what the messages call it
+    std::string path;         // as given
+    std::string final_path;   // what the temporary file becomes (links resolved)
+    std::FILE* out = nullptr; // the temporary file while one is open
+    int slot = -1;            // its entry in the list of temporaries a signal removes
+    bool existed = false;     // the destination held a file when it was opened
 };
 
 // Whether `path` may be written as `what`: a message "<program>: cannot write <what> '<path>':
@@ -64,8 +64,8 @@ bool same_file(const FileIdentity& a, const FileIdentity& b);
 
 // An option and the path it gave, for distinct_files.
 struct NamedPath {
-    const char* option;  // "--dump", or a description such as "the settings file"
-    std::string path;    // empty: not given, skipped
+    const char* option; // "--dump", or a description such as "the settings file"
+    std::string path;   // empty: not given, skipped
 };
 // Whether no two of `paths` name the same file; otherwise a message on `err` naming both.
 // Outputs that share a file would overwrite each other or the settings they were made from.

@@ -5,7 +5,7 @@
 // byte-order mark (editors on Windows write one).
 #include <string>
 
-constexpr long small_file_max_size = 1L << 20;  // a settings file or a shader is a few kB
+constexpr long small_file_max_size = 1L << 20; // a settings file or a shader is a few kB
 
 // How reading went; `error` is the errno of missing and unreadable.
 struct SmallFileRead {

@@ -13,8 +13,8 @@ void disable_vsync() {
 
     if (extension_listed(glx_extensions, "GLX_EXT_swap_control")) {
         using SwapIntervalExt = void (*)(Display*, GLXDrawable, int);
-        auto swap_interval = reinterpret_cast<SwapIntervalExt>(
-            gl_get_proc_address("glXSwapIntervalEXT"));
+        auto swap_interval =
+            reinterpret_cast<SwapIntervalExt>(gl_get_proc_address("glXSwapIntervalEXT"));
         if (swap_interval != nullptr) {
             swap_interval(display, drawable, 0);
             return;
@@ -22,8 +22,8 @@ void disable_vsync() {
     }
     if (extension_listed(glx_extensions, "GLX_MESA_swap_control")) {
         using SwapIntervalMesa = int (*)(unsigned int);
-        auto swap_interval = reinterpret_cast<SwapIntervalMesa>(
-            gl_get_proc_address("glXSwapIntervalMESA"));
+        auto swap_interval =
+            reinterpret_cast<SwapIntervalMesa>(gl_get_proc_address("glXSwapIntervalMESA"));
         if (swap_interval != nullptr) swap_interval(0);
     }
 }

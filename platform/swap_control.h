@@ -3,4 +3,3 @@
 // drawn: GLX_EXT_swap_control, else GLX_MESA_swap_control. Silent when neither is offered.
 // Needs the window's context current.
 void disable_vsync();
-

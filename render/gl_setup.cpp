@@ -12,7 +12,7 @@
 #include "surface/surface.h"
 
 namespace {
-GLint viewport_limit[2] = {0, 0};  // GL_MAX_VIEWPORT_DIMS; 0 until the context was asked
+GLint viewport_limit[2] = {0, 0}; // GL_MAX_VIEWPORT_DIMS; 0 until the context was asked
 
 const char* gl_text(GLenum name) {
     const GLubyte* text = glGetString(name);
@@ -23,7 +23,7 @@ void enable_alpha_blend() {
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
 }
-}  // namespace
+} // namespace
 
 void print_gl_info() {
     // One extension name per line; a driver without the string still gets the other lines.
@@ -85,7 +85,7 @@ void reset_mode_state() {
     glDisable(GL_VERTEX_PROGRAM_POINT_SIZE_ARB);
     glDisable(GL_POINT_SPRITE_ARB);
     glTexEnvi(GL_POINT_SPRITE_ARB, GL_COORD_REPLACE_ARB, GL_FALSE);
-    glLoadIdentity();  // the projection lives in the current (model-view) matrix
+    glLoadIdentity(); // the projection lives in the current (model-view) matrix
 }
 
 // The outline lattice (mode 1) or the shader program (mode 2), made the first time the mode is
@@ -108,7 +108,7 @@ bool make_mode_objects(const GraphConfig& g, const char* program_folder) {
     return true;
 }
 
-}  // namespace
+} // namespace
 
 void setup_render_state(const char* program_folder) {
     glGetIntegerv(GL_MAX_VIEWPORT_DIMS, viewport_limit);
@@ -140,7 +140,7 @@ void set_viewport(int width, int height) {
 }
 
 bool fits_max_viewport(int width, int height) {
-    if (viewport_limit[0] <= 0 || viewport_limit[1] <= 0) return true;  // driver did not say
+    if (viewport_limit[0] <= 0 || viewport_limit[1] <= 0) return true; // driver did not say
     return width <= viewport_limit[0] && height <= viewport_limit[1];
 }
 

@@ -1,6 +1,5 @@
 #include "render/shader.h"
 
-
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -53,12 +52,12 @@ void compile_and_report(GLhandleARB shader) {
     if (status == 0) print_info_log(shader);
 }
 
-}  // namespace
+} // namespace
 
 ArbShaderApi* load_arb_shader_api() {
     ArbShaderApi* api = new (std::nothrow) ArbShaderApi{};
     if (api == nullptr) return nullptr;
-#define TARNWELL_LOOKUP(name) \
+#define TARNWELL_LOOKUP(name)                                                                      \
     api->name = reinterpret_cast<decltype(api->name)>(gl_get_proc_address(#name))
     TARNWELL_LOOKUP(glDeleteObjectARB);
     TARNWELL_LOOKUP(glCreateShaderObjectARB);
@@ -133,7 +132,7 @@ void print_info_log(GLhandleARB object) {
     // Drivers end their logs with or without a line break; the next line must start on its own.
     const std::size_t length = std::strlen(log);
     std::printf("%s%s", log, length > 0 && log[length - 1] != '\n' ? "\n" : "");
-    std::fflush(stdout);  // the log must survive the process being killed from outside
+    std::fflush(stdout); // the log must survive the process being killed from outside
 }
 
 bool shader_program_linked() {

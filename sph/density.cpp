@@ -1,10 +1,10 @@
 #include <cstdint>
 #include <cstring>
 
+#include "base/workers.h"
 #include "sph/row_pipeline.h"
 #include "sph/sim_state.h"
 #include "sph/steps.h"
-#include "base/workers.h"
 
 // Poly6 kernel sums. Each pair is stored once, on the list of its lower index, so one pass over
 // the lists adds w to both particles and gives every particle its full symmetric sum. While the
@@ -27,7 +27,7 @@ ONE_BODY void sum_lists(int32_t begin, int32_t end) {
     const float h = sim.smooth_radius;
     const float h2_wide = h * h;
     const float h2 = as_stored(h2_wide);
-    const float h6 = as_stored((h2_wide * h2_wide) * h2_wide);  // own contribution (h^2 - 0)^3
+    const float h6 = as_stored((h2_wide * h2_wide) * h2_wide); // own contribution (h^2 - 0)^3
 
     for (int32_t i = end - 1; i >= begin; --i) {
         // S_i lives in a register for the whole list: a list never names its own particle past
@@ -78,7 +78,7 @@ ONE_BODY void finish_range(int32_t begin, int32_t end) {
         const float six_h6 = h6 * 6.0f;
         for (int32_t i = end - 1; i >= begin; --i) {
             const float t = dp[i].x / six_h6;
-            if (!(t > 1.0f)) {  // a NaN sum takes this branch too
+            if (!(t > 1.0f)) { // a NaN sum takes this branch too
                 color[i] = Color3{t, t, 1.0f - t};
             } else {
                 float u = (t - 1.0f) * 0.5f;
@@ -97,7 +97,7 @@ ONE_BODY void finish_range(int32_t begin, int32_t end) {
     }
 }
 
-}  // namespace
+} // namespace
 
 void compute_density_pressure() {
     const int32_t n = sim.count;

@@ -1,9 +1,9 @@
 #include <cstdint>
 #include <cstring>
 
+#include "base/workers.h"
 #include "sph/sim_state.h"
 #include "sph/steps.h"
-#include "base/workers.h"
 
 // One leapfrog-style step per particle. The walls at h and field_size on both axes are springs
 // on the penetration depth (ext_stiff, acceleration per unit length, no damping of their own;
@@ -73,7 +73,7 @@ ONE_BODY uint32_t integrate_range(int32_t begin, int32_t end) {
     return probe;
 }
 
-}  // namespace
+} // namespace
 
 void integrate() {
     const int32_t n = sim.count;

@@ -2,12 +2,11 @@
 #include <cstdint>
 #include <limits>
 
-
 #include "base/assert.h"
 #include "base/float_path.h"
+#include "base/workers.h"
 #include "sph/sim_state.h"
 #include "sph/steps.h"
-#include "base/workers.h"
 
 #if TARNWELL_SSE2_PATH
 #include <emmintrin.h>
@@ -115,7 +114,7 @@ void append_cell(Stencil& st, const uint16_t* slots, int fill, const Vec2* posit
     }
 }
 
-}  // namespace
+} // namespace
 
 namespace {
 
@@ -164,7 +163,7 @@ void search_cells(int64_t c0, int64_t c1, uint32_t cursor) {
     }
 }
 
-}  // namespace
+} // namespace
 
 // Half stencil: a particle meets itself and the later particles of its own cell, then the
 // right-hand cell and the three cells of the row above, left to right. The other four

@@ -2,12 +2,11 @@
 #include <cstdint>
 #include <cstring>
 
-
 #include "base/float_path.h"
+#include "base/workers.h"
 #include "sph/row_pipeline.h"
 #include "sph/sim_state.h"
 #include "sph/steps.h"
-#include "base/workers.h"
 
 #if TARNWELL_SSE2_PATH
 #include <emmintrin.h>
@@ -24,8 +23,8 @@
 //
 // Every result is rounded in one fixed order: i from N-1 down, entries in list order, the
 // expressions grouped as written below; on several threads rows run in a pipeline that keeps
-// that order for every particle (sph/row_pipeline.h). Keeping force[i] and colour[i] in registers while i's
-// list is walked changes nothing, because a list names particle i only at entry 0.
+// that order for every particle (sph/row_pipeline.h). Keeping force[i] and colour[i] in registers
+// while i's list is walked changes nothing, because a list names particle i only at entry 0.
 namespace {
 
 struct PairInputs {
@@ -68,12 +67,16 @@ inline __m128 load_vec2(const Vec2* p) {
     return _mm_loadl_pi(_mm_setzero_ps(), reinterpret_cast<const __m64*>(p));
 }
 
-inline void store_vec2(Vec2* p, __m128 v) { _mm_storel_pi(reinterpret_cast<__m64*>(p), v); }
+inline void store_vec2(Vec2* p, __m128 v) {
+    _mm_storel_pi(reinterpret_cast<__m64*>(p), v);
+}
 
 // (x0, x1, x2, x3) and (y0, y1, y2, y3) from four Vec2.
 inline void load_soa(const Vec2* __restrict base, const uint32_t j[4], __m128* xs, __m128* ys) {
-    const __m128 q01 = _mm_loadh_pi(load_vec2(base + j[0]), reinterpret_cast<const __m64*>(base + j[1]));
-    const __m128 q23 = _mm_loadh_pi(load_vec2(base + j[2]), reinterpret_cast<const __m64*>(base + j[3]));
+    const __m128 q01 =
+        _mm_loadh_pi(load_vec2(base + j[0]), reinterpret_cast<const __m64*>(base + j[1]));
+    const __m128 q23 =
+        _mm_loadh_pi(load_vec2(base + j[2]), reinterpret_cast<const __m64*>(base + j[3]));
     *xs = _mm_shuffle_ps(q01, q23, _MM_SHUFFLE(2, 0, 2, 0));
     *ys = _mm_shuffle_ps(q01, q23, _MM_SHUFFLE(3, 1, 3, 1));
 }
@@ -131,7 +134,8 @@ inline void pair_forces_range(const PairInputs& in, int32_t begin, int32_t end) 
             const NeighbourEntry& e3 = list[k + 3 <= last ? k + 3 : last];
             const uint32_t j[4] = {e0.index, e1.index, e2.index, e3.index};
 
-            const __m128 r = _mm_sqrt_ps(_mm_setr_ps(e0.dist_sq, e1.dist_sq, e2.dist_sq, e3.dist_sq));
+            const __m128 r =
+                _mm_sqrt_ps(_mm_setr_ps(e0.dist_sq, e1.dist_sq, e2.dist_sq, e3.dist_sq));
             const __m128 hr = _mm_sub_ps(h, r);
             __m128 inv_rho_j, pj, xj, yj, exj, eyj;
             load_soa(in.dp, j, &inv_rho_j, &pj);
@@ -144,27 +148,33 @@ inline void pair_forces_range(const PairInputs& in, int32_t begin, int32_t end) 
                                         _mm_cmpgt_ps(r, zero));
             const __m128 w = _mm_mul_ps(_mm_mul_ps(inv_rho_j, inv_rho_i), hr);
             const __m128 fx = _mm_mul_ps(
-                _mm_add_ps(_mm_mul_ps(_mm_sub_ps(xi, xj), a), _mm_mul_ps(_mm_sub_ps(exj, exi), vc)), w);
+                _mm_add_ps(_mm_mul_ps(_mm_sub_ps(xi, xj), a), _mm_mul_ps(_mm_sub_ps(exj, exi), vc)),
+                w);
             const __m128 fy = _mm_mul_ps(
-                _mm_add_ps(_mm_mul_ps(_mm_sub_ps(yi, yj), a), _mm_mul_ps(_mm_sub_ps(eyj, eyi), vc)), w);
+                _mm_add_ps(_mm_mul_ps(_mm_sub_ps(yi, yj), a), _mm_mul_ps(_mm_sub_ps(eyj, eyi), vc)),
+                w);
             const __m128 kd = diffuse ? _mm_mul_ps(hr, rate) : zero;
 
             // (fx, fy) per pair, in the low two lanes.
             const __m128 f01 = _mm_unpacklo_ps(fx, fy);
             const __m128 f23 = _mm_unpackhi_ps(fx, fy);
-            accumulate<diffuse>(in, j[0], f01, _mm_shuffle_ps(kd, kd, _MM_SHUFFLE(0, 0, 0, 0)), &fi, &ci);
+            accumulate<diffuse>(in, j[0], f01, _mm_shuffle_ps(kd, kd, _MM_SHUFFLE(0, 0, 0, 0)), &fi,
+                                &ci);
             if (k + 1 > last) {
                 break;
             }
-            accumulate<diffuse>(in, j[1], _mm_movehl_ps(f01, f01), _mm_shuffle_ps(kd, kd, _MM_SHUFFLE(1, 1, 1, 1)), &fi, &ci);
+            accumulate<diffuse>(in, j[1], _mm_movehl_ps(f01, f01),
+                                _mm_shuffle_ps(kd, kd, _MM_SHUFFLE(1, 1, 1, 1)), &fi, &ci);
             if (k + 2 > last) {
                 break;
             }
-            accumulate<diffuse>(in, j[2], f23, _mm_shuffle_ps(kd, kd, _MM_SHUFFLE(2, 2, 2, 2)), &fi, &ci);
+            accumulate<diffuse>(in, j[2], f23, _mm_shuffle_ps(kd, kd, _MM_SHUFFLE(2, 2, 2, 2)), &fi,
+                                &ci);
             if (k + 3 > last) {
                 break;
             }
-            accumulate<diffuse>(in, j[3], _mm_movehl_ps(f23, f23), _mm_shuffle_ps(kd, kd, _MM_SHUFFLE(3, 3, 3, 3)), &fi, &ci);
+            accumulate<diffuse>(in, j[3], _mm_movehl_ps(f23, f23),
+                                _mm_shuffle_ps(kd, kd, _MM_SHUFFLE(3, 3, 3, 3)), &fi, &ci);
         }
         store_vec2(in.force + i, fi);
         if (diffuse) {
@@ -173,7 +183,7 @@ inline void pair_forces_range(const PairInputs& in, int32_t begin, int32_t end) 
     }
 }
 
-#else  // the x87 and other non-SSE builds: the same arithmetic, one pair at a time
+#else // the x87 and other non-SSE builds: the same arithmetic, one pair at a time
 
 // The lists of particles end-1 down to begin.
 template <bool diffuse>
@@ -244,7 +254,7 @@ ONE_BODY void walk_lists(int32_t begin, int32_t end) {
     }
 }
 
-}  // namespace
+} // namespace
 
 void compute_pair_forces() {
     const int32_t n = sim.count;

@@ -27,7 +27,7 @@ void move_bodies() {
     step_bodies();
     if (!bodies_finite()) sim.blown_up = true;
 }
-}  // namespace
+} // namespace
 
 const StepStage step_stages[step_stage_count] = {
     {"sort and grid", "sort_grid", sort_and_grid},

@@ -4,8 +4,8 @@
 // that names them: the step's profile, tarnwell-sim's report and the benchmark's counters
 // (`key` + "_ms", which tools/plot_bench.sh reads back) all follow it.
 struct StepStage {
-    const char* name;  // for people: "sort and grid"
-    const char* key;   // for machines: "sort_grid"
+    const char* name; // for people: "sort and grid"
+    const char* key;  // for machines: "sort_grid"
     void (*run)();
 };
 constexpr int step_stage_count = 6;

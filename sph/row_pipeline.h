@@ -4,8 +4,8 @@
 #include <cstdint>
 
 #include "base/assert.h"
-#include "sph/sim_state.h"
 #include "base/workers.h"
+#include "sph/sim_state.h"
 
 // The density sums, the pair forces and the colour exchange walk the neighbour lists from the
 // last particle down, and each pair adds to both of its particles: the value a particle ends
@@ -52,7 +52,7 @@ template <typename Visit> void visit_rows_pipelined(int lanes, const Visit& visi
             const bool top = row + 1 == per_row;
             const RowProgress& above = progress[top ? row : row + 1];
             RowProgress& mine = progress[row];
-            int32_t above_done_from = top ? 0 : per_row;  // last value seen, cached
+            int32_t above_done_from = top ? 0 : per_row; // last value seen, cached
             const size_t row_key = static_cast<size_t>(row) * static_cast<size_t>(per_row);
             for (int32_t col = per_row - 1; col >= 0; --col) {
                 const int used = fill[row_key + col];
@@ -76,7 +76,7 @@ template <typename Visit> void visit_rows_pipelined(int lanes, const Visit& visi
                 visit(first, first + used);
                 mine.value.store(pass | static_cast<uint32_t>(col), std::memory_order_release);
             }
-            mine.value.store(pass, std::memory_order_release);  // done from column 0 on
+            mine.value.store(pass, std::memory_order_release); // done from column 0 on
         }
     });
 }

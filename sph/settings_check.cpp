@@ -8,7 +8,9 @@
 
 namespace {
 
-bool usable(float coef) { return std::isfinite(coef) && coef != 0.0f; }
+bool usable(float coef) {
+    return std::isfinite(coef) && coef != 0.0f;
+}
 
 // The kernel coefficients as the simulation derives them. One that overflows to infinity, or
 // underflows to zero although its setting is not zero, would spread non-finite densities and
@@ -51,21 +53,23 @@ void check_kernel_coefficients(Refusals& r, const PhysConfig& p) {
          "viscosity*mass*45/(pi*smooth_radius^6)"},
     };
     for (const Coefficient& c : coefficients) {
-        if (r.has(c.key) || r.has("mass")) continue;  // a refused mass spoils all three
+        if (r.has(c.key) || r.has("mass")) continue; // a refused mass spoils all three
         // A zero setting asks for no pressure or no viscosity; only a lost non-zero one is wrong.
         if (std::isfinite(c.coef) && (c.coef != 0.0f || c.setting == 0.0f)) continue;
         if (!usable(c.coef_at_unit))
             refuse(r, s, "smooth_radius", h,
                    "smooth_radius^6 leaves the float range, so %s comes out %s; use a value "
-                   "nearer 1", c.formula, show(c.coef).s);
+                   "nearer 1",
+                   c.formula, show(c.coef).s);
         else
             refuse(r, s, c.key, c.setting,
                    "with mass = %s and smooth_radius = %s the coefficient %s comes out %s; use a "
-                   "value nearer 1", show(p.mass).s, show(h).s, c.formula, show(c.coef).s);
+                   "value nearer 1",
+                   show(p.mass).s, show(h).s, c.formula, show(c.coef).s);
     }
 }
 
-}  // namespace
+} // namespace
 
 void check_simulation_settings(Refusals& r, const PhysConfig& p) {
     if (!r.has_any("smooth_radius", "field_size")) {

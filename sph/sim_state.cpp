@@ -5,11 +5,11 @@
 #include <ctime>
 #include <new>
 
-#include "bodies/bodies.h"
-#include "config/config.h"
 #include "base/assert.h"
 #include "base/random.h"
 #include "base/workers.h"
+#include "bodies/bodies.h"
+#include "config/config.h"
 
 SimState sim;
 
@@ -17,14 +17,12 @@ namespace {
 
 // Zero-filled block of `n` elements (at least one, so a count of 0 still yields a valid
 // pointer that free() accepts and no caller has to special-case).
-template <typename T>
-T* alloc_zeroed(int64_t n) {
+template <typename T> T* alloc_zeroed(int64_t n) {
     return static_cast<T*>(std::calloc(static_cast<size_t>(n > 0 ? n : 1), sizeof(T)));
 }
 
 // Uninitialised block for buffers that are always written before they are read.
-template <typename T>
-T* alloc_raw(int64_t n) {
+template <typename T> T* alloc_raw(int64_t n) {
     return static_cast<T*>(std::malloc(static_cast<size_t>(n > 0 ? n : 1) * sizeof(T)));
 }
 
@@ -63,7 +61,8 @@ bool allocate_arrays() {
     sim.grid.lanes = 1;
     sim.grid.lane_cell[1] = static_cast<int32_t>(cells);
     sim.grid.lane_particle[1] = static_cast<int32_t>(n);
-    sim.grid.row_progress = new (std::nothrow) RowProgress[static_cast<size_t>(sim.cells_per_row)]();
+    sim.grid.row_progress =
+        new (std::nothrow) RowProgress[static_cast<size_t>(sim.cells_per_row)]();
     // Sized for every list full, but never cleared: the search only writes the used prefix,
     // so the pages behind it are never touched and cost no memory.
     sim.neighbours.entries = alloc_raw<NeighbourEntry>(n * neighbour_capacity);
@@ -71,9 +70,9 @@ bool allocate_arrays() {
     // Zeroed so that every offset is inside the block even before the first search.
     sim.neighbours.first_entry = alloc_zeroed<uint32_t>(n);
 
-    return sim.position && sim.velocity && sim.velocity_eval && sim.force &&
-           sim.density_pressure && (sim.point_colors == 0 || (sim.color && sim.color_scratch)) &&
-           sim.bodies && sim.sort_keys && sim.sort_keys_scratch && sim.cell_start && sim.position_scratch &&
+    return sim.position && sim.velocity && sim.velocity_eval && sim.force && sim.density_pressure &&
+           (sim.point_colors == 0 || (sim.color && sim.color_scratch)) && sim.bodies &&
+           sim.sort_keys && sim.sort_keys_scratch && sim.cell_start && sim.position_scratch &&
            sim.velocity_scratch && sim.velocity_eval_scratch && sim.grid.buckets &&
            sim.grid.cell_fill && sim.grid.row_progress && sim.neighbours.entries &&
            sim.neighbours.neighbour_count && sim.neighbours.first_entry;
@@ -111,11 +110,11 @@ void fail_empty() {
     sim.cell_count = 0;
 }
 
-}  // namespace
+} // namespace
 
 bool sim_init_seeded(int32_t point_colors, const PhysConfig& phys, float point_diffusion,
                      uint32_t seed) {
-    sim_free();  // a second initialisation replaces the first instead of leaking it
+    sim_free(); // a second initialisation replaces the first instead of leaking it
     copy_settings(point_colors, phys, point_diffusion);
     sim.blown_up = false;
     if (!sim_settings_buildable(phys)) {

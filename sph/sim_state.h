@@ -2,22 +2,22 @@
 #include <atomic>
 #include <cstdint>
 
-#include "bodies/rigid_body.h"
 #include "base/types.h"
 #include "base/workers.h"
+#include "bodies/rigid_body.h"
 #include "config/settings_table.h"
 
-constexpr int cell_capacity = 128;       // particles a grid cell holds; more are dropped
-constexpr int neighbour_capacity = 384;  // pairs one particle's list holds; more are dropped
-constexpr int max_particle_count = 65536;  // indices in the grid and the lists are 16-bit
+constexpr int cell_capacity = 128;        // particles a grid cell holds; more are dropped
+constexpr int neighbour_capacity = 384;   // pairs one particle's list holds; more are dropped
+constexpr int max_particle_count = 65536; // indices in the grid and the lists are 16-bit
 static_assert(max_particle_count == setting_limit::count_hi, "the count setting's limit");
 // 1024^2 cells * cell_capacity slots * 2 bytes = 256 MiB of buckets; also keeps every cell key
 // and the cell count far inside int32.
 constexpr int max_cells_per_row = 1024;
 
 struct SortKey {
-    int32_t key;    // cell key cy * cells_per_row + cx
-    int32_t index;  // particle index when the key was computed
+    int32_t key;   // cell key cy * cells_per_row + cx
+    int32_t index; // particle index when the key was computed
 };
 
 // Progress of one grid row through a pipelined pass over the rows (see sph/row_pipeline.h):
@@ -34,9 +34,9 @@ struct alignas(64) RowProgress {
 // (lanes) and by the density and pair-force steps (rows_pipelined): lane t owns the cells from
 // lane_cell[t] and the particles from lane_particle[t] up to the next lane's.
 struct CellGrid {
-    uint16_t* buckets;    // cell_count * cell_capacity
-    uint16_t* cell_fill;  // cell_count
-    int32_t lanes;        // 1: one pass over every cell, in key order
+    uint16_t* buckets;   // cell_count * cell_capacity
+    uint16_t* cell_fill; // cell_count
+    int32_t lanes;       // 1: one pass over every cell, in key order
     int32_t lane_cell[max_threads + 1];
     int32_t lane_particle[max_threads + 1];
     // The particles were in cell order and the last column of cells is empty, so every pair
@@ -45,12 +45,12 @@ struct CellGrid {
     // The particles were in cell order and every one of them is in a bucket, so the particles
     // of a block of cells, taken row by row, come in ascending index (read by the body contacts).
     bool holds_all_in_order;
-    RowProgress* row_progress;  // cells_per_row, used by the pipelined passes only
+    RowProgress* row_progress; // cells_per_row, used by the pipelined passes only
 };
 
 struct NeighbourEntry {
-    uint16_t index;  // see the layout rule of NeighbourList
-    float dist_sq;   // squared distance of the pair
+    uint16_t index; // see the layout rule of NeighbourList
+    float dist_sq;  // squared distance of the pair
 };
 
 // Each pair closer than smooth_radius is stored once, on the list of the particle found first.
@@ -73,8 +73,8 @@ struct NeighbourEntry {
 // arrays, compute_density_pressure and compute_pair_forces read them.
 struct NeighbourList {
     NeighbourEntry* entries;   // count * neighbour_capacity
-    uint16_t* neighbour_count;  // count
-    uint32_t* first_entry;      // count; valid where neighbour_count is non-zero
+    uint16_t* neighbour_count; // count
+    uint32_t* first_entry;     // count; valid where neighbour_count is non-zero
 };
 
 // The whole fluid simulation, one process-wide instance.
@@ -102,8 +102,8 @@ struct SimState {
 #define TARNWELL_SIM_FIELD(type, key, ...) type key;
     TARNWELL_SIM_SETTINGS(TARNWELL_SIM_FIELD)
 #undef TARNWELL_SIM_FIELD
-    int32_t point_colors;   // [graph]
-    float point_diffusion;  // [graph]; 0 unless colours are on
+    int32_t point_colors;  // [graph]
+    float point_diffusion; // [graph]; 0 unless colours are on
 
     // Gravity along y: current_gravity is what acts; the middle button zeroes it while held
     // and on release flips toggled_gravity and copies it back.
@@ -119,13 +119,13 @@ struct SimState {
 
     Vec2* position;
     Vec2* velocity;
-    Vec2* velocity_eval;  // mean of the velocities before and after the last step
+    Vec2* velocity_eval; // mean of the velocities before and after the last step
     Vec2* force;
-    Vec2* density_pressure;  // x: 1/density (raw kernel sum while summing), y: pressure
-    Color3* color;           // only when point_colors is non-zero
+    Vec2* density_pressure; // x: 1/density (raw kernel sum while summing), y: pressure
+    Color3* color;          // only when point_colors is non-zero
     SortKey* sort_keys;
-    SortKey* sort_keys_scratch;  // gather buffer of the counting and radix sorts
-    uint32_t* cell_start;        // cell_count + 1: counting-sort offsets of sort_cell_keys
+    SortKey* sort_keys_scratch; // gather buffer of the counting and radix sorts
+    uint32_t* cell_start;       // cell_count + 1: counting-sort offsets of sort_cell_keys
     Vec2* position_scratch;
     Vec2* velocity_scratch;
     Vec2* velocity_eval_scratch;
@@ -133,7 +133,7 @@ struct SimState {
 
     CellGrid grid;
     NeighbourList neighbours;
-    RigidBody* bodies;  // geom_count records
+    RigidBody* bodies; // geom_count records
 
     // Set once a position or velocity of a particle (integrate) or of a body (physics_step,
     // after step_bodies) is stored as infinity or NaN; cleared only by sim_init. The callers
@@ -152,12 +152,12 @@ struct PhysConfig;
 struct SimDerived {
     // Square cells of side h covering 0 .. (2h + field_size) on both axes, so the box
     // [h, field_size] has at least one spare cell beyond each wall.
-    float cells_per_row_exact;  // (2h + field_size) / h before truncation
-    int32_t cells_per_row;      // 0 when the quotient is not in 1 .. max_cells_per_row
+    float cells_per_row_exact; // (2h + field_size) / h before truncation
+    int32_t cells_per_row;     // 0 when the quotient is not in 1 .. max_cells_per_row
     int32_t cell_count;
-    float poly6_coef;      // mass * 315 / (64 pi h^9)
-    float pressure_coef;   // stiff * mass * 45 / (2 pi h^6)
-    float viscosity_coef;  // viscosity * mass * 45 / (pi h^6)
+    float poly6_coef;     // mass * 315 / (64 pi h^9)
+    float pressure_coef;  // stiff * mass * 45 / (2 pi h^6)
+    float viscosity_coef; // viscosity * mass * 45 / (pi h^6)
 };
 SimDerived derive_sim_values(const PhysConfig& phys);
 

@@ -5,8 +5,8 @@
 #include <cstring>
 #include <limits>
 
-#include "sph/steps.h"
 #include "base/workers.h"
+#include "sph/steps.h"
 
 namespace {
 
@@ -25,7 +25,7 @@ int32_t off_grid_key(float column, float row) {
     return column > 0.0f ? key_max : key_min;
 }
 
-}  // namespace
+} // namespace
 
 int32_t cell_key(Vec2 position, float inv_h, int32_t cells_per_row) {
     const float column = position.x * inv_h;
@@ -53,7 +53,8 @@ struct KeyMaker {
 
     KeyMaker() : inv_h(1.0f / sim.smooth_radius), per_row(sim.cells_per_row) {
         // |row| * per_row + |column| < limit * (per_row + 1) <= 2^30.
-        const int64_t cells = (int64_t{1} << 30) / (static_cast<int64_t>(per_row > 0 ? per_row : 0) + 1);
+        const int64_t cells =
+            (int64_t{1} << 30) / (static_cast<int64_t>(per_row > 0 ? per_row : 0) + 1);
         limit = static_cast<float>(cells < (int64_t{1} << 24) ? cells : (int64_t{1} << 24));
     }
 
@@ -75,22 +76,25 @@ KeyMaker stored_key_maker() {
     return key_of;
 }
 
-}  // namespace
+} // namespace
 
 bool counting_sort_keys(SortKey* keys, SortKey* scratch, int32_t n, uint32_t* start,
                         int32_t cells) {
     if (n < 2) return true;
     int32_t i = 1;
-    while (i < n && keys[i - 1].key <= keys[i].key) ++i;
-    if (i == n) return keys[0].key >= 0 && keys[n - 1].key < cells;  // nothing to move
+    while (i < n && keys[i - 1].key <= keys[i].key)
+        ++i;
+    if (i == n) return keys[0].key >= 0 && keys[n - 1].key < cells; // nothing to move
     std::memset(start, 0, (static_cast<size_t>(cells) + 1) * sizeof(uint32_t));
     for (i = 0; i < n; ++i) {
         const uint32_t k = static_cast<uint32_t>(keys[i].key);
-        if (k >= static_cast<uint32_t>(cells)) return false;  // negative keys wrap past cells too
+        if (k >= static_cast<uint32_t>(cells)) return false; // negative keys wrap past cells too
         ++start[k + 1];
     }
-    for (int32_t k = 0; k < cells; ++k) start[k + 1] += start[k];
-    for (i = 0; i < n; ++i) scratch[start[keys[i].key]++] = keys[i];
+    for (int32_t k = 0; k < cells; ++k)
+        start[k + 1] += start[k];
+    for (i = 0; i < n; ++i)
+        scratch[start[keys[i].key]++] = keys[i];
     std::memcpy(keys, scratch, static_cast<size_t>(n) * sizeof(SortKey));
     return true;
 }
@@ -115,7 +119,7 @@ void radix_sort_keys(SortKey* keys, SortKey* scratch, int32_t n) {
         const uint32_t mask = (1u << digit_bits[d]) - 1;
         const uint32_t first = static_cast<uint32_t>(keys[0].key) ^ 0x80000000u;
         const uint32_t first_digit = (first >> digit_shift[d]) & mask;
-        if (histogram[d][first_digit] == static_cast<uint32_t>(n)) continue;  // all alike
+        if (histogram[d][first_digit] == static_cast<uint32_t>(n)) continue; // all alike
         uint32_t offset = 0;
         for (uint32_t v = 0; v <= mask; ++v) {
             const uint32_t c = histogram[d][v];
@@ -142,7 +146,8 @@ void compute_cell_keys() {
         // and every pass forms the same keys.
         const KeyMaker key_of;
         const IndexRange r = lane_range(lane, lanes, n);
-        for (int32_t i = r.begin; i < r.end; ++i) keys[i] = SortKey{key_of(position[i]), i};
+        for (int32_t i = r.begin; i < r.end; ++i)
+            keys[i] = SortKey{key_of(position[i]), i};
     });
 }
 
@@ -190,13 +195,13 @@ bool fill_particles(int32_t begin, int32_t end, int32_t c0, int32_t c1, int32_t*
         const int32_t key = key_of(position[i]);
         in_order = in_order && key >= previous;
         previous = key;
-        if (key < 0 || key >= sim.cell_count) continue;  // outside the grid: in no cell this step
+        if (key < 0 || key >= sim.cell_count) continue; // outside the grid: in no cell this step
         if (key < c0 || key >= c1) {
             in_order = false;
             continue;
         }
         const uint16_t used = fill[key];
-        if (used >= cell_capacity) continue;  // full cell: the highest indices are dropped
+        if (used >= cell_capacity) continue; // full cell: the highest indices are dropped
         buckets[static_cast<size_t>(key) * cell_capacity + used] = static_cast<uint16_t>(i);
         fill[key] = static_cast<uint16_t>(used + 1);
         ++in_buckets;
@@ -254,13 +259,13 @@ int grid_lanes(int32_t n) {
     const int threads = worker_threads();
     if (threads == 1) return 1;
     constexpr int lanes_per_thread = 8;
-    const int most = lanes_for(n) == 1 ? 1 : n / 256;  // no lane shorter than lanes_for's
+    const int most = lanes_for(n) == 1 ? 1 : n / 256; // no lane shorter than lanes_for's
     const int64_t wanted = static_cast<int64_t>(threads) * lanes_per_thread;
     const int64_t lanes = wanted < most ? wanted : most;
     return static_cast<int>(lanes < max_threads ? lanes : max_threads);
 }
 
-}  // namespace
+} // namespace
 
 void reorder_particles() {
     const int32_t n = sim.count;
@@ -313,7 +318,8 @@ void fill_cell_grid() {
                         static_cast<size_t>(grid.lane_cell[lane + 1] - c0) * sizeof(uint16_t));
             std::memset(sim.neighbours.neighbour_count + p0, 0,
                         static_cast<size_t>(p1 - p0) * sizeof(uint16_t));
-            lane_in_order[lane] = fill_particles(p0, p1, c0, grid.lane_cell[lane + 1], &lane_placed[lane]);
+            lane_in_order[lane] =
+                fill_particles(p0, p1, c0, grid.lane_cell[lane + 1], &lane_placed[lane]);
         });
         in_order = true;
         placed = 0;

@@ -16,5 +16,4 @@ void radix_sort_keys(SortKey* keys, SortKey* scratch, int32_t n);
 // Stable counting sort over the cell keys 0 .. cells - 1, with `start` of cells + 1 counters
 // and `scratch` of n entries. Returns false, with the keys unchanged, when a key lies outside
 // that range; keys already in order are left as they are.
-bool counting_sort_keys(SortKey* keys, SortKey* scratch, int32_t n, uint32_t* start,
-                        int32_t cells);
+bool counting_sort_keys(SortKey* keys, SortKey* scratch, int32_t n, uint32_t* start, int32_t cells);

@@ -22,8 +22,8 @@
 #include "sph/stability.h"
 
 #include <cfloat>
-#include <cstdarg>
 #include <cmath>
+#include <cstdarg>
 #include <cstdio>
 #include <limits>
 
@@ -59,7 +59,7 @@ __attribute__((format(printf, 3, 4))) void add(Findings& f, const char* key, con
     va_end(args);
 }
 
-}  // namespace
+} // namespace
 
 int find_instabilities(const PhysConfig& p, Instability out[max_instabilities]) {
     Findings f{out, 0};

@@ -1,9 +1,9 @@
 #include <cmath>
 #include <cstdint>
 
+#include "base/workers.h"
 #include "sph/sim_state.h"
 #include "sph/steps.h"
-#include "base/workers.h"
 
 // Mouse stirring: every particle strictly within R = h * mouse_radius of the pointer gets a
 // velocity change along the line to the pointer of magnitude mouse_force * (R - d) / 100,
@@ -38,7 +38,7 @@ ONE_BODY void stir_range(int32_t begin, int32_t end, float mx, float my, float s
     }
 }
 
-}  // namespace
+} // namespace
 
 void apply_mouse_force(float mx, float my, float sign) {
     const int32_t n = sim.count;

@@ -16,7 +16,9 @@ SurfaceGrid* surface_grid = nullptr;
 
 namespace {
 
-size_t block_bytes(uint32_t resolution) { return 4096u * static_cast<size_t>(resolution) + 4u; }
+size_t block_bytes(uint32_t resolution) {
+    return 4096u * static_cast<size_t>(resolution) + 4u;
+}
 
 size_t sample_count(uint32_t resolution) {
     size_t side = static_cast<size_t>(resolution) + 1u;
@@ -45,12 +47,12 @@ constexpr float position_limit = 2147483648.0f;
 constexpr float half_width_limit = 4294967296.0f;
 
 int64_t half_width_of(float radius) {
-    if (!(radius > -half_width_limit)) return -1;  // NaN or hugely negative: empty window
+    if (!(radius > -half_width_limit)) return -1; // NaN or hugely negative: empty window
     if (radius >= half_width_limit) return static_cast<int64_t>(half_width_limit);
     return static_cast<int64_t>(radius);
 }
 
-}  // namespace
+} // namespace
 
 bool create_surface_grid(float radius, int32_t resolution, float field_size, const Vec2* position,
                          int32_t count) {
@@ -61,8 +63,8 @@ bool create_surface_grid(float radius, int32_t resolution, float field_size, con
     uint32_t r = static_cast<uint32_t>(resolution);
     void* block = std::calloc(1, block_bytes(r));
     if (block == nullptr) return false;
-    surface_grid = new (block) SurfaceGrid{radius, 1.0f, r, field_size, position,
-                                           static_cast<uint32_t>(count), 0};
+    surface_grid = new (block)
+        SurfaceGrid{radius, 1.0f, r, field_size, position, static_cast<uint32_t>(count), 0};
     return true;
 }
 
@@ -92,8 +94,8 @@ namespace {
 // additions in the same order whichever band it lies in.
 ONE_BODY void splat_rows(SurfaceGrid* grid, int64_t band_lo, int64_t band_hi) {
     const uint32_t res = grid->resolution;
-    const int64_t last = static_cast<int64_t>(res);  // lattice rows and columns are 0..R
-    const int64_t stride = last + 1;                 // row j starts at sample j * (R + 1)
+    const int64_t last = static_cast<int64_t>(res); // lattice rows and columns are 0..R
+    const int64_t stride = last + 1;                // row j starts at sample j * (R + 1)
     const float r = grid->radius;
     // World to lattice: the box [h, L] lands on [h*s + r, R - 3r], leaving a margin of 3r
     // at the far side and at least r at the near side for the splat to fall off.
@@ -150,8 +152,8 @@ ONE_BODY void splat_rows(SurfaceGrid* grid, int64_t band_lo, int64_t band_hi) {
             for (int64_t j = j0; j <= j1; ++j) {
                 const float dy = py - static_cast<float>(j);
                 const __m128 d_sq = _mm_add_ps(dx_sq, _mm_set1_ps(dy * dy));
-                const __m128 q = r_sq_is_power_of_two ? _mm_mul_ps(d_sq, v_inv_r_sq)
-                                                      : _mm_div_ps(d_sq, v_r_sq);
+                const __m128 q =
+                    r_sq_is_power_of_two ? _mm_mul_ps(d_sq, v_inv_r_sq) : _mm_div_ps(d_sq, v_r_sq);
                 const __m128 cone = _mm_sub_ps(v_one, q);
                 const __m128 add = _mm_and_ps(_mm_cmple_ps(d_sq, v_r_sq), cone);
                 float* at = samples + j * stride + k;
@@ -164,23 +166,22 @@ ONE_BODY void splat_rows(SurfaceGrid* grid, int64_t band_lo, int64_t band_hi) {
             for (int64_t j = j0; j <= j1; ++j) {
                 const float dy = py - static_cast<float>(j);
                 const float d_sq = dx * dx + dy * dy;
-                const float cone =
-                    1.0f - (r_sq_is_power_of_two ? d_sq * inv_r_sq : d_sq / r_sq);
+                const float cone = 1.0f - (r_sq_is_power_of_two ? d_sq * inv_r_sq : d_sq / r_sq);
                 samples[j * stride + k] += d_sq <= r_sq ? cone : 0.0f;
             }
         }
     }
 }
 
-}  // namespace
+} // namespace
 
 void update_surface() {
     SurfaceGrid* grid = surface_grid;
     if (grid == nullptr) return;
 
     const uint32_t res = grid->resolution;
-    const int64_t last = static_cast<int64_t>(res);  // lattice rows and columns are 0..R
-    const int64_t stride = last + 1;                 // row j starts at sample j * (R + 1)
+    const int64_t last = static_cast<int64_t>(res); // lattice rows and columns are 0..R
+    const int64_t stride = last + 1;                // row j starts at sample j * (R + 1)
     float* samples = surface_samples(grid);
 
     // Bands of lattice rows, one per lane. The band edges follow the particles (in cell order,
@@ -219,14 +220,22 @@ void update_surface() {
             const uint8_t* codes = edge_table[cell_case];
             const float fk = static_cast<float>(k);
             for (int c = 0; c < 4 && codes[c] != 0; c += 2) {
-                if (n + 2 > capacity) break;  // full: the rest of the outline is dropped
+                if (n + 2 > capacity) break; // full: the rest of the outline is dropped
                 for (int e = c; e < c + 2; ++e) {
                     Vec2 v;
                     switch (codes[e]) {
-                        case 1: v = {fk + (level - sw) / (se - sw), fj}; break;
-                        case 2: v = {fk + 1.0f, fj + (level - se) / (ne - se)}; break;
-                        case 3: v = {fk + (level - nw) / (ne - nw), fj + 1.0f}; break;
-                        default: v = {fk, fj + (level - sw) / (nw - sw)}; break;
+                    case 1:
+                        v = {fk + (level - sw) / (se - sw), fj};
+                        break;
+                    case 2:
+                        v = {fk + 1.0f, fj + (level - se) / (ne - se)};
+                        break;
+                    case 3:
+                        v = {fk + (level - nw) / (ne - nw), fj + 1.0f};
+                        break;
+                    default:
+                        v = {fk, fj + (level - sw) / (nw - sw)};
+                        break;
                     }
                     out[n++] = v;
                 }
@@ -239,7 +248,8 @@ void update_surface() {
     // particles beyond the far walls reach them; cleared too, so such a visit does not pile up
     // frame after frame into a line along the edge that never goes away.
     float* top = samples + last * stride;
-    for (uint32_t k = 0; k <= res; ++k) top[k] = 0.0f;
+    for (uint32_t k = 0; k <= res; ++k)
+        top[k] = 0.0f;
     grid->line_vertex_count = n;
 }
 

@@ -12,11 +12,11 @@
 // Writers and readers: update_surface splats position into samples, extracts line_vertices and
 // clears every sample in the same pass; the frame driver draws line_vertices.
 struct SurfaceGrid {
-    float radius;      // r: splat radius in lattice units
-    float iso_level;   // 1.0
+    float radius;         // r: splat radius in lattice units
+    float iso_level;      // 1.0
     uint32_t resolution;  // R: R x R cells
-    float field_size;  // L: far wall, scales world to lattice
-    const Vec2* position;  // the simulation's position array, which never moves
+    float field_size;     // L: far wall, scales world to lattice
+    const Vec2* position; // the simulation's position array, which never moves
     uint32_t count;
     int32_t line_vertex_count;
 };

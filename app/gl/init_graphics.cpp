@@ -17,7 +17,7 @@ void init_graphics(int argc, char** argv) {
 
     // The size first: glutInit's -geometry, read from the command line, then overrides it.
     glutInitWindowSize(window_width, window_height);
-    int glut_argc = argc;  // glutInit may remove the options it consumes
+    int glut_argc = argc; // glutInit may remove the options it consumes
     glutInit(&glut_argc, argv);
     return_from_main_loop_on_close();
     glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE);
@@ -60,4 +60,6 @@ void on_close() {
     release_shader_program();
 }
 
-int glut_time_ms() { return glutGet(GLUT_ELAPSED_TIME); }
+int glut_time_ms() {
+    return glutGet(GLUT_ELAPSED_TIME);
+}

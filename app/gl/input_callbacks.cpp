@@ -14,8 +14,10 @@ static_assert(GLUT_DOWN == button_pressed && GLUT_UP == button_released,
 
 namespace {
 // The window always shows the square 0..h+L, whatever the render mode draws into it.
-float world_extent() { return phys_config.smooth_radius + phys_config.field_size; }
-}  // namespace
+float world_extent() {
+    return phys_config.smooth_radius + phys_config.field_size;
+}
+} // namespace
 
 void on_reshape(int width, int height) {
     set_viewport(width, height);
@@ -39,4 +41,6 @@ void on_motion(int x, int y) {
 }
 
 // The pointer itself is not followed without a button, as before; only the buttons are.
-void on_passive_motion(int, int) { release_held_buttons(mouse_state, sim); }
+void on_passive_motion(int, int) {
+    release_held_buttons(mouse_state, sim);
+}

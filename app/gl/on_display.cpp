@@ -21,7 +21,8 @@ int64_t frames_drawn = 0;
 void run_steps(int32_t frame_ms, int32_t t0) {
     PlayState& play = play_state;
     if (play.paused) {
-        for (; play.pending_steps > 0; --play.pending_steps) advance_one_step(play, mouse_state);
+        for (; play.pending_steps > 0; --play.pending_steps)
+            advance_one_step(play, mouse_state);
         return;
     }
     if (!play.realtime) {
@@ -29,7 +30,7 @@ void run_steps(int32_t frame_ms, int32_t t0) {
         advance_one_step(play, mouse_state);
         return;
     }
-    if (!pacing_was_on) pacing = Pacing{};  // no debt from the time it was off
+    if (!pacing_was_on) pacing = Pacing{}; // no debt from the time it was off
     pacing_was_on = true;
     const double step_ms = static_cast<double>(sim.timestep) * 1000.0;
     const int steps = paced_steps(pacing, static_cast<double>(frame_ms), step_ms);
@@ -39,7 +40,7 @@ void run_steps(int32_t frame_ms, int32_t t0) {
         if (glut_time_ms() - t0 >= pacing_max_physics_ms) break;
     }
 }
-}  // namespace
+} // namespace
 
 void on_display() {
     // A window larger than the driver can draw waits, undrawn, for the smaller size that
@@ -77,7 +78,9 @@ void on_display() {
     if (last) leave_main_loop();
 }
 
-void on_idle() { glutPostRedisplay(); }
+void on_idle() {
+    glutPostRedisplay();
+}
 
 void on_window_status(int state) {
     // freeglut drops the redisplays of a window it cannot show, so an idle function that keeps

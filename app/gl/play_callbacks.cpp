@@ -61,7 +61,7 @@ void restart(bool reload) {
         play.graph.render_type = 0;
 }
 
-}  // namespace
+} // namespace
 
 void serve_requests() {
     PlayState& play = play_state;

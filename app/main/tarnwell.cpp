@@ -21,9 +21,12 @@
 
 int main(int argc, char** argv) {
     switch (parse_program_options(argc, argv, program_options, stdout, stderr)) {
-    case ParseOutcome::run: break;
-    case ParseOutcome::exit_ok: return stdout_written("tarnwell", stderr) ? 0 : 1;
-    case ParseOutcome::exit_usage: return 2;
+    case ParseOutcome::run:
+        break;
+    case ParseOutcome::exit_ok:
+        return stdout_written("tarnwell", stderr) ? 0 : 1;
+    case ParseOutcome::exit_usage:
+        return 2;
     }
     exe_folder = program_folder(argc > 0 ? argv[0] : nullptr);
     const bool named_config = program_options.config_named;
@@ -48,14 +51,15 @@ int main(int argc, char** argv) {
     PhysConfig file_phys;
     if (!read_settings(config_path.c_str(), named_config, SettingsRequest{}, &file_graph,
                        &file_phys, &graph_config, &phys_config, &play_state.written, stderr)) {
-        std::fprintf(stderr, "Correct the settings above in %s (or remove them to use the "
-                             "defaults) and start again.\n",
+        std::fprintf(stderr,
+                     "Correct the settings above in %s (or remove them to use the "
+                     "defaults) and start again.\n",
                      printable_text(config_path.c_str()).c_str());
         return 1;
     }
     // Whole seconds of calendar time unless a seed is given.
-    const uint32_t seed = program_options.has_seed ? program_options.seed
-                                                   : static_cast<uint32_t>(std::time(nullptr));
+    const uint32_t seed =
+        program_options.has_seed ? program_options.seed : static_cast<uint32_t>(std::time(nullptr));
     if (!start_simulation(graph_config, phys_config, seed, stderr)) return 1;
     start_play(play_state, file_graph, file_phys, &play_state.written, seed);
     // Outputs that could never be written are refused now, not after the whole session.

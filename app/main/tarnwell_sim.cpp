@@ -19,6 +19,8 @@
 #include "app/options.h"
 #include "app/startup.h"
 #include "app/state_dump.h"
+#include "base/thread_tuning.h"
+#include "base/workers.h"
 #include "config/config.h"
 #include "io/output_file.h"
 #include "platform/process/process.h"
@@ -26,8 +28,6 @@
 #include "sph/sim_state.h"
 #include "sph/stability.h"
 #include "sph/steps.h"
-#include "base/thread_tuning.h"
-#include "base/workers.h"
 #include "surface/surface.h"
 
 namespace {
@@ -77,7 +77,7 @@ const char help_text[] =
 
 struct Options {
     std::string config_path;
-    bool config_named = false;  // --config given: the file must exist and be readable
+    bool config_named = false; // --config given: the file must exist and be readable
     bool has_seed = false;
     uint32_t seed = 0;
     long long steps = 1000;
@@ -87,7 +87,7 @@ struct Options {
     float stir_y = 0.0f;
     float stir_sign = 0.0f;
     bool surface = false;
-    int threads = -1;  // -1: the threads setting
+    int threads = -1; // -1: the threads setting
 };
 
 [[noreturn]] void usage_error(const char* what, const char* value) {
@@ -143,11 +143,10 @@ Options parse_arguments(int argc, char** argv) {
             options.surface = true;
             continue;
         }
-        const bool takes_value = std::strcmp(arg, "--config") == 0 ||
-                                 std::strcmp(arg, "--seed") == 0 ||
-                                 std::strcmp(arg, "--steps") == 0 ||
-                                 std::strcmp(arg, "--dump") == 0 || std::strcmp(arg, "--stir") == 0 ||
-                                 std::strcmp(arg, "--threads") == 0;
+        const bool takes_value =
+            std::strcmp(arg, "--config") == 0 || std::strcmp(arg, "--seed") == 0 ||
+            std::strcmp(arg, "--steps") == 0 || std::strcmp(arg, "--dump") == 0 ||
+            std::strcmp(arg, "--stir") == 0 || std::strcmp(arg, "--threads") == 0;
         if (!takes_value) usage_error("unknown argument", arg);
         if (i + 1 >= argc) usage_error("missing value after", arg);
         const char* value = argv[++i];
@@ -205,14 +204,15 @@ struct Timings {
     long long used = 0;
     double min_step = 0.0;
     double max_step = 0.0;
-    long long on_threads[max_threads + 1] = {};  // steps run on each thread count
+    long long on_threads[max_threads + 1] = {}; // steps run on each thread count
 };
 
 void prepare_timings(Timings* timings, long long steps) {
-    timings->stride = steps > timing_sample_cap ? (steps + timing_sample_cap - 1) / timing_sample_cap
-                                                : 1;
+    timings->stride =
+        steps > timing_sample_cap ? (steps + timing_sample_cap - 1) / timing_sample_cap : 1;
     timings->capacity = steps / timings->stride + 1;
-    for (auto& s : timings->samples) s.reset(new float[static_cast<size_t>(timings->capacity)]);
+    for (auto& s : timings->samples)
+        s.reset(new float[static_cast<size_t>(timings->capacity)]);
 }
 
 void record_timings(Timings* timings, long long step, int threads,
@@ -282,9 +282,8 @@ int run(const Options& options) {
     const uint32_t seed =
         options.has_seed ? options.seed : static_cast<uint32_t>(std::time(nullptr));
     if (!start_simulation(graph, phys, seed, stderr)) return 1;
-    if (options.surface &&
-        !create_surface_grid(graph.surf_radius, graph.surf_resolution, phys.field_size,
-                             sim.position, sim.count)) {
+    if (options.surface && !create_surface_grid(graph.surf_radius, graph.surf_resolution,
+                                                phys.field_size, sim.position, sim.count)) {
         std::fprintf(stderr,
                      "tarnwell-sim: cannot create the surface grid of surf_resolution = %d "
                      "(accepted: 1 to %d): not enough memory\n",
@@ -307,9 +306,9 @@ int run(const Options& options) {
     }
     std::printf("tarnwell-sim: config %s, seed %u, %d particles, %d bodies, %s, "
                 "%lld steps%s%s\n",
-                printable_text(options.config_path.c_str()).c_str(), seed, sim.count, sim.geom_count, threads,
-                options.steps,
-                options.stir ? ", stirring" : "", options.surface ? ", surface" : "");
+                printable_text(options.config_path.c_str()).c_str(), seed, sim.count,
+                sim.geom_count, threads, options.steps, options.stir ? ", stirring" : "",
+                options.surface ? ", surface" : "");
     std::fflush(stdout);
 
     Timings timings;
@@ -332,7 +331,8 @@ int run(const Options& options) {
         }
         double ms[stage_count];
         ms[stage_step] = ms_since(start);
-        for (int k = 0; k < step_stage_count; ++k) ms[first_physics_stage + k] = profile.stage_ms[k];
+        for (int k = 0; k < step_stage_count; ++k)
+            ms[first_physics_stage + k] = profile.stage_ms[k];
         ms[stage_surface] = surface_ms;
         record_timings(&timings, step, step_threads, ms);
         if (sim.blown_up) {
@@ -367,7 +367,7 @@ int run(const Options& options) {
     return ok ? 0 : 1;
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv) {
     const Options options = parse_arguments(argc, argv);

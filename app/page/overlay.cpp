@@ -15,8 +15,8 @@ namespace {
 char lines[overlay_max_lines + 1][overlay_line_size];
 constexpr int text_size = (overlay_max_lines + 1) * overlay_line_size;
 char text[text_size];
-char shown[text_size];  // what the page shows: it hears only of changes
-}  // namespace
+char shown[text_size]; // what the page shows: it hears only of changes
+} // namespace
 
 EM_JS(void, page_show_overlay, (const char* text, int status_line), {
     if (Module["onOverlay"]) Module["onOverlay"](UTF8ToString(text), status_line);
@@ -38,7 +38,7 @@ void send_key_help() {
     }
     std::free(help);
 }
-}  // namespace
+} // namespace
 
 void draw_overlay() {
     static bool keys_sent = false;

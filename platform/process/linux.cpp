@@ -16,4 +16,6 @@ std::string program_path(const char* argv0) {
     return argv0 != nullptr ? std::string(argv0) : std::string();
 }
 
-bool stderr_is_terminal() { return isatty(STDERR_FILENO) != 0; }
+bool stderr_is_terminal() {
+    return isatty(STDERR_FILENO) != 0;
+}

@@ -10,7 +10,9 @@ std::string program_path(const char* argv0) {
 
 // The runtime's file system calls every standard stream a terminal; node knows the truth.
 EM_JS(int, node_stderr_is_tty, (), {
-    return (typeof process !== "undefined" && process.stderr && process.stderr.isTTY) ? 1 : 0;
+    return (typeof process != = "undefined" && process.stderr && process.stderr.isTTY) ? 1 : 0;
 });
 
-bool stderr_is_terminal() { return node_stderr_is_tty() != 0; }
+bool stderr_is_terminal() {
+    return node_stderr_is_tty() != 0;
+}

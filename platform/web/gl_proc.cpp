@@ -45,13 +45,27 @@ void delete_object(GLhandleARB object) {
         glDeleteShader(object);
 }
 
-GLhandleARB create_shader_object(GLenum type) { return glCreateShader(type); }
-void compile_shader(GLhandleARB shader) { glCompileShader(shader); }
-GLhandleARB create_program_object() { return glCreateProgram(); }
-void attach_object(GLhandleARB program, GLhandleARB shader) { glAttachShader(program, shader); }
-void link_program(GLhandleARB program) { glLinkProgram(program); }
-void use_program_object(GLhandleARB program) { glUseProgram(program); }
-void uniform_1f(GLint location, GLfloat value) { glUniform1f(location, value); }
+GLhandleARB create_shader_object(GLenum type) {
+    return glCreateShader(type);
+}
+void compile_shader(GLhandleARB shader) {
+    glCompileShader(shader);
+}
+GLhandleARB create_program_object() {
+    return glCreateProgram();
+}
+void attach_object(GLhandleARB program, GLhandleARB shader) {
+    glAttachShader(program, shader);
+}
+void link_program(GLhandleARB program) {
+    glLinkProgram(program);
+}
+void use_program_object(GLhandleARB program) {
+    glUseProgram(program);
+}
+void uniform_1f(GLint location, GLfloat value) {
+    glUniform1f(location, value);
+}
 
 // The ARB status names have the core values (GL_COMPILE_STATUS, GL_LINK_STATUS).
 void get_object_parameteriv(GLhandleARB object, GLenum name, GLint* value) {
@@ -77,8 +91,7 @@ struct Entry {
     GlProc proc;
 };
 
-template <typename F>
-GlProc as_proc(F* f) {
+template <typename F> GlProc as_proc(F* f) {
     return reinterpret_cast<GlProc>(f);
 }
 
@@ -97,7 +110,7 @@ const Entry entries[] = {
     {"glGetUniformLocationARB", as_proc(get_uniform_location)},
 };
 
-}  // namespace
+} // namespace
 
 GlProc gl_get_proc_address(const char* name) {
     if (name == nullptr) return nullptr;

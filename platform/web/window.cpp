@@ -20,7 +20,9 @@ EM_JS(void, page_toggle_fullscreen, (), {
     }
 });
 
-void show_title(const char* text) { page_show_title(text); }
+void show_title(const char* text) {
+    page_show_title(text);
+}
 
 void return_from_main_loop_on_close() {}
 
@@ -30,7 +32,7 @@ void on_window_status_change(void (*)(int)) {}
 
 namespace {
 void no_frame() {}
-}  // namespace
+} // namespace
 
 void leave_main_loop() {
     // No more frames: nothing asks for them and a frame already asked for draws nothing, so the
@@ -46,4 +48,6 @@ int freeglut_button(int button) {
     return button;
 }
 
-void toggle_fullscreen() { page_toggle_fullscreen(); }
+void toggle_fullscreen() {
+    page_toggle_fullscreen();
+}

@@ -12,8 +12,8 @@
 
 #include "config/config.h"
 #include "config/fixups.h"
-#include "sph/settings_check.h"
 #include "sph/physics_step.h"
+#include "sph/settings_check.h"
 #include "sph/sim_state.h"
 #include "sph/steps.h"
 #include "surface/surface.h"
@@ -35,7 +35,7 @@ std::string config_path() {
     std::abort();
 }
 
-}  // namespace
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string path = config_path();

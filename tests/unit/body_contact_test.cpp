@@ -19,7 +19,7 @@ bool accumulators_zero(const RigidBody& b) {
     return b.linear_accel.x == 0.0f && b.linear_accel.y == 0.0f && b.angular_accel == 0.0f;
 }
 
-}  // namespace
+} // namespace
 
 TEST_F(BodyContact, PushLeavesThroughTheNearestEdge) {
     // Square [0.25, 0.75]^2 (exact in binary), corners clockwise from the top left, so edge 0
@@ -65,9 +65,11 @@ TEST_F(BodyContact, PointsThatDoNotPushLeaveEverythingAlone) {
     const RigidBody& d = sim.bodies[0];
     const Vec2 on_edge{(d.world_vertices[0].x + d.world_vertices[1].x) / 2,
                        (d.world_vertices[0].y + d.world_vertices[1].y) / 2};
-    set_particles({{d.min_x + 0.01f, d.min_y + 0.01f}, {d.max_x - 0.005f, d.max_y - 0.005f}, on_edge,
+    set_particles({{d.min_x + 0.01f, d.min_y + 0.01f},
+                   {d.max_x - 0.005f, d.max_y - 0.005f},
+                   on_edge,
                    {0.1f, 0.1f}});
-    sim.bodies[0].linear_accel = Vec2{7.0f, 7.0f};  // stale from the last step: cleared
+    sim.bodies[0].linear_accel = Vec2{7.0f, 7.0f}; // stale from the last step: cleared
     sim.bodies[0].angular_accel = 7.0f;
     apply_fluid_body_contact();
     // The rounded midpoint of a slanted edge lies within about 1e-8 of it: at most a push that
@@ -101,7 +103,7 @@ TEST_F(BodyContact, ParticleInsideTwoBodiesIsPushedOutOfEach) {
 
 TEST_F(BodyContact, ParticleSideScalesWithParticleMassBodySideDoesNot) {
     allocate_bodies(1);
-    const Vec2 p{0.55f, 0.58f};  // 0.02 below the top edge, off the centre line: push and turn
+    const Vec2 p{0.55f, 0.58f}; // 0.02 below the top edge, off the centre line: push and turn
     Vec2 force_at[2];
     RigidBody body_at[2];
     const float masses[2] = {0.0002f, 0.0004f};
@@ -186,8 +188,7 @@ TEST_F(BodyContact, BodiesPushOnlyWithCornersInside) {
          "edge to edge: corners on the other's edge or outside it"},
         {box_body({0.5f, 0.5f}, 0.25f, 0.0625f), box_body({0.5f, 0.5f}, 0.0625f, 0.25f),
          "crossed like a plus: edges cross, no corner inside"},
-        {box_body({0.25f, 0.5f}, 0.1f, 0.1f), box_body({0.75f, 0.5f}, 0.1f, 0.1f),
-         "apart"},
+        {box_body({0.25f, 0.5f}, 0.1f, 0.1f), box_body({0.75f, 0.5f}, 0.1f, 0.1f), "apart"},
     };
     for (const Case& c : quiet) {
         sim.bodies[0] = c.a;
@@ -250,11 +251,12 @@ void expect_cells_find_every_push(const char* what) {
     ASSERT_EQ(in_cells.size(), every.size());
     EXPECT_EQ(std::memcmp(in_cells.data(), every.data(), every.size() * sizeof(float)), 0) << what;
     int pushed = 0;
-    for (int32_t i = 0; i < 2 * sim.count; ++i) pushed += every[static_cast<size_t>(i)] != 0.0f;
+    for (int32_t i = 0; i < 2 * sim.count; ++i)
+        pushed += every[static_cast<size_t>(i)] != 0.0f;
     EXPECT_GT(pushed, 0) << what << ": the case must push something";
 }
 
-}  // namespace
+} // namespace
 
 TEST_F(BodyContactInCells, CellsUnderTheBoxesFindEveryPushInOrder) {
     PhysConfig phys = default_phys();
@@ -262,7 +264,8 @@ TEST_F(BodyContactInCells, CellsUnderTheBoxesFindEveryPushInOrder) {
     phys.geom_count = 10;
     phys.threads = 1;
     ASSERT_TRUE(sim_init_seeded(0, phys, 0.0f, 21u));
-    for (int step = 0; step < 300; ++step) physics_step(nullptr);
+    for (int step = 0; step < 300; ++step)
+        physics_step(nullptr);
     ASSERT_TRUE(sim.grid.holds_all_in_order);
     expect_cells_find_every_push("bodies floating in a settled pool");
 
@@ -281,7 +284,8 @@ TEST_F(BodyContactInCells, CellsUnderTheBoxesFindEveryPushInOrder) {
     // the step then goes over every particle.
     const Vec2 inside{(big.world_vertices[0].x + big.center.x) / 2,
                       (big.world_vertices[0].y + big.center.y) / 2};
-    for (int32_t i = 0; i < cell_capacity + 5; ++i) sim.position[i] = inside;
+    for (int32_t i = 0; i < cell_capacity + 5; ++i)
+        sim.position[i] = inside;
     sort_and_search();
     EXPECT_FALSE(sim.grid.holds_all_in_order);
     contact_results();

@@ -3,8 +3,8 @@
 #include <cmath>
 #include <string>
 
-#include "body_test_support.h"
 #include "base/random.h"
+#include "body_test_support.h"
 
 namespace {
 
@@ -32,7 +32,9 @@ AttemptDraws draws_after_seed(uint32_t seed) {
     return d;
 }
 
-double between(double lo, double hi, int draw) { return lo + (hi - lo) * draw / 32768.0; }
+double between(double lo, double hi, int draw) {
+    return lo + (hi - lo) * draw / 32768.0;
+}
 
 // Cross product of consecutive edges; negative everywhere for a convex outline run clockwise.
 bool clockwise_convex(const Vec2* v, int n) {
@@ -47,7 +49,7 @@ bool clockwise_convex(const Vec2* v, int n) {
     return true;
 }
 
-}  // namespace
+} // namespace
 
 TEST_F(BodyGeneration, FirstBodyFollowsItsDrawsInOrder) {
     // The first body is always accepted, so one attempt takes exactly nine draws. Its corners
@@ -158,7 +160,8 @@ TEST_F(BodyGeneration, EveryBodyIsAClosedClockwiseConvexOutlineInItsOwnBox) {
             }
         }
     }
-    for (int n = 4; n <= 10; ++n) EXPECT_GT(seen_counts[n], 0) << n << " corners never drawn";
+    for (int n = 4; n <= 10; ++n)
+        EXPECT_GT(seen_counts[n], 0) << n << " corners never drawn";
 }
 
 TEST_F(BodyGeneration, EqualCountBoundsGiveThatCount) {
@@ -305,7 +308,8 @@ TEST_F(BodyGeneration, ThinFanTriangleWeighsNothingInsteadOfPoisoning) {
     // is so thin that Heron's product rounds below zero; its square root would be NaN and the
     // body's mass with it.
     rng_seed(1279);
-    for (int i = 0; i < 20000; ++i) rng_draw();
+    for (int i = 0; i < 20000; ++i)
+        rng_draw();
     generate_bodies();
     ASSERT_EQ(sim.geom_count, 2);
     for (int i = 0; i < 2; ++i) {
@@ -313,7 +317,8 @@ TEST_F(BodyGeneration, ThinFanTriangleWeighsNothingInsteadOfPoisoning) {
         EXPECT_TRUE(std::isfinite(b.body_mass)) << "body " << i;
         EXPECT_GT(b.body_mass, 0.0f) << "body " << i;
         for (int j = 0; j <= b.vertex_count; ++j) {
-            EXPECT_TRUE(std::isfinite(b.world_vertices[j].x) && std::isfinite(b.world_vertices[j].y))
+            EXPECT_TRUE(std::isfinite(b.world_vertices[j].x) &&
+                        std::isfinite(b.world_vertices[j].y))
                 << "body " << i << " corner " << j;
         }
     }

@@ -2,8 +2,8 @@
 
 #include <cmath>
 
-#include "body_test_support.h"
 #include "base/random.h"
+#include "body_test_support.h"
 
 namespace {
 
@@ -34,7 +34,7 @@ void expect_corners_follow(const RigidBody& b, double tolerance) {
     EXPECT_EQ(b.max_y, hi_y);
 }
 
-}  // namespace
+} // namespace
 
 TEST_F(BodyMotion, WallsActOnlyWhenTheBoxCrossesThem) {
     // Walls at 0.125 and 0.875, exact in binary, so the box can touch them exactly.
@@ -70,7 +70,7 @@ TEST_F(BodyMotion, CornerBeyondABoxCornerIsPushedOnBothAxes) {
     const float a = 0.05f, e = 1e-4f;
     const double expected = 2.0 * 5.0 * sim.geom_stiff * 1e-4 * 0.05 / std::sqrt(2.0);
     struct Case {
-        float sign;  // -1: the lower left box corner, +1: the upper right one
+        float sign; // -1: the lower left box corner, +1: the upper right one
         const char* what;
     };
     for (const Case& c : {Case{-1.0f, "lower left"}, Case{1.0f, "upper right"}}) {
@@ -131,7 +131,7 @@ TEST_F(BodyMotion, AngleGrowsWithoutWrapWhileCornersStayRight) {
     rng_seed(2024);
     generate_bodies();
     ASSERT_EQ(sim.geom_count, 1);
-    sim.bodies[0].angular_velocity = 2000.0f;  // 3 rad a step with the default timestep
+    sim.bodies[0].angular_velocity = 2000.0f; // 3 rad a step with the default timestep
     const float start = sim.bodies[0].angle;
     for (int i = 1; i <= 200; ++i) {
         sim.bodies[0].linear_accel = Vec2{0.0f, 0.0f};
@@ -155,18 +155,15 @@ TEST_F(BodyMotion, ContactAccelerationIsCappedAtTheLimitOnly) {
     const float just_below = static_cast<float>(limit * 0.999);
     const float just_above = static_cast<float>(limit * 1.001);
     const Case cases[] = {
-        {{100.0f, -50.0f}, false},
-        {{0.0f, -just_below}, false},
-        {{3e4f, -4e4f}, true},
-        {{-1e9f, 0.0f}, true},
-        {{0.0f, just_above}, true},
+        {{100.0f, -50.0f}, false}, {{0.0f, -just_below}, false}, {{3e4f, -4e4f}, true},
+        {{-1e9f, 0.0f}, true},     {{0.0f, just_above}, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.accel.x << ", " << c.accel.y);
         allocate_bodies(1);
         sim.bodies[0] = box_body(Vec2{0.4f, 0.4f}, 0.03f, 0.03f, 0.0f, 1.0f, 1.0f);
         sim.bodies[0].linear_accel = c.accel;
-        sim.bodies[0].angular_accel = 1e6f;  // the turn is not limited
+        sim.bodies[0].angular_accel = 1e6f; // the turn is not limited
         step_bodies();
         const RigidBody& b = sim.bodies[0];
         EXPECT_EQ(b.angular_accel, 1e6f);
@@ -182,8 +179,8 @@ TEST_F(BodyMotion, ContactAccelerationIsCappedAtTheLimitOnly) {
             EXPECT_GT(b.linear_accel.x * c.accel.x + b.linear_accel.y * c.accel.y, 0.0f);
         }
         // Gravity comes on top of the capped contact acceleration.
-        EXPECT_FLOAT_EQ(b.linear_velocity.y, (b.linear_accel.y + sim.current_gravity) *
-                                                 sim.timestep * sim.damp);
+        EXPECT_FLOAT_EQ(b.linear_velocity.y,
+                        (b.linear_accel.y + sim.current_gravity) * sim.timestep * sim.damp);
     }
 }
 
@@ -194,7 +191,8 @@ TEST_F(BodyMotion, BodiesDroppedIntoAStillBedStayInTheBox) {
     // bodies floating on the bed.
     std::vector<Vec2> bed;
     for (float y = 0.0125f; y < 0.4f; y += 0.005f) {
-        for (float x = 0.0125f; x < sim.field_size; x += 0.005f) bed.push_back(Vec2{x, y});
+        for (float x = 0.0125f; x < sim.field_size; x += 0.005f)
+            bed.push_back(Vec2{x, y});
     }
     set_particles(bed);
     allocate_bodies(4);

@@ -11,7 +11,7 @@
 #include "sph/sim_state.h"
 
 class BodyTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         const PhysConfig phys = default_phys_config();
         sim = SimState{};
@@ -74,7 +74,7 @@ protected:
         return b;
     }
 
-private:
+  private:
     std::vector<RigidBody> bodies_;
     std::vector<Vec2> position_;
     std::vector<Vec2> force_;

@@ -20,7 +20,7 @@ namespace {
 
 // A fresh folder under the temporary directory for one test's settings files, removed afterwards.
 class IniFiles : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         const char* tmp = std::getenv("TMPDIR");
         std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/tarnwell-ini-XXXXXX";
@@ -30,7 +30,8 @@ protected:
         dir_ = buffer.data();
     }
     void TearDown() override {
-        for (const std::string& f : files_) std::remove(f.c_str());
+        for (const std::string& f : files_)
+            std::remove(f.c_str());
         if (!dir_.empty()) rmdir(dir_.c_str());
     }
     std::string write(const std::string& content) {
@@ -70,15 +71,20 @@ void expect_default_graph(const GraphConfig& g) {
 }
 
 void expect_default_phys(const PhysConfig& p) {
-    const float floats[] = {p.smooth_radius, p.mass,          p.field_size,       p.timestep,
-                            p.viscosity,     p.stiff,         p.rest_density,     p.gravity,
-                            p.ext_stiff,     p.damp,          p.geom_w_min,       p.geom_w_max,
-                            p.geom_h_min,    p.geom_h_max,    p.geom_mass_min,    p.geom_mass_max,
-                            p.geom_m_inert_min, p.geom_m_inert_max, p.geom_stiff, p.mouse_radius,
+    const float floats[] = {p.smooth_radius,    p.mass,
+                            p.field_size,       p.timestep,
+                            p.viscosity,        p.stiff,
+                            p.rest_density,     p.gravity,
+                            p.ext_stiff,        p.damp,
+                            p.geom_w_min,       p.geom_w_max,
+                            p.geom_h_min,       p.geom_h_max,
+                            p.geom_mass_min,    p.geom_mass_max,
+                            p.geom_m_inert_min, p.geom_m_inert_max,
+                            p.geom_stiff,       p.mouse_radius,
                             p.mouse_force};
-    const float expected[] = {0.01f, 0.0002f, 0.8f,      0.0015f, 0.4f,     2.5f,   600.0f,
-                              -9.8f, 1e5f,    0.998f,    5.0f,    10.0f,    5.0f,   10.0f,
-                              5e-6f, 2e-5f,   8.0f,      12.0f,   2e5f,     13.0f,  75.0f};
+    const float expected[] = {0.01f, 0.0002f, 0.8f,   0.0015f, 0.4f,  2.5f,  600.0f,
+                              -9.8f, 1e5f,    0.998f, 5.0f,    10.0f, 5.0f,  10.0f,
+                              5e-6f, 2e-5f,   8.0f,   12.0f,   2e5f,  13.0f, 75.0f};
     for (std::size_t i = 0; i < sizeof floats / sizeof floats[0]; ++i)
         EXPECT_EQ(floats[i], expected[i]) << "float field " << i;
     EXPECT_EQ(p.count, 10000);
@@ -89,10 +95,8 @@ void expect_default_phys(const PhysConfig& p) {
 
 TEST_F(IniFiles, MissingEmptyOrForeignFileGivesEveryDefault) {
     const std::string paths[] = {
-        dir_ + "/no-such-file.ini",
-        write(""),
-        write("[other]\ncount=5\nwindow_size=3\n"),
-        dir_,  // a folder opens but reads nothing
+        dir_ + "/no-such-file.ini", write(""), write("[other]\ncount=5\nwindow_size=3\n"),
+        dir_, // a folder opens but reads nothing
     };
     for (const std::string& path : paths) {
         SCOPED_TRACE(path);
@@ -109,17 +113,38 @@ TEST_F(IniFiles, MissingEmptyOrForeignFileGivesEveryDefault) {
 
 TEST_F(IniFiles, ShippedFileHoldsEveryKeyAtItsDefault) {
     const std::string path = std::string(TARNWELL_SOURCE_DIR) + "/data/config.ini";
-    const char* graph_keys[] = {"window_size",  "render_type", "point_size",   "point_colors",
+    const char* graph_keys[] = {"window_size",     "render_type",     "point_size",  "point_colors",
                                 "point_diffusion", "surf_resolution", "surf_radius", "surf_size",
-                                "graph_smooth", "graph_blend", "realtime"};
-    for (const char* key : graph_keys) EXPECT_NE(read(path, "graph", key), "DEFAULT") << key;
-    const char* phys_keys[] = {"count", "smooth_radius", "mass", "field_size", "timestep",
-                               "viscosity", "stiff", "rest_density", "gravity", "ext_stiff", "damp",
-                               "geom_count", "geom_vertex_count_min", "geom_vertex_count_max",
-                               "geom_w_min", "geom_w_max", "geom_h_min", "geom_h_max",
-                               "geom_mass_min", "geom_mass_max", "geom_m_inert_min",
-                               "geom_m_inert_max", "geom_stiff", "mouse_radius", "mouse_force"};
-    for (const char* key : phys_keys) EXPECT_NE(read(path, "phys", key), "DEFAULT") << key;
+                                "graph_smooth",    "graph_blend",     "realtime"};
+    for (const char* key : graph_keys)
+        EXPECT_NE(read(path, "graph", key), "DEFAULT") << key;
+    const char* phys_keys[] = {"count",
+                               "smooth_radius",
+                               "mass",
+                               "field_size",
+                               "timestep",
+                               "viscosity",
+                               "stiff",
+                               "rest_density",
+                               "gravity",
+                               "ext_stiff",
+                               "damp",
+                               "geom_count",
+                               "geom_vertex_count_min",
+                               "geom_vertex_count_max",
+                               "geom_w_min",
+                               "geom_w_max",
+                               "geom_h_min",
+                               "geom_h_max",
+                               "geom_mass_min",
+                               "geom_mass_max",
+                               "geom_m_inert_min",
+                               "geom_m_inert_max",
+                               "geom_stiff",
+                               "mouse_radius",
+                               "mouse_force"};
+    for (const char* key : phys_keys)
+        EXPECT_NE(read(path, "phys", key), "DEFAULT") << key;
     GraphConfig g;
     PhysConfig p;
     load_graph_config(&g, path.c_str());
@@ -132,23 +157,23 @@ struct LookupCase {
     const char* content;
     const char* section;
     const char* key;
-    const char* expected;  // "DEFAULT" when the key counts as absent
+    const char* expected; // "DEFAULT" when the key counts as absent
 };
 
 TEST_F(IniFiles, KeyLinesSplitAtFirstEqualsAndBlank) {
     const LookupCase cases[] = {
-        {"[phys]\ndamp=0.5", "phys", "damp", "0.5"},  // last line without a line end
+        {"[phys]\ndamp=0.5", "phys", "damp", "0.5"}, // last line without a line end
         {"[phys]\ncount = 5000\n", "phys", "count", "5000"},
-        {"[phys]\ncount=   5000  \n", "phys", "count", "5000  "},  // trailing blanks kept
+        {"[phys]\ncount=   5000  \n", "phys", "count", "5000  "}, // trailing blanks kept
         {"[phys]\n   count=5000\n", "phys", "count", "DEFAULT"},
         {"[phys]\ncount=\n", "phys", "count", "DEFAULT"},
         {"[phys]\ncount= \n", "phys", "count", ""},
         {"[phys]\ncount\n", "phys", "count", "DEFAULT"},
-        {"[phys]\ncount=\ncount=7\n", "phys", "count", "7"},  // an absent line does not stop it
+        {"[phys]\ncount=\ncount=7\n", "phys", "count", "7"}, // an absent line does not stop it
         {"[phys]\ncount 2=5000\n", "phys", "count", "5000"},
         {"[phys]\ngravity=-9.8 ; downwards\n", "phys", "gravity", "-9.8 ; downwards"},
         {"[phys]\ncount=a=b;c\n", "phys", "count", "a=b;c"},
-        {"[phys]\n\tcount=5\ncount\t=6\n", "phys", "count", "DEFAULT"},  // a tab is no blank
+        {"[phys]\n\tcount=5\ncount\t=6\n", "phys", "count", "DEFAULT"}, // a tab is no blank
         {"[phys]\n;count=5\n#count=6\n", "phys", "count", "DEFAULT"},
         {"[phys]\n=5\n", "phys", "", "5"},
         {"[phys]\nCount=5\n", "phys", "count", "DEFAULT"},
@@ -164,7 +189,7 @@ TEST_F(IniFiles, SectionsMatchExactlyAndMayRepeat) {
         {"[ phys ]\ncount=5\n", "phys", "count", "DEFAULT"},
         {"[ phys ]\ncount=5\n", " phys ", "count", "5"},
         {"[phys] anything ] here\ncount=5\n", "phys", "count", "5"},
-        {"[phys\ncount=5\n", "phys", "count", "5"},  // no "]": the name runs to the line end
+        {"[phys\ncount=5\n", "phys", "count", "5"}, // no "]": the name runs to the line end
         {"count=5\n[phys]\n", "phys", "count", "DEFAULT"},
         {"[phys]\n[graph]\ncount=5\n", "phys", "count", "DEFAULT"},
         {"[phys]\ncount=5\n[graph]\ncount=6\n", "graph", "count", "6"},
@@ -182,7 +207,7 @@ TEST_F(IniFiles, LineEndsOfEveryKind) {
         {"[phys]\rmass=1\rcount=5\r", "phys", "count", "5"},
         {"[phys]\rmass=1\r\n\ncount=5", "phys", "count", "5"},
         {"[graph]\r[phys]\ncount=5\r\n", "phys", "count", "5"},
-        {nul_line.c_str(), "phys", "count", "DEFAULT"},  // c_str stops at the NUL byte
+        {nul_line.c_str(), "phys", "count", "DEFAULT"}, // c_str stops at the NUL byte
     };
     for (const LookupCase& c : cases)
         EXPECT_EQ(read(write(c.content), c.section, c.key), c.expected) << c.content;
@@ -214,7 +239,8 @@ TEST_F(IniFiles, LongLinesKeepTheirFirst255Characters) {
 TEST_F(IniFiles, RandomBytesDoNotDisturbLaterSections) {
     std::mt19937 gen(20240611);
     std::string noise(200000, '\0');
-    for (char& c : noise) c = static_cast<char>(gen() & 0xff);
+    for (char& c : noise)
+        c = static_cast<char>(gen() & 0xff);
     // Any line of the noise may look like anything but a header of the two sections.
     const std::string path = write(noise + "\n[phys]\ncount=123\n[graph]\nwindow_size=640\n");
     GraphConfig g;
@@ -237,9 +263,12 @@ TEST(IniText, SplitMovesTheTextBeforeTheFirstSeparator) {
         const char* rest;
     };
     const Case cases[] = {
-        {"key=value", '=', "key", "value"}, {"a=b=c", '=', "a", "b=c"},
-        {"novalue", '=', "novalue", ""},    {"=x", '=', "", "x"},
-        {"x=", '=', "x", ""},               {"", '=', "", ""},
+        {"key=value", '=', "key", "value"},
+        {"a=b=c", '=', "a", "b=c"},
+        {"novalue", '=', "novalue", ""},
+        {"=x", '=', "", "x"},
+        {"x=", '=', "x", ""},
+        {"", '=', "", ""},
         {"  two", ' ', "", " two"},
     };
     for (const Case& c : cases) {
@@ -260,10 +289,14 @@ TEST(IniText, ParsePairCutsKeyAndLeadingBlanks) {
         const char* value;
     };
     const Case cases[] = {
-        {"count = 5000", 1, "count", "5000"}, {"count", 0, "", ""},
-        {"count=", 0, "", ""},                {"count= ", 1, "count", ""},
-        {" count=5", 1, "", "5"},             {"a b c=  x y ", 1, "a", "x y "},
-        {"=5", 1, "", "5"},                   {"k==v", 1, "k", "=v"},
+        {"count = 5000", 1, "count", "5000"},
+        {"count", 0, "", ""},
+        {"count=", 0, "", ""},
+        {"count= ", 1, "count", ""},
+        {" count=5", 1, "", "5"},
+        {"a b c=  x y ", 1, "a", "x y "},
+        {"=5", 1, "", "5"},
+        {"k==v", 1, "k", "=v"},
         {"", 0, "", ""},
     };
     for (const Case& c : cases) {
@@ -284,14 +317,24 @@ TEST(IniNumbers, IntegersReadLikeAtoiAndSaturate) {
         int32_t value;
     };
     const Case cases[] = {
-        {"5000", 5000},           {"  -12abc", -12},          {"+7", 7},
-        {"\t\n 42", 42},          {"abc", 0},                 {"", 0},
-        {"3.9", 3},               {"0x10", 0},                {"- 5", 0},
-        {"2147483647", INT32_MAX}, {"2147483648", INT32_MAX}, {"-2147483648", INT32_MIN},
-        {"-2147483649", INT32_MIN}, {"99999999999999999999999", INT32_MAX},
+        {"5000", 5000},
+        {"  -12abc", -12},
+        {"+7", 7},
+        {"\t\n 42", 42},
+        {"abc", 0},
+        {"", 0},
+        {"3.9", 3},
+        {"0x10", 0},
+        {"- 5", 0},
+        {"2147483647", INT32_MAX},
+        {"2147483648", INT32_MAX},
+        {"-2147483648", INT32_MIN},
+        {"-2147483649", INT32_MIN},
+        {"99999999999999999999999", INT32_MAX},
         {"-99999999999999999999999", INT32_MIN},
     };
-    for (const Case& c : cases) EXPECT_EQ(ini_to_int(c.text), c.value) << c.text;
+    for (const Case& c : cases)
+        EXPECT_EQ(ini_to_int(c.text), c.value) << c.text;
 }
 
 TEST(IniNumbers, FloatsReadLikeAtofRoundedToFloat) {
@@ -300,15 +343,26 @@ TEST(IniNumbers, FloatsReadLikeAtofRoundedToFloat) {
         float value;
     };
     const Case cases[] = {
-        {"3,5", 3.0f},        {"0.01", 0.01f},       {"  1e3x", 1000.0f},
-        {"-9.8 ; down", -9.8f}, {".5", 0.5f},        {"5.", 5.0f},
-        {"abc", 0.0f},        {"", 0.0f},            {"0x1p-2", 0.25f},
-        {"1e-50", 0.0f},      {"3.4028235e38", FLT_MAX},
-        {"3.40282356e38", FLT_MAX},                  // below the halfway point to 2^128
-        {"3.40282357e38", HUGE_VALF}, {"1e39", HUGE_VALF}, {"-1e39", -HUGE_VALF},
-        {"inf", HUGE_VALF},   {"-infinity", -HUGE_VALF},
+        {"3,5", 3.0f},
+        {"0.01", 0.01f},
+        {"  1e3x", 1000.0f},
+        {"-9.8 ; down", -9.8f},
+        {".5", 0.5f},
+        {"5.", 5.0f},
+        {"abc", 0.0f},
+        {"", 0.0f},
+        {"0x1p-2", 0.25f},
+        {"1e-50", 0.0f},
+        {"3.4028235e38", FLT_MAX},
+        {"3.40282356e38", FLT_MAX}, // below the halfway point to 2^128
+        {"3.40282357e38", HUGE_VALF},
+        {"1e39", HUGE_VALF},
+        {"-1e39", -HUGE_VALF},
+        {"inf", HUGE_VALF},
+        {"-infinity", -HUGE_VALF},
     };
-    for (const Case& c : cases) EXPECT_EQ(ini_to_float(c.text), c.value) << c.text;
+    for (const Case& c : cases)
+        EXPECT_EQ(ini_to_float(c.text), c.value) << c.text;
     EXPECT_TRUE(std::isnan(ini_to_float("nan")));
     // The same values must come out whatever rounding a plain float conversion would apply.
     EXPECT_EQ(ini_to_float("0.1"), static_cast<float>(0.1));
@@ -319,7 +373,7 @@ TEST(IniNumbers, FloatsReadLikeAtofRoundedToFloat) {
 // or else one compiled into `dir` with localedef. Returns false when neither works.
 bool use_comma_locale(const std::string& dir) {
     const char* names[] = {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "fr_FR.utf8",
-                           "nl_NL.UTF-8", "de_DE", "fr_FR"};
+                           "nl_NL.UTF-8", "de_DE",      "fr_FR"};
     for (const char* name : names)
         if (std::setlocale(LC_ALL, name) && std::strcmp(localeconv()->decimal_point, ",") == 0)
             return true;
@@ -360,4 +414,4 @@ TEST_F(IniFiles, DecimalPointIsAlwaysThePoint) {
     EXPECT_EQ(p.damp, default_phys_config().damp) << "a default's text is read with a point too";
 }
 
-}  // namespace
+} // namespace

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
+#include "sim_test_util.h"
 #include "sph/sim_state.h"
 #include "sph/steps.h"
-#include "sim_test_util.h"
 #include "sph_fixture.h"
 
 namespace {
@@ -12,7 +12,7 @@ float self_sum(float h) {
     return (h2 * h2) * h2;
 }
 
-}  // namespace
+} // namespace
 
 TEST(Density, IsolatedParticleHasOnlyItsOwnTermAndPullsInwards) {
     // Three particles far apart; the middle one is in no bucket at all (count 0) and must come
@@ -30,7 +30,7 @@ TEST(Density, IsolatedParticleHasOnlyItsOwnTermAndPullsInwards) {
                 sim.color[i] = seeded;
             }
         }
-        sim.density_pressure[1] = Vec2{123.0f, 456.0f};  // stale values from a previous step
+        sim.density_pressure[1] = Vec2{123.0f, 456.0f}; // stale values from a previous step
 
         compute_density_pressure();
 
@@ -59,7 +59,8 @@ TEST(Density, IsolatedParticleHasOnlyItsOwnTermAndPullsInwards) {
 TEST(Density, PairTermsReachBothParticles) {
     // Particles 0 and 1 coincide (each gains a full h^6 from the other); particle 2 sits just
     // inside h of them (those pairs add almost nothing); particle 3 sits 0.5 h below the first
-    // two and more than h from particle 2. Every pair is on one list, yet both of its particles must see it.
+    // two and more than h from particle 2. Every pair is on one list, yet both of its particles
+    // must see it.
     const float h = 0.01f;
     HandState state(4, 0, h);
     sim.position[0] = Vec2{0.2f, 0.2f};
@@ -67,18 +68,18 @@ TEST(Density, PairTermsReachBothParticles) {
     sim.position[2] = Vec2{0.2f + 0.99999f * h, 0.2f};
     sim.position[3] = Vec2{0.2f, 0.2f - 0.5f * h};
     HandState::find_pairs_brute_force();
-    ASSERT_EQ(sim.neighbours.neighbour_count[0], 4);  // itself, 1, 2, 3
+    ASSERT_EQ(sim.neighbours.neighbour_count[0], 4); // itself, 1, 2, 3
     ASSERT_EQ(sim.neighbours.neighbour_count[3], 1);
 
     compute_density_pressure();
 
     const float h6 = self_sum(h);
-    const float near_term = 0.75f * 0.75f * 0.75f * h6;  // (h^2 - h^2/4)^3
+    const float near_term = 0.75f * 0.75f * 0.75f * h6; // (h^2 - h^2/4)^3
     const float sums[4] = {1.0f / (sim.poly6_coef * sim.density_pressure[0].x),
                            1.0f / (sim.poly6_coef * sim.density_pressure[1].x),
                            1.0f / (sim.poly6_coef * sim.density_pressure[2].x),
                            1.0f / (sim.poly6_coef * sim.density_pressure[3].x)};
-    const float tiny = 1e-12f * h6;  // (h^2 - (0.99999 h)^2)^3 is about 8e-15 h^6
+    const float tiny = 1e-12f * h6; // (h^2 - (0.99999 h)^2)^3 is about 8e-15 h^6
     EXPECT_NEAR(sums[0] / h6, 2.0f + 0.75f * 0.75f * 0.75f, 1e-4f);
     EXPECT_NEAR(sums[1] / h6, 2.0f + 0.75f * 0.75f * 0.75f, 1e-4f);
     EXPECT_NEAR(sums[2], h6, 1e-4f * h6 + tiny);
@@ -102,11 +103,11 @@ TEST(Density, ColourRampOverKernelSum) {
     const Case cases[] = {
         {1, {1.0f / 6, 1.0f / 6, 5.0f / 6}},
         {3, {0.5f, 0.5f, 0.5f}},
-        {6, {1.0f, 1.0f, 0.0f}},    // t = 1 still on the first leg
-        {9, {1.0f, 0.75f, 0.0f}},   // t = 1.5
-        {12, {1.0f, 0.5f, 0.0f}},   // t = 2
-        {18, {1.0f, 0.0f, 0.0f}},   // t = 3, the end of the ramp
-        {30, {1.0f, 0.0f, 0.0f}},   // t = 5: clamped, green does not go negative
+        {6, {1.0f, 1.0f, 0.0f}},  // t = 1 still on the first leg
+        {9, {1.0f, 0.75f, 0.0f}}, // t = 1.5
+        {12, {1.0f, 0.5f, 0.0f}}, // t = 2
+        {18, {1.0f, 0.0f, 0.0f}}, // t = 3, the end of the ramp
+        {30, {1.0f, 0.0f, 0.0f}}, // t = 5: clamped, green does not go negative
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.cluster << " coincident particles");

@@ -11,8 +11,8 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "config/config.h"
 #include "base/float_path.h"
+#include "config/config.h"
 #include "sph/physics_step.h"
 #include "sph/sim_state.h"
 #include "sph/steps.h"
@@ -83,4 +83,4 @@ TEST(Determinism, SameSeedSameBitsAndRecordedHash) {
 #endif
 }
 
-}  // namespace
+} // namespace

@@ -4,8 +4,8 @@
 
 #include <cmath>
 
-#include "sph/physics_step.h"
 #include "sim_test_util.h"
+#include "sph/physics_step.h"
 
 namespace {
 
@@ -23,7 +23,7 @@ ColourSums colour_sums() {
     return s;
 }
 
-}  // namespace
+} // namespace
 
 class FluidRun : public SimTest {};
 
@@ -41,9 +41,9 @@ TEST_F(FluidRun, StaysFiniteInTheBoxAndKeepsItsColour) {
     for (int step = 0; step < 600; ++step) {
         physics_step(nullptr);
         if (step >= 200 && step < 260) {
-            apply_mouse_force(0.2f, 0.15f, 1.0f);   // pull into a corner ...
+            apply_mouse_force(0.2f, 0.15f, 1.0f); // pull into a corner ...
         } else if (step >= 300 && step < 330) {
-            apply_mouse_force(0.3f, 0.05f, -1.0f);  // ... then blow a hole into the pool
+            apply_mouse_force(0.3f, 0.05f, -1.0f); // ... then blow a hole into the pool
         }
         for (int32_t i = 0; i < sim.count; ++i) {
             const Vec2 p = sim.position[i];

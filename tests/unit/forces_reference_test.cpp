@@ -173,8 +173,8 @@ void expect_same(const std::vector<T>& a, const std::vector<T>& b, const char* w
     for (size_t k = 0; k < a.size() * lanes; ++k) {
 #if TARNWELL_EXACT_FLOAT
         ASSERT_EQ(std::memcmp(fa + k, fb + k, sizeof(float)), 0)
-            << what << " element " << k / lanes << " lane " << k % lanes << ": " << fa[k]
-            << " vs " << fb[k];
+            << what << " element " << k / lanes << " lane " << k % lanes << ": " << fa[k] << " vs "
+            << fb[k];
 #else
         ASSERT_NEAR(fa[k], fb[k], 1e-3f * (std::abs(fb[k]) + 1.0f))
             << what << " element " << k / lanes << " lane " << k % lanes;
@@ -182,7 +182,7 @@ void expect_same(const std::vector<T>& a, const std::vector<T>& b, const char* w
     }
 }
 
-}  // namespace
+} // namespace
 
 TEST(ForcesReference, OptimisedStepsMatchThePlainFormulas) {
     for (int32_t mode : {1, 2, 0}) {

@@ -11,7 +11,7 @@ std::string title(int32_t fps, float render, float physics, int32_t count) {
     format_title(buf, fps, render, physics, count);
     return buf;
 }
-}  // namespace
+} // namespace
 
 TEST(FrameStats, TitleTextIsExact) {
     EXPECT_EQ(title(0, 0.0f, 0.0f, 10000),
@@ -43,7 +43,7 @@ TEST(FrameStats, AveragesOverTheFramesOfOneSecond) {
     EXPECT_STREQ(t, "");
     ASSERT_TRUE(record_frame(s, start, start + 10, start + 13, start + 15, 500, t));
     EXPECT_EQ(std::string(t), title(101, 2.0f, 3.0f, 500));
-    EXPECT_EQ(s.elapsed_ms, 10.0f);  // the excess carries over
+    EXPECT_EQ(s.elapsed_ms, 10.0f); // the excess carries over
     EXPECT_EQ(s.frame_count, 0);
     EXPECT_EQ(s.physics_ms, 0.0f);
     EXPECT_EQ(s.render_ms, 0.0f);

@@ -6,7 +6,7 @@
 #include "sph/sim_state.h"
 
 namespace {
-constexpr float extent = 0.81f;  // default smooth_radius + field_size
+constexpr float extent = 0.81f; // default smooth_radius + field_size
 }
 
 TEST(Input, PointerMapsTheWindowOntoTheWorldSquareWithYUp) {
@@ -17,12 +17,12 @@ TEST(Input, PointerMapsTheWindowOntoTheWorldSquareWithYUp) {
     // A 1000 x 500 window after a resize: the square is stretched, not cropped.
     const Case cases[] = {
         {500, 250, extent * 0.5f, extent * 0.5f},
-        {0, 0, 0.0f, extent},        // top-left pixel is the top of the world
-        {0, 500, 0.0f, 0.0f},        // bottom edge
+        {0, 0, 0.0f, extent}, // top-left pixel is the top of the world
+        {0, 500, 0.0f, 0.0f}, // bottom edge
         {1000, 500, extent, 0.0f},
         {1000, 0, extent, extent},
         {250, 125, extent * 0.25f, extent * 0.75f},
-        {-100, 750, extent * -0.1f, extent * -0.5f},  // dragged outside the window
+        {-100, 750, extent * -0.1f, extent * -0.5f}, // dragged outside the window
     };
     for (const Case& c : cases) {
         MouseState m{};
@@ -64,15 +64,15 @@ TEST(Input, MiddleButtonHoldsGravityOffAndReversesItOnRelease) {
         int want_down[3];
     };
     const Step steps[] = {
-        {1, 0, 0.0f, -9.8f, {0, 1, 0}},   // press: weightless while held
-        {1, 1, 9.8f, 9.8f, {0, 0, 0}},    // release: reversed
+        {1, 0, 0.0f, -9.8f, {0, 1, 0}}, // press: weightless while held
+        {1, 1, 9.8f, 9.8f, {0, 0, 0}},  // release: reversed
         {1, 0, 0.0f, 9.8f, {0, 1, 0}},
-        {1, 1, -9.8f, -9.8f, {0, 0, 0}},  // second release: back to the start direction
-        {1, 1, 9.8f, 9.8f, {0, 0, 0}},    // a release reported without a press still flips
-        {0, 0, 9.8f, 9.8f, {1, 0, 0}},    // left and right leave gravity alone
+        {1, 1, -9.8f, -9.8f, {0, 0, 0}}, // second release: back to the start direction
+        {1, 1, 9.8f, 9.8f, {0, 0, 0}},   // a release reported without a press still flips
+        {0, 0, 9.8f, 9.8f, {1, 0, 0}},   // left and right leave gravity alone
         {2, 0, 9.8f, 9.8f, {1, 0, 1}},
-        {0, 7, 9.8f, 9.8f, {1, 0, 1}},    // unknown state: nothing but the pointer
-        {3, 0, 9.8f, 9.8f, {1, 0, 1}},    // wheel and other buttons: ignored
+        {0, 7, 9.8f, 9.8f, {1, 0, 1}}, // unknown state: nothing but the pointer
+        {3, 0, 9.8f, 9.8f, {1, 0, 1}}, // wheel and other buttons: ignored
         {-1, 1, 9.8f, 9.8f, {1, 0, 1}},
         {0, 1, 9.8f, 9.8f, {0, 0, 1}},
         {2, 1, 9.8f, 9.8f, {0, 0, 0}},
@@ -83,7 +83,8 @@ TEST(Input, MiddleButtonHoldsGravityOffAndReversesItOnRelease) {
         SCOPED_TRACE(testing::Message() << "step " << n++);
         EXPECT_EQ(s.current_gravity, st.want_current);
         EXPECT_EQ(s.toggled_gravity, st.want_toggled);
-        for (int b = 0; b < 3; ++b) EXPECT_EQ(m.button_down[b], st.want_down[b]) << "button " << b;
+        for (int b = 0; b < 3; ++b)
+            EXPECT_EQ(m.button_down[b], st.want_down[b]) << "button " << b;
     }
 }
 
@@ -94,9 +95,9 @@ TEST(Input, StirringPullsBeforeItPushes) {
         float want[2];
     };
     const Case cases[] = {
-        {0, 0, 0, 0, {0, 0}},   {1, 0, 0, 1, {1.0f, 0}}, {0, 0, 1, 1, {-1.0f, 0}},
-        {1, 0, 1, 2, {1.0f, -1.0f}},  // both held: both run, the attracting one first
-        {0, 1, 0, 0, {0, 0}},   // the middle button does not stir
+        {0, 0, 0, 0, {0, 0}},        {1, 0, 0, 1, {1.0f, 0}}, {0, 0, 1, 1, {-1.0f, 0}},
+        {1, 0, 1, 2, {1.0f, -1.0f}}, // both held: both run, the attracting one first
+        {0, 1, 0, 0, {0, 0}},        // the middle button does not stir
     };
     for (const Case& c : cases) {
         MouseState m{};
@@ -105,6 +106,7 @@ TEST(Input, StirringPullsBeforeItPushes) {
         m.button_down[2] = c.right;
         float signs[2] = {99.0f, 99.0f};
         ASSERT_EQ(stirring_signs(m, signs), c.want_n);
-        for (int i = 0; i < c.want_n; ++i) EXPECT_EQ(signs[i], c.want[i]);
+        for (int i = 0; i < c.want_n; ++i)
+            EXPECT_EQ(signs[i], c.want[i]);
     }
 }

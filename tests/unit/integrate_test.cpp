@@ -2,9 +2,9 @@
 
 #include <cmath>
 
+#include "sim_test_util.h"
 #include "sph/sim_state.h"
 #include "sph/steps.h"
-#include "sim_test_util.h"
 #include "sph_fixture.h"
 
 TEST(Integrate, FreeFallAndMidStepVelocity) {
@@ -18,7 +18,7 @@ TEST(Integrate, FreeFallAndMidStepVelocity) {
     sim.position[1] = Vec2{0.4f, 0.5f};
     sim.velocity[1] = Vec2{0.3f, -0.2f};
     sim.position[2] = Vec2{0.4f, 0.5f};
-    sim.velocity_eval[0] = Vec2{9.0f, 9.0f};  // the previous step's value must not leak
+    sim.velocity_eval[0] = Vec2{9.0f, 9.0f}; // the previous step's value must not leak
     const float dt = sim.timestep;
     const float g = sim.current_gravity;
 
@@ -39,7 +39,7 @@ TEST(Integrate, FreeFallAndMidStepVelocity) {
     HandState damped(1, 0);
     sim.position[0] = Vec2{0.4f, 0.5f};
     sim.velocity[0] = Vec2{1.0f, 0.0f};
-    sim.current_gravity = 0.0f;  // middle button held
+    sim.current_gravity = 0.0f; // middle button held
     integrate();
     EXPECT_FLOAT_EQ(sim.velocity[0].x, sim.damp);
     EXPECT_EQ(sim.velocity[0].y, 0.0f);
@@ -52,21 +52,21 @@ TEST(Integrate, WallsPushBackFromBothSides) {
     // damp 1, no gravity, at rest, so the new velocity is exactly dt times the wall term.
     struct Case {
         Vec2 at;
-        float depth_x;  // expected (wall - x), 0 when no wall acts
+        float depth_x; // expected (wall - x), 0 when no wall acts
         float depth_y;
     };
     const PhysConfig phys = default_phys_config();
     const float h = phys.smooth_radius;
     const float top = phys.field_size;
     const Case cases[] = {
-        {{h / 2, 0.4f}, h - h / 2, 0.0f},             // inside the left band
-        {{h, 0.4f}, 0.0f, 0.0f},                      // exactly on the left wall
-        {{0.4f, h}, 0.0f, 0.0f},                      // exactly on the floor
-        {{0.4f, -0.02f}, 0.0f, h - -0.02f},           // below the floor, beyond the grid
-        {{top + 0.003f, 0.4f}, top - (top + 0.003f), 0.0f},  // right wall
-        {{0.4f, top + 0.004f}, 0.0f, top - (top + 0.004f)},  // ceiling
-        {{top, top}, 0.0f, 0.0f},                     // the upper corner itself
-        {{h / 4, top + 0.001f}, h - h / 4, top - (top + 0.001f)},  // a corner band
+        {{h / 2, 0.4f}, h - h / 2, 0.0f},                   // inside the left band
+        {{h, 0.4f}, 0.0f, 0.0f},                            // exactly on the left wall
+        {{0.4f, h}, 0.0f, 0.0f},                            // exactly on the floor
+        {{0.4f, -0.02f}, 0.0f, h - -0.02f},                 // below the floor, beyond the grid
+        {{top + 0.003f, 0.4f}, top - (top + 0.003f), 0.0f}, // right wall
+        {{0.4f, top + 0.004f}, 0.0f, top - (top + 0.004f)}, // ceiling
+        {{top, top}, 0.0f, 0.0f},                           // the upper corner itself
+        {{h / 4, top + 0.001f}, h - h / 4, top - (top + 0.001f)}, // a corner band
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "at (" << c.at.x << ", " << c.at.y << ")");
@@ -100,13 +100,13 @@ TEST(Stirring, PullsAndPushesWithinTheRadius) {
     HandState state(7, 0);
     const float radius = sim.smooth_radius * sim.mouse_radius;
     const Vec2 offsets[7] = {
-        {0.05f, 0.0f},           // inside, on the x axis
-        {0.0f, -0.1f},           // inside, below
-        {0.03f, 0.04f},          // d = 0.05, diagonal
-        {0.0f, 0.0f},            // exactly at the pointer: no direction, skipped
-        {0.0f, 0.131f},          // just outside R
-        {0.0f, 0.2f},            // far away
-        {-0.001f, 0.0f},         // right next to the pointer: about mouse_force R / 100
+        {0.05f, 0.0f},   // inside, on the x axis
+        {0.0f, -0.1f},   // inside, below
+        {0.03f, 0.04f},  // d = 0.05, diagonal
+        {0.0f, 0.0f},    // exactly at the pointer: no direction, skipped
+        {0.0f, 0.131f},  // just outside R
+        {0.0f, 0.2f},    // far away
+        {-0.001f, 0.0f}, // right next to the pointer: about mouse_force R / 100
     };
     for (float sign : {1.0f, -1.0f}) {
         SCOPED_TRACE(testing::Message() << "sign " << sign);

@@ -14,7 +14,9 @@
 namespace {
 
 // The pool's threads must not be forked: each death test runs in a fresh copy of this program.
-void fresh_process_per_death_test() { GTEST_FLAG_SET(death_test_style, "threadsafe"); }
+void fresh_process_per_death_test() {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+}
 
 TEST(Invariants, ConditionIsEvaluatedOnlyWhereChecked) {
     int evaluated = 0;
@@ -55,7 +57,8 @@ TEST(Invariants, RunLanesFromInsideALaneStops) {
     // One dispatch after another is the normal case and must pass.
     start_workers(2);
     std::atomic<int> runs{0};
-    for (int round = 0; round < 3; ++round) run_lanes(2, [&](int) { ++runs; });
+    for (int round = 0; round < 3; ++round)
+        run_lanes(2, [&](int) { ++runs; });
     stop_workers();
     EXPECT_EQ(runs.load(), 6);
 }
@@ -72,4 +75,4 @@ TEST(Invariants, PipelineWithMoreLanesThanThreadsStops) {
         "row_pipeline\\.h:[0-9]+: broken invariant: more pipeline lanes than threads");
 }
 
-}  // namespace
+} // namespace

@@ -17,7 +17,9 @@ using Pair = std::pair<int32_t, int32_t>;
 const NeighbourEntry* list_of(int32_t p) {
     return sim.neighbours.entries + sim.neighbours.first_entry[p];
 }
-int count_of(int32_t p) { return sim.neighbours.neighbour_count[p]; }
+int count_of(int32_t p) {
+    return sim.neighbours.neighbour_count[p];
+}
 
 // Every (p, q) pair on any list, checked to appear only once.
 std::set<Pair> listed_pairs() {
@@ -47,8 +49,10 @@ TEST_F(NeighbourTest, MatchesAllPairsSearchOnARandomCloud) {
     std::uniform_real_distribution<float> anywhere(-0.5f * h, 82.0f * h);
     std::uniform_real_distribution<float> clump(0.30f, 0.33f);
     std::vector<Vec2> positions;
-    for (int i = 0; i < 3000; ++i) positions.push_back({anywhere(gen), anywhere(gen)});
-    for (int i = 0; i < 800; ++i) positions.push_back({clump(gen), clump(gen)});
+    for (int i = 0; i < 3000; ++i)
+        positions.push_back({anywhere(gen), anywhere(gen)});
+    for (int i = 0; i < 800; ++i)
+        positions.push_back({clump(gen), clump(gen)});
     init_at(positions);
     sort_and_search();
 
@@ -118,16 +122,18 @@ TEST_F(NeighbourTest, ExactlyAtTheRadiusIsNotANeighbour) {
     phys.field_size = 1.0f;
     const Vec2 centre = {0.5f, 0.5f};
     const float u = 1.0f / 64.0f;
-    const Vec2 offsets[] = {{5 * u, 0},      {-5 * u, 0},     {0, 5 * u},      {0, -5 * u},
-                            {3 * u, 4 * u},  {-3 * u, 4 * u}, {3 * u, -4 * u}, {-4 * u, -3 * u},
-                            {4 * u, 3 * u}};
+    const Vec2 offsets[] = {{5 * u, 0},      {-5 * u, 0},      {0, 5 * u},
+                            {0, -5 * u},     {3 * u, 4 * u},   {-3 * u, 4 * u},
+                            {3 * u, -4 * u}, {-4 * u, -3 * u}, {4 * u, 3 * u}};
     for (const Vec2 off : offsets) {
         for (bool closer : {false, true}) {
             Vec2 partner = {centre.x + off.x, centre.y + off.y};
             if (closer) {
                 // One float towards the centre along x (or y when x does not differ).
-                if (off.x != 0) partner.x = std::nextafter(partner.x, centre.x);
-                else partner.y = std::nextafter(partner.y, centre.y);
+                if (off.x != 0)
+                    partner.x = std::nextafter(partner.x, centre.x);
+                else
+                    partner.y = std::nextafter(partner.y, centre.y);
             }
             SCOPED_TRACE(testing::Message() << "offset (" << off.x / u << ", " << off.y / u
                                             << ")/64" << (closer ? ", one float closer" : ""));
@@ -152,18 +158,19 @@ TEST_F(NeighbourTest, ExactlyAtTheRadiusIsNotANeighbour) {
 TEST_F(NeighbourTest, ParticlesInNoBucketHaveNoNeighbours) {
     const float h = 0.01f;
     std::vector<Vec2> positions = {
-        {0.4f, 0.4f},            // a pair 0.1 h apart, next to a NaN particle
-        {std::nanf(""), 0.4f},   // NaN: no cell, and no distance to anyone
-        {0.4f, 0.401f},          // the pair's partner
-        {0.4f, 1e30f},           // far above
-        {0.4f, 83.5f * h},       // just above the grid
-        {81.9f * h, 10.5f * h},  // last column; the next row's first cell is scanned
-        {0.05f * h, 11.2f * h},  // first column of that next row
-        {-0.9f * h, 0.9f * h},   // column 0 by truncation; its upper-left key is row 0's end
-        {0.6f, 0.2f},            // alone: only itself
+        {0.4f, 0.4f},           // a pair 0.1 h apart, next to a NaN particle
+        {std::nanf(""), 0.4f},  // NaN: no cell, and no distance to anyone
+        {0.4f, 0.401f},         // the pair's partner
+        {0.4f, 1e30f},          // far above
+        {0.4f, 83.5f * h},      // just above the grid
+        {81.9f * h, 10.5f * h}, // last column; the next row's first cell is scanned
+        {0.05f * h, 11.2f * h}, // first column of that next row
+        {-0.9f * h, 0.9f * h},  // column 0 by truncation; its upper-left key is row 0's end
+        {0.6f, 0.2f},           // alone: only itself
     };
     // 130 particles in one cell within h of each other: two are dropped from the grid.
-    for (int i = 0; i < 130; ++i) positions.push_back({(40.2f + 0.004f * i) * h, 50.5f * h});
+    for (int i = 0; i < 130; ++i)
+        positions.push_back({(40.2f + 0.004f * i) * h, 50.5f * h});
     init_at(positions);
     sort_and_search();
 
@@ -223,12 +230,16 @@ TEST_F(NeighbourTest, AFullListKeepsTheFirstPairsInScanOrder) {
     const float corner = 30.0f * h;
     std::mt19937 gen(7u);
     std::uniform_real_distribution<float> near(0.01f * h, 0.3f * h);
-    std::vector<Vec2> positions = {{corner - 0.001f * h, corner - 0.001f * h}};  // p
-    for (int i = 0; i < 127; ++i) positions.push_back({corner - near(gen), corner - near(gen)});
-    for (int i = 0; i < 128; ++i) positions.push_back({corner + near(gen), corner - near(gen)});
-    for (int i = 0; i < 128; ++i) positions.push_back({corner - near(gen), corner + near(gen)});
+    std::vector<Vec2> positions = {{corner - 0.001f * h, corner - 0.001f * h}}; // p
+    for (int i = 0; i < 127; ++i)
+        positions.push_back({corner - near(gen), corner - near(gen)});
+    for (int i = 0; i < 128; ++i)
+        positions.push_back({corner + near(gen), corner - near(gen)});
+    for (int i = 0; i < 128; ++i)
+        positions.push_back({corner - near(gen), corner + near(gen)});
     std::vector<Vec2> upper_right;
-    for (int i = 0; i < 16; ++i) upper_right.push_back({corner + near(gen), corner + near(gen)});
+    for (int i = 0; i < 16; ++i)
+        upper_right.push_back({corner + near(gen), corner + near(gen)});
     positions.insert(positions.end(), upper_right.begin(), upper_right.end());
     init_at(positions);
     sort_and_search();
@@ -260,4 +271,4 @@ TEST_F(NeighbourTest, AFullListKeepsTheFirstPairsInScanOrder) {
     }
 }
 
-}  // namespace
+} // namespace

@@ -15,30 +15,32 @@ struct Parsed {
     ProgramOptions options;
     std::string out, err;
     std::vector<std::string> argv_after;
-    std::vector<std::string> glut_args;  // copied: the parsed options point into the words
+    std::vector<std::string> glut_args; // copied: the parsed options point into the words
 };
 
 Parsed parse(std::vector<std::string> words) {
     words.insert(words.begin(), "/opt/tarnwell/tarnwell");
     std::vector<char*> argv;
-    for (std::string& w : words) argv.push_back(&w[0]);
+    for (std::string& w : words)
+        argv.push_back(&w[0]);
     argv.push_back(nullptr);
     Parsed p;
     std::FILE* out = std::tmpfile();
     std::FILE* err = std::tmpfile();
-    p.outcome = parse_program_options(static_cast<int>(words.size()), argv.data(), p.options, out,
-                                      err);
+    p.outcome =
+        parse_program_options(static_cast<int>(words.size()), argv.data(), p.options, out, err);
     p.out = stream_text(out);
     p.err = stream_text(err);
     std::fclose(out);
     std::fclose(err);
-    for (size_t i = 0; i < words.size(); ++i) p.argv_after.push_back(argv[i]);
+    for (size_t i = 0; i < words.size(); ++i)
+        p.argv_after.push_back(argv[i]);
     p.glut_args.assign(p.options.glut_args.begin(), p.options.glut_args.end());
     p.options.glut_args.clear();
     return p;
 }
 
-}  // namespace
+} // namespace
 
 TEST(Options, GlutOptionsPassThroughInOrderAndOursAreRead) {
     const Parsed p = parse({"-display", ":5", "--seed", "42", "-iconic", "--frames=10",
@@ -52,7 +54,7 @@ TEST(Options, GlutOptionsPassThroughInOrderAndOursAreRead) {
     EXPECT_EQ(p.options.seed, 42u);
     EXPECT_EQ(p.options.frames, 10);
     EXPECT_EQ(p.options.screenshot_path, "a b.png");
-    EXPECT_EQ(p.options.config_path, "-my.ini");  // a value may start with a dash
+    EXPECT_EQ(p.options.config_path, "-my.ini"); // a value may start with a dash
     EXPECT_EQ(p.options.dump_path, "d.txt");
     EXPECT_EQ(p.err, "");
     // getopt may reorder what it is given; the caller's argv stays as it was.
@@ -75,15 +77,23 @@ TEST(Options, NumbersAtTheirBoundsAndBeyond) {
         bool accepted;
     };
     const Case cases[] = {
-        {"--seed", "0", true},           {"--seed", "4294967295", true},
-        {"--seed", "4294967296", false}, {"--seed", "-1", false},
-        {"--seed", "", false},           {"--seed", " 7", false},
-        {"--seed", "7 ", false},         {"--seed", "0x10", false},
+        {"--seed", "0", true},
+        {"--seed", "4294967295", true},
+        {"--seed", "4294967296", false},
+        {"--seed", "-1", false},
+        {"--seed", "", false},
+        {"--seed", " 7", false},
+        {"--seed", "7 ", false},
+        {"--seed", "0x10", false},
         {"--seed", "99999999999999999999", false},
-        {"--frames", "1", true},         {"--frames", "1000000000", true},
-        {"--frames", "0", false},        {"--frames", "1000000001", false},
-        {"--frames", "2.5", false},      {"--frames", "-5", false},
-        {"--screenshot", "", false},     {"--config", "", false},
+        {"--frames", "1", true},
+        {"--frames", "1000000000", true},
+        {"--frames", "0", false},
+        {"--frames", "1000000001", false},
+        {"--frames", "2.5", false},
+        {"--frames", "-5", false},
+        {"--screenshot", "", false},
+        {"--config", "", false},
         {"--dump", "", false},
     };
     for (const Case& c : cases) {
@@ -106,15 +116,15 @@ TEST(Options, NumbersAtTheirBoundsAndBeyond) {
 TEST(Options, MissingValuesUnknownOptionsAndStrayWords) {
     struct Case {
         std::vector<std::string> words;
-        const char* named;  // what the message must quote
+        const char* named; // what the message must quote
     };
     const Case cases[] = {
         {{"--seed"}, "'--seed'"},
         {{"--frames", "5", "--screenshot"}, "'--screenshot'"},
-        {{"-display"}, "'-display'"},      // GLUT's option without its value
+        {{"-display"}, "'-display'"}, // GLUT's option without its value
         {{"--bogus"}, "'--bogus'"},
         {{"--seed", "1", "--bogus=3"}, "'--bogus=3'"},
-        {{"-s"}, "'-s'"},                  // no short forms
+        {{"-s"}, "'-s'"}, // no short forms
         {{"stray"}, "'stray'"},
         {{"--frames", "3", "--", "x"}, "'x'"},
         {{"--help=yes"}, "'--help=yes'"},

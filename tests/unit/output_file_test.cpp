@@ -16,7 +16,7 @@
 namespace {
 
 class OutputFileTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         char name[] = "/tmp/tarnwell-output-XXXXXX";
         ASSERT_NE(mkdtemp(name), nullptr);
@@ -172,16 +172,16 @@ TEST_F(OutputFileTest, TwoPathsToOneFileAreTheSameFile) {
     EXPECT_TRUE(same_file(file_identity(dir_ + "s.ini"), file_identity(dir_ + "sub/../s.ini")));
     EXPECT_TRUE(same_file(file_identity(dir_ + "s.ini"), file_identity(dir_ + "link.ini")));
     // Files not made yet: the same once the folder is resolved.
-    EXPECT_TRUE(same_file(file_identity(dir_ + "sub/new.png"),
-                          file_identity(dir_ + "sublink/new.png")));
+    EXPECT_TRUE(
+        same_file(file_identity(dir_ + "sub/new.png"), file_identity(dir_ + "sublink/new.png")));
     EXPECT_FALSE(same_file(file_identity(dir_ + "sub/new.png"), file_identity(dir_ + "new.png")));
 
-    const NamedPath clash[] = {{"the settings file", dir_ + "s.ini"},
-                               {"--dump", ""},
-                               {"--screenshot", dir_ + "link.ini"}};
+    const NamedPath clash[] = {
+        {"the settings file", dir_ + "s.ini"}, {"--dump", ""}, {"--screenshot", dir_ + "link.ini"}};
     EXPECT_FALSE(distinct_files("prog", clash, 3, err_));
-    EXPECT_NE(stream_text(err_).find("prog: the settings file '" + dir_ + "s.ini' and --screenshot '" +
-                                     dir_ + "link.ini' are the same file"),
+    EXPECT_NE(stream_text(err_).find("prog: the settings file '" + dir_ +
+                                     "s.ini' and --screenshot '" + dir_ +
+                                     "link.ini' are the same file"),
               std::string::npos);
     const NamedPath apart[] = {{"the settings file", dir_ + "s.ini"},
                                {"--dump", dir_ + "sub/new.png"},
@@ -189,4 +189,4 @@ TEST_F(OutputFileTest, TwoPathsToOneFileAreTheSameFile) {
     EXPECT_TRUE(distinct_files("prog", apart, 3, err_));
 }
 
-}  // namespace
+} // namespace

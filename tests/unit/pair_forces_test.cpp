@@ -3,9 +3,9 @@
 #include <cmath>
 #include <random>
 
+#include "sim_test_util.h"
 #include "sph/sim_state.h"
 #include "sph/steps.h"
-#include "sim_test_util.h"
 #include "sph_fixture.h"
 
 TEST(PairForces, ConserveMomentumAndColourOnARandomCloud) {
@@ -13,7 +13,7 @@ TEST(PairForces, ConserveMomentumAndColourOnARandomCloud) {
     // Equal masses, so momentum conservation means the accelerations sum to zero; only rounding
     // is left, which is small against the sum of their magnitudes.
     HandState state(600, 1);
-    sim.point_diffusion = 0.2f;  // a strong exchange, to make any leak in the colour sums show
+    sim.point_diffusion = 0.2f; // a strong exchange, to make any leak in the colour sums show
     std::mt19937 rng(7);
     HandState::scatter(rng, 0.1f, 0.2f, 0.5f);
     HandState::find_pairs_brute_force();
@@ -28,7 +28,7 @@ TEST(PairForces, ConserveMomentumAndColourOnARandomCloud) {
         spread_before += std::abs(sim.color[i].r - colour_before[0] / sim.count);
     }
     for (int i = 0; i < sim.count; ++i) {
-        sim.force[i] = Vec2{1.0f, -1.0f};  // stale accelerations must be cleared first
+        sim.force[i] = Vec2{1.0f, -1.0f}; // stale accelerations must be cleared first
     }
 
     compute_density_pressure();
@@ -107,9 +107,9 @@ TEST(PairForces, PressureAndViscosityDirections) {
     // the pair, particle 1 at +x, 0.5 h away.
     struct Case {
         const char* what;
-        float pressure;     // both particles
-        float velocity_x1;  // particle 0 is at rest
-        float sign_x0;      // expected sign of particle 0's x acceleration, 0 for exactly none
+        float pressure;    // both particles
+        float velocity_x1; // particle 0 is at rest
+        float sign_x0;     // expected sign of particle 0's x acceleration, 0 for exactly none
     };
     const Case cases[] = {
         {"at rest density, same velocity", 0.0f, 0.0f, 0.0f},
@@ -162,7 +162,7 @@ TEST(PairForces, CoincidentParticlesFeelOnlyViscosity) {
     HandState state(3, 0);
     sim.position[0] = Vec2{0.5f, 0.5f};
     sim.position[1] = Vec2{0.5f, 0.5f};
-    sim.position[2] = Vec2{0.9f, 0.9f};  // a bystander, untouched
+    sim.position[2] = Vec2{0.9f, 0.9f}; // a bystander, untouched
     sim.velocity_eval[0] = Vec2{0.2f, -0.1f};
     sim.velocity_eval[1] = Vec2{-0.2f, 0.3f};
     HandState::find_pairs_brute_force();

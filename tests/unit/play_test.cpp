@@ -28,14 +28,14 @@ struct PlayFixture : ::testing::Test {
     void key(unsigned char k) { apply_action(play, state, action_for_key(k)); }
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(PlayFixture, KeysThatOnlyAskTheShellLeaveTheirRequestAndNothingElse) {
     struct Case {
         unsigned char key;
         uint32_t request;
     };
-    const Case cases[] = {{'r', request_restart}, {'l', request_reload},
+    const Case cases[] = {{'r', request_restart},    {'l', request_reload},
                           {'s', request_screenshot}, {'f', request_fullscreen},
                           {'q', request_quit},       {27, request_quit}};
     for (const Case& c : cases) {
@@ -48,12 +48,13 @@ TEST_F(PlayFixture, KeysThatOnlyAskTheShellLeaveTheirRequestAndNothingElse) {
     EXPECT_EQ(state.current_gravity, play.phys.gravity);
 
     play.requests = 0;
-    apply_action(play, state, action_for_special_key(12));  // F12
+    apply_action(play, state, action_for_special_key(12)); // F12
     EXPECT_EQ(play.requests, request_screenshot);
     // Keys without a meaning, other special keys and the upper case change nothing at all.
     play.requests = 0;
     const unsigned char idle[] = {'x', 'Q', 'R', 'N', '3', '\r', '\t', 200};
-    for (unsigned char k : idle) key(k);
+    for (unsigned char k : idle)
+        key(k);
     apply_action(play, state, action_for_special_key(2));
     apply_action(play, state, action_for_special_key(100));
     EXPECT_EQ(play.requests, 0u);
@@ -64,18 +65,19 @@ TEST_F(PlayFixture, KeysThatOnlyAskTheShellLeaveTheirRequestAndNothingElse) {
 }
 
 TEST_F(PlayFixture, PauseAndSingleSteps) {
-    key('n');  // running: a single step means nothing
+    key('n'); // running: a single step means nothing
     EXPECT_EQ(play.pending_steps, 0);
     key(' ');
     EXPECT_TRUE(play.paused);
     key('n');
     key('.');
     EXPECT_EQ(play.pending_steps, 2);
-    key(' ');  // resuming forgets steps not yet run
+    key(' '); // resuming forgets steps not yet run
     EXPECT_FALSE(play.paused);
     EXPECT_EQ(play.pending_steps, 0);
     key(' ');
-    for (int i = 0; i < 5000; ++i) key('n');  // held down: bounded, not a frame of 5000 steps
+    for (int i = 0; i < 5000; ++i)
+        key('n'); // held down: bounded, not a frame of 5000 steps
     EXPECT_LE(play.pending_steps, 1000);
     EXPECT_GT(play.pending_steps, 0);
 }
@@ -90,13 +92,13 @@ TEST_F(PlayFixture, ModeAndColourKeysChooseWhatTheShellSwitchesTo) {
     EXPECT_EQ(play.graph.render_type, 0);
 
     play.requests = 0;
-    const int32_t cycle[] = {2, 0, 1, 2};  // from the default gradient
+    const int32_t cycle[] = {2, 0, 1, 2}; // from the default gradient
     for (int32_t want : cycle) {
         key('c');
         EXPECT_EQ(play.graph.point_colors, want);
         EXPECT_EQ(play.requests, request_colours);
     }
-    play.graph.point_colors = 7;  // a value the file allows but no scheme has
+    play.graph.point_colors = 7; // a value the file allows but no scheme has
     key('c');
     EXPECT_EQ(play.graph.point_colors, 0);
 }
@@ -126,12 +128,12 @@ TEST_F(PlayFixture, StirringRadiusStepsByWholeUnitsOfHWithinBounds) {
     EXPECT_EQ(state.mouse_radius, 15.0f);
     apply_action(play, state, action_for_wheel(4, button_pressed));
     EXPECT_EQ(state.mouse_radius, 14.0f);
-    apply_action(play, state, action_for_wheel(4, button_released));  // a notch's release
+    apply_action(play, state, action_for_wheel(4, button_released)); // a notch's release
     apply_action(play, state, action_for_wheel(3, button_released));
     EXPECT_EQ(state.mouse_radius, 14.0f);
     apply_action(play, state, action_for_wheel(3, button_pressed));
     EXPECT_EQ(state.mouse_radius, 15.0f);
-    EXPECT_EQ(play.phys.mouse_radius, 15.0f);  // a restart keeps it
+    EXPECT_EQ(play.phys.mouse_radius, 15.0f); // a restart keeps it
 
     // A radius between whole steps goes to the next whole one either way.
     play.phys.mouse_radius = state.mouse_radius = 13.5f;
@@ -141,9 +143,11 @@ TEST_F(PlayFixture, StirringRadiusStepsByWholeUnitsOfHWithinBounds) {
     key('-');
     EXPECT_EQ(state.mouse_radius, 13.0f);
 
-    for (int i = 0; i < 200; ++i) key('-');
+    for (int i = 0; i < 200; ++i)
+        key('-');
     EXPECT_EQ(state.mouse_radius, stir_radius_min);
-    for (int i = 0; i < 200; ++i) key('+');
+    for (int i = 0; i < 200; ++i)
+        key('+');
     EXPECT_EQ(state.mouse_radius, stir_radius_max);
     // A file value beyond the bounds is brought back by the first press.
     play.phys.mouse_radius = state.mouse_radius = 500.0f;
@@ -159,15 +163,17 @@ TEST_F(PlayFixture, StirringStrengthStepsByAQuarterAndComesBackExactly) {
     EXPECT_FLOAT_EQ(state.mouse_force, start * 1.25f * 1.25f);
     key('[');
     key('[');
-    EXPECT_EQ(state.mouse_force, start);  // bit for bit the file's value again
+    EXPECT_EQ(state.mouse_force, start); // bit for bit the file's value again
     key('[');
     EXPECT_FLOAT_EQ(state.mouse_force, start / 1.25f);
     EXPECT_EQ(play.phys.mouse_force, state.mouse_force);
 
-    for (int i = 0; i < 100; ++i) key(']');
+    for (int i = 0; i < 100; ++i)
+        key(']');
     const float top = state.mouse_force;
     EXPECT_FLOAT_EQ(top, static_cast<float>(start * std::pow(1.25, stir_strength_steps)));
-    for (int i = 0; i < 100; ++i) key('[');
+    for (int i = 0; i < 100; ++i)
+        key('[');
     EXPECT_FLOAT_EQ(state.mouse_force,
                     static_cast<float>(start * std::pow(1.25, -stir_strength_steps)));
     EXPECT_GT(state.mouse_force, 0.0f);
@@ -179,7 +185,7 @@ TEST_F(PlayFixture, ToggleKeysAndTheOverlayText) {
     EXPECT_EQ(play.graph.realtime, 1);
     key('h');
     EXPECT_TRUE(play.overlay);
-    apply_action(play, state, action_for_special_key(1));  // F1
+    apply_action(play, state, action_for_special_key(1)); // F1
     EXPECT_FALSE(play.overlay);
 
     key(' ');
@@ -190,10 +196,11 @@ TEST_F(PlayFixture, ToggleKeysAndTheOverlayText) {
     char lines[overlay_max_lines][overlay_line_size];
     const int n = format_overlay(play, state, lines, overlay_max_lines);
     std::string text;
-    for (int i = 0; i < n; ++i) text += std::string(lines[i]) + "\n";
-    for (const char* want : {"PAUSED", "step 1234", "time 1.851 s", "seed 77", "threads 1 of 1", "mode 2 sprites",
-                             "colours density", "radius 13 h", "strength 75", "real time on",
-                             "Space", "q or Esc"})
+    for (int i = 0; i < n; ++i)
+        text += std::string(lines[i]) + "\n";
+    for (const char* want :
+         {"PAUSED", "step 1234", "time 1.851 s", "seed 77", "threads 1 of 1", "mode 2 sprites",
+          "colours density", "radius 13 h", "strength 75", "real time on", "Space", "q or Esc"})
         EXPECT_NE(text.find(want), std::string::npos) << want << " missing from\n" << text;
     // Fewer lines than the text has: cut, never overrun.
     EXPECT_EQ(format_overlay(play, state, lines, 3), 3);
@@ -229,13 +236,14 @@ TEST(Pacing, StepsFollowTheWallClockWithAFloorOfOneAndACap) {
     EXPECT_EQ(paced_steps(p, 16.0, 1.5), 11);
     // Frames faster than a step still move, and build no debt that would stall later frames.
     Pacing fast{};
-    for (int i = 0; i < 10; ++i) EXPECT_EQ(paced_steps(fast, 0.5, 1.5), 1);
+    for (int i = 0; i < 10; ++i)
+        EXPECT_EQ(paced_steps(fast, 0.5, 1.5), 1);
     EXPECT_EQ(paced_steps(fast, 3.0, 1.5), 2);
     // A stall is not caught up: the cap, and the rest dropped.
     Pacing slow{};
     EXPECT_EQ(paced_steps(slow, 2000.0, 1.5), pacing_max_steps);
     EXPECT_EQ(paced_steps(slow, 15.0, 1.5), 10);
-    EXPECT_EQ(paced_steps(slow, 37.5, 1.5), pacing_max_steps);  // exactly the cap
+    EXPECT_EQ(paced_steps(slow, 37.5, 1.5), pacing_max_steps); // exactly the cap
     // Steps that cannot be timed, and a clock that ran backwards.
     const double untimed[] = {0.0, -1.5, std::nan(""), INFINITY};
     for (double step : untimed) {
@@ -252,7 +260,8 @@ TEST(Pacing, OverManyFramesSimulatedTimeMatchesWallTime) {
     Pacing p{};
     long long steps = 0;
     const double frame = 1000.0 / 60.0;
-    for (int i = 0; i < 600; ++i) steps += paced_steps(p, frame, 1.5);  // ten seconds
+    for (int i = 0; i < 600; ++i)
+        steps += paced_steps(p, frame, 1.5); // ten seconds
     EXPECT_NEAR(static_cast<double>(steps) * 1.5, 10000.0, 1.5);
 }
 

@@ -15,18 +15,20 @@ namespace {
 std::vector<int32_t> draws_from(uint32_t seed, int n) {
     rng_seed(seed);
     std::vector<int32_t> d(static_cast<size_t>(n));
-    for (int32_t& v : d) v = rng_draw();
+    for (int32_t& v : d)
+        v = rng_draw();
     return d;
 }
 
 // Pearson's statistic of 64 counts against an even spread of `total`.
 double chi_square(const std::vector<double>& counts, double total) {
     double sum = 0.0;
-    for (double c : counts) sum += (c - total / 64) * (c - total / 64) / (total / 64);
+    for (double c : counts)
+        sum += (c - total / 64) * (c - total / 64) / (total / 64);
     return sum;
 }
 
-}  // namespace
+} // namespace
 
 TEST(Random, LongRunCoversTheRangeEvenlyWithoutAShortCycle) {
     constexpr int n = 1 << 20;
@@ -63,7 +65,7 @@ TEST(Random, SeedRestartsItsSequenceAndSeedsDiffer) {
     std::vector<std::vector<int32_t>> runs;
     for (uint32_t s : seeds) {
         runs.push_back(draws_from(s, 64));
-        rng_draw();  // leave the generator elsewhere before the restart
+        rng_draw(); // leave the generator elsewhere before the restart
         EXPECT_EQ(draws_from(s, 64), runs.back()) << "seed " << s;
         for (size_t a = 0; a + 1 < runs.size(); ++a)
             EXPECT_NE(runs[a], runs.back()) << "seeds " << seeds[a] << " and " << s;

@@ -7,15 +7,19 @@
 #include <utility>
 #include <vector>
 
-#include "sim_test_util.h"
 #include "base/random.h"
+#include "sim_test_util.h"
 
 namespace {
 
 // The block's far edges as documented: 0.9090909 of the box's width (about 1/1.1) and
 // 0.6666667 of its height; it starts at the walls at h.
-float block_width(const PhysConfig& p) { return 0.9090909f * p.field_size; }
-float block_height(const PhysConfig& p) { return 0.6666667f * p.field_size; }
+float block_width(const PhysConfig& p) {
+    return 0.9090909f * p.field_size;
+}
+float block_height(const PhysConfig& p) {
+    return 0.6666667f * p.field_size;
+}
 
 // A seed whose draw number `which` (0 or 1) is `value`, found by trying seeds in turn.
 uint32_t seed_with_draw(int which, int32_t value) {
@@ -99,7 +103,8 @@ TEST_F(SeedingTest, BlockFilledEvenlyWithAGradientAndOneSeedOneBlock) {
 
     // Each axis has 32768 places, so of 65536 particles about two pairs share a spot by chance.
     std::vector<std::pair<float, float>> spots;
-    for (int32_t i = 0; i < n; ++i) spots.emplace_back(sim.position[i].x, sim.position[i].y);
+    for (int32_t i = 0; i < n; ++i)
+        spots.emplace_back(sim.position[i].x, sim.position[i].y);
     std::sort(spots.begin(), spots.end());
     const auto unique_spots = std::unique(spots.begin(), spots.end()) - spots.begin();
     EXPECT_LE(n - unique_spots, 8) << "particles sharing a spot";
@@ -132,7 +137,7 @@ TEST_F(SeedingTest, BlockBoundsAndCornerColours) {
     // The extreme draws: 0 puts a particle exactly on the lower walls with none of the colour
     // that grows along that axis; 32767 stops it just short of the block's far edge.
     PhysConfig phys = default_phys();
-    phys.count = 1;  // its x is the first draw, its y the second
+    phys.count = 1; // its x is the first draw, its y the second
     const float h = phys.smooth_radius;
     const float x_end = block_width(phys);
     const float y_end = block_height(phys);
@@ -238,7 +243,8 @@ TEST_F(SeedingTest, RefusesSettingsNoGridCanHold) {
             // (none is crowded out at these densities) and every list names real particles.
             sort_and_search();
             int64_t in_cells = 0;
-            for (int32_t k = 0; k < sim.cell_count; ++k) in_cells += sim.grid.cell_fill[k];
+            for (int32_t k = 0; k < sim.cell_count; ++k)
+                in_cells += sim.grid.cell_fill[k];
             EXPECT_EQ(in_cells, sim.count) << c.what;
             for (int32_t p = 0; p < sim.count; ++p) {
                 const NeighbourEntry* list = sim.neighbours.entries + sim.neighbours.first_entry[p];
@@ -249,4 +255,4 @@ TEST_F(SeedingTest, RefusesSettingsNoGridCanHold) {
     }
 }
 
-}  // namespace
+} // namespace

@@ -19,7 +19,9 @@
 
 namespace {
 
-std::vector<Vec2> positions() { return std::vector<Vec2>(sim.position, sim.position + sim.count); }
+std::vector<Vec2> positions() {
+    return std::vector<Vec2>(sim.position, sim.position + sim.count);
+}
 
 bool same_bits(const std::vector<Vec2>& a, const std::vector<Vec2>& b) {
     return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(Vec2)) == 0;
@@ -27,7 +29,7 @@ bool same_bits(const std::vector<Vec2>& a, const std::vector<Vec2>& b) {
 
 // A small running program: the given settings loaded as at start, seed 11.
 class Session : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         out_ = std::tmpfile();
         err_ = std::tmpfile();
@@ -37,7 +39,8 @@ protected:
         sim_free();
         std::fclose(out_);
         std::fclose(err_);
-        for (const std::string& f : files_) std::remove(f.c_str());
+        for (const std::string& f : files_)
+            std::remove(f.c_str());
     }
     void start(int32_t render_type, int32_t point_colors) {
         GraphConfig graph;
@@ -64,7 +67,8 @@ protected:
     }
     static void steps(int n) {
         StepProfile profile;
-        for (int i = 0; i < n; ++i) physics_step(&profile);
+        for (int i = 0; i < n; ++i)
+            physics_step(&profile);
     }
 
     PlayState play_{};
@@ -73,11 +77,11 @@ protected:
     std::vector<std::string> files_;
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(Session, RestartIsAFreshStartFromTheNewSeedWithTheChosenSettings) {
     steps(5);
-    play_.phys.mouse_radius = 20.0f;  // chosen with the keys: kept
+    play_.phys.mouse_radius = 20.0f; // chosen with the keys: kept
     play_.step_count = 5;
     ASSERT_TRUE(restart_simulation(play_, 99u, out_, err_));
     EXPECT_EQ(play_.seed, 99u);
@@ -85,8 +89,8 @@ TEST_F(Session, RestartIsAFreshStartFromTheNewSeedWithTheChosenSettings) {
     EXPECT_EQ(sim.mouse_radius, 20.0f);
     EXPECT_NE(stream_text(out_).find("seed 99"), std::string::npos);
     const std::vector<Vec2> restarted = positions();
-    ASSERT_TRUE(sim_init_seeded(graph_config.point_colors, phys_config, graph_config.point_diffusion,
-                                99u));
+    ASSERT_TRUE(
+        sim_init_seeded(graph_config.point_colors, phys_config, graph_config.point_diffusion, 99u));
     EXPECT_TRUE(same_bits(restarted, positions()));
     EXPECT_EQ(sim.geom_count, 2);
 
@@ -96,7 +100,7 @@ TEST_F(Session, RestartIsAFreshStartFromTheNewSeedWithTheChosenSettings) {
     EXPECT_EQ(sim.geom_count, 0);
     EXPECT_EQ(sim.color, nullptr);
     EXPECT_EQ(graph_config.point_colors, 0);
-    EXPECT_EQ(play_.graph.point_colors, 1);  // still the choice for the other modes
+    EXPECT_EQ(play_.graph.point_colors, 1); // still the choice for the other modes
 }
 
 TEST_F(Session, RefusedSettingsKeepTheRunningSimulation) {
@@ -166,7 +170,8 @@ TEST_F(Session, ReloadFollowsTheRulesOfStartUp) {
     const std::string warnings = stream_text(err_);
     EXPECT_NE(warnings.find(":4: 'count=7000': count is given again; the first value, on line 2, "
                             "is the one used"),
-              std::string::npos) << warnings;
+              std::string::npos)
+        << warnings;
     EXPECT_NE(warnings.find("warning: [phys] timestep = 0.01 is above"), std::string::npos)
         << warnings;
 }
@@ -180,7 +185,7 @@ TEST_F(Session, ColourSwitchesRecolourButNeverMoveTheFluid) {
     start(0, 0);
     ASSERT_EQ(sim.color, nullptr);
     play_.graph.point_colors = 1;
-    ASSERT_TRUE(switch_colours(play_, err_));  // arrays made on first use
+    ASSERT_TRUE(switch_colours(play_, err_)); // arrays made on first use
     ASSERT_NE(sim.color, nullptr);
     // At the seeded positions the gradient is the one a coloured start gives (to the last bits,
     // which the x87 unit may round differently in the two places).

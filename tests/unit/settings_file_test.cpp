@@ -2,9 +2,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -25,14 +25,14 @@ std::string warnings_for(const std::string& text) {
     return out;
 }
 
-}  // namespace
+} // namespace
 
 TEST(SettingsFile, EachHostileLineIsNamedWithFileAndLineAndStillReadAsBefore) {
     struct Case {
         const char* text;
-        const char* warning;  // expected part of the one warning, "" for none
-        const char* key;      // what the loader reads from the same text...
-        const char* value;    // ...unchanged by the warning
+        const char* warning; // expected part of the one warning, "" for none
+        const char* key;     // what the loader reads from the same text...
+        const char* value;   // ...unchanged by the warning
     } cases[] = {
         {"[phys]\ncount=5000 ; fewer\n", "", "count", "5000 ; fewer"},
         {"[phys]\ngravity=-9.8 ; down\n", "", "gravity", "-9.8 ; down"},
@@ -67,7 +67,8 @@ TEST(SettingsFile, EachHostileLineIsNamedWithFileAndLineAndStillReadAsBefore) {
         EXPECT_STREQ(out, c.value) << c.text;
     }
     std::ifstream shipped(TARNWELL_SOURCE_DIR "/data/config.ini");
-    const std::string data((std::istreambuf_iterator<char>(shipped)), std::istreambuf_iterator<char>());
+    const std::string data((std::istreambuf_iterator<char>(shipped)),
+                           std::istreambuf_iterator<char>());
     ASSERT_FALSE(data.empty());
     EXPECT_EQ(warnings_for(data), "") << "the shipped file has no mistakes";
 }
@@ -80,7 +81,8 @@ TEST(SettingsFile, OnlyRegularFilesOfBoundedSizeAreRead) {
 
     const std::string fifo = dir + "/fifo.ini";
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-    EXPECT_EQ(ini_load(fifo.c_str(), &text).status, IniLoad::not_regular) << "a FIFO is not waited on";
+    EXPECT_EQ(ini_load(fifo.c_str(), &text).status, IniLoad::not_regular)
+        << "a FIFO is not waited on";
     EXPECT_EQ(text, "");
     EXPECT_EQ(ini_load("/dev/zero", &text).status, IniLoad::not_regular);
     EXPECT_EQ(ini_load(dir.c_str(), &text).status, IniLoad::not_regular);
@@ -108,6 +110,7 @@ TEST(SettingsFile, OnlyRegularFilesOfBoundedSizeAreRead) {
     load_phys_config(&phys, bom.c_str());
     EXPECT_EQ(phys.count, 5);
 
-    for (const std::string& f : {fifo, big, bom}) std::remove(f.c_str());
+    for (const std::string& f : {fifo, big, bom})
+        std::remove(f.c_str());
     rmdir(dir.c_str());
 }

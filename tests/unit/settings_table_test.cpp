@@ -29,8 +29,7 @@ std::string source_file(const char* name) {
     return text.str();
 }
 
-template <typename T>
-T field(const void* record, const SettingInfo& s) {
+template <typename T> T field(const void* record, const SettingInfo& s) {
     T value;
     std::memcpy(&value, static_cast<const char*>(record) + s.offset, sizeof value);
     return value;
@@ -88,7 +87,7 @@ uint64_t run_hash(const Loaded& settings) {
     return hash;
 }
 
-}  // namespace
+} // namespace
 
 TEST(SettingsTable, ShippedFileAndReadmeSayWhatTheTableSays) {
     EXPECT_EQ(source_file("data/config.ini"), default_settings_text())
@@ -107,8 +106,8 @@ TEST(SettingsTable, ShippedFileAndReadmeSayWhatTheTableSays) {
     EXPECT_EQ(rows, setting_count) << "a README row names no setting, or a setting has no row";
     for (int i = 0; i < setting_count; ++i) {
         const SettingInfo& s = setting_infos[i];
-        const std::string row = std::string("\n| `") + s.key + "` | " + s.default_text + " | " +
-                                s.description + " |\n";
+        const std::string row =
+            std::string("\n| `") + s.key + "` | " + s.default_text + " | " + s.description + " |\n";
         EXPECT_NE(part.find(row), std::string::npos) << "README row of " << s.key << ":" << row;
     }
 }
@@ -151,7 +150,8 @@ TEST(SettingsTable, EverySettingIsReadCheckedAndUsed) {
             std::string refused = std::string("[graph]\n") +
                                   (s.when == SettingWhen::outline ? "render_type=1\n" : "") +
                                   "[phys]\n";
-            refused.insert(refused.find(section) + section.size(), std::string(s.key) + "=" + bad + "\n");
+            refused.insert(refused.find(section) + section.size(),
+                           std::string(s.key) + "=" + bad + "\n");
             Loaded l = load(refused);
             apply_fixups(l.graph, l.phys);
             std::FILE* err = std::tmpfile();

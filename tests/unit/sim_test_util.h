@@ -6,8 +6,8 @@
 #include <cmath>
 #include <vector>
 
-#include "config/config.h"
 #include "base/float_path.h"
+#include "config/config.h"
 #include "sph/sim_state.h"
 #include "sph/steps.h"
 
@@ -20,7 +20,7 @@ inline PhysConfig default_phys() {
 
 // Releases the simulation after every test, whatever the test left behind.
 class SimTest : public ::testing::Test {
-protected:
+  protected:
     void TearDown() override { sim_free(); }
 
     // Initialises with one particle per given position (seeded ones overwritten).
@@ -28,7 +28,8 @@ protected:
                         int32_t point_colors = 0) {
         phys.count = static_cast<int32_t>(positions.size());
         ASSERT_TRUE(sim_init_seeded(point_colors, phys, 0.0f, 1u));
-        for (size_t i = 0; i < positions.size(); ++i) sim.position[i] = positions[i];
+        for (size_t i = 0; i < positions.size(); ++i)
+            sim.position[i] = positions[i];
     }
 
     // Sort, grid and neighbour search, in the physics step's order.

@@ -30,16 +30,14 @@ TEST_F(SpatialSortTest, KeysAndBucketsAtAndBeyondTheGridEdges) {
     const struct {
         const char* what;
         Vec2 at;
-        int64_t key;  // the cell key, or -1 when the particle must be in no bucket
+        int64_t key; // the cell key, or -1 when the particle must be in no bucket
     } cases[] = {
         {"first cell", {0.5f * h, 0.5f * h}, 0},
         {"just left of x = 0 truncates to column 0", {-0.5f * h, 0.5f * h}, 0},
         {"just below y = 0 truncates to row 0", {3.5f * h, -0.5f * h}, 3},
         {"inside the box", {10.5f * h, 20.5f * h}, 20 * per_row + 10},
-        {"one column past the row end folds into the next row", {82.5f * h, 4.5f * h},
-         5 * per_row},
-        {"column -1 of row 5 is the last cell of row 4", {-1.5f * h, 5.5f * h},
-         4 * per_row + top},
+        {"one column past the row end folds into the next row", {82.5f * h, 4.5f * h}, 5 * per_row},
+        {"column -1 of row 5 is the last cell of row 4", {-1.5f * h, 5.5f * h}, 4 * per_row + top},
         {"last cell", {(top + 0.5f) * h, (top + 0.5f) * h}, per_row * per_row - 1},
         {"past the row end of the top row", {82.5f * h, (top + 0.5f) * h}, -1},
         {"above the grid", {0.5f * h, 83.5f * h}, -1},
@@ -54,14 +52,16 @@ TEST_F(SpatialSortTest, KeysAndBucketsAtAndBeyondTheGridEdges) {
         {"x beyond 2^24 cells", {2e5f, 0.5f * h}, -1},
     };
     std::vector<Vec2> positions;
-    for (const auto& c : cases) positions.push_back(c.at);
+    for (const auto& c : cases)
+        positions.push_back(c.at);
     init_at(positions);
     ASSERT_EQ(sim.cells_per_row, per_row);
 
     compute_cell_keys();
     fill_cell_grid();
     int total_fill = 0;
-    for (int64_t k = 0; k < sim.cell_count; ++k) total_fill += sim.grid.cell_fill[k];
+    for (int64_t k = 0; k < sim.cell_count; ++k)
+        total_fill += sim.grid.cell_fill[k];
     int expected_fill = 0;
     for (size_t i = 0; i < std::size(cases); ++i) {
         const auto& c = cases[i];
@@ -80,7 +80,8 @@ TEST_F(SpatialSortTest, KeysAndBucketsAtAndBeyondTheGridEdges) {
 
     // Out-of-grid particles sort to the ends and the steps after them cope.
     sort_cell_keys();
-    for (int32_t i = 1; i < sim.count; ++i) EXPECT_LE(sim.sort_keys[i - 1].key, sim.sort_keys[i].key);
+    for (int32_t i = 1; i < sim.count; ++i)
+        EXPECT_LE(sim.sort_keys[i - 1].key, sim.sort_keys[i].key);
     reorder_particles();
     fill_cell_grid();
     find_neighbours();
@@ -114,23 +115,24 @@ std::vector<SortKey> random_keys(int32_t n, uint32_t seed) {
     std::mt19937 gen(seed);
     std::uniform_int_distribution<int32_t> cell(-3, 60);
     std::vector<SortKey> keys(n);
-    for (int32_t i = 0; i < n; ++i) keys[i] = SortKey{cell(gen), i};
+    for (int32_t i = 0; i < n; ++i)
+        keys[i] = SortKey{cell(gen), i};
     keys[n / 2].key = std::numeric_limits<int32_t>::max();
     keys[n / 3].key = std::numeric_limits<int32_t>::min();
     return keys;
 }
 
 bool same_keys(const std::vector<SortKey>& a, const std::vector<SortKey>& b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](SortKey x, SortKey y) {
-        return x.key == y.key && x.index == y.index;
-    });
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                      [](SortKey x, SortKey y) { return x.key == y.key && x.index == y.index; });
 }
 
 TEST_F(SpatialSortTest, CountingAndRadixSortsGiveTheStableOrder) {
     for (int32_t n : {0, 1, 2, 3, 17, 128, 1000, 4097}) {
         SCOPED_TRACE(testing::Message() << "n = " << n);
         std::vector<SortKey> input = n >= 2 ? random_keys(n, 40u + n) : std::vector<SortKey>(n);
-        for (int32_t i = 0; i < n; ++i) input[i].index = i;
+        for (int32_t i = 0; i < n; ++i)
+            input[i].index = i;
 
         std::vector<SortKey> expected = input;
         std::stable_sort(expected.begin(), expected.end(),
@@ -147,11 +149,13 @@ TEST_F(SpatialSortTest, CountingAndRadixSortsGiveTheStableOrder) {
         std::vector<uint32_t> start(cells + 1);
         std::vector<SortKey> by_counting = input;
         if (n >= 2) {
-            EXPECT_FALSE(counting_sort_keys(by_counting.data(), scratch.data(), n, start.data(), cells));
+            EXPECT_FALSE(
+                counting_sort_keys(by_counting.data(), scratch.data(), n, start.data(), cells));
             EXPECT_TRUE(same_keys(by_counting, input));
         }
         std::vector<SortKey> in_range = input;
-        for (SortKey& k : in_range) k.key = std::clamp(k.key, 0, cells - 1);
+        for (SortKey& k : in_range)
+            k.key = std::clamp(k.key, 0, cells - 1);
         std::vector<SortKey> in_range_sorted = in_range;
         std::stable_sort(in_range_sorted.begin(), in_range_sorted.end(),
                          [](SortKey a, SortKey b) { return a.key < b.key; });
@@ -164,7 +168,8 @@ TEST_F(SpatialSortTest, CountingAndRadixSortsGiveTheStableOrder) {
         EXPECT_TRUE(same_keys(by_counting, in_range_sorted));
         if (n >= 2) {
             by_counting.back().key = cells;
-            EXPECT_FALSE(counting_sort_keys(by_counting.data(), scratch.data(), n, start.data(), cells));
+            EXPECT_FALSE(
+                counting_sort_keys(by_counting.data(), scratch.data(), n, start.data(), cells));
         }
     }
 
@@ -180,12 +185,13 @@ TEST_F(SpatialSortTest, CountingAndRadixSortsGiveTheStableOrder) {
         std::stable_sort(expected.begin(), expected.end(),
                          [](SortKey a, SortKey b) { return a.key < b.key; });
         sort_cell_keys();
-        EXPECT_TRUE(same_keys(std::vector<SortKey>(sim.sort_keys, sim.sort_keys + sim.count),
-                              expected))
+        EXPECT_TRUE(
+            same_keys(std::vector<SortKey>(sim.sort_keys, sim.sort_keys + sim.count), expected))
             << "round " << round;
         reorder_particles();
         // Nudge every 500th particle up by about a cell so the next round is nearly sorted.
-        for (int32_t i = 0; i < sim.count; i += 500) sim.position[i].y += 0.011f;
+        for (int32_t i = 0; i < sim.count; i += 500)
+            sim.position[i].y += 0.011f;
     }
 }
 
@@ -246,4 +252,4 @@ TEST_F(SpatialSortTest, ReorderMovesEveryPermutedArrayFromTheFirstMovedIndex) {
     EXPECT_EQ(sim.neighbours.neighbour_count[0], 1);
 }
 
-}  // namespace
+} // namespace

@@ -12,19 +12,14 @@
 #include "sph/sim_state.h"
 
 class HandState {
-public:
+  public:
     // The settings are the defaults (no settings file); colours exist unless point_colors is 0.
     explicit HandState(int32_t n, int32_t point_colors = 1,
                        float h = default_phys_config().smooth_radius)
-        : saved_(sim),
-          position_(static_cast<size_t>(n)),
-          velocity_(static_cast<size_t>(n)),
-          velocity_eval_(static_cast<size_t>(n)),
-          force_(static_cast<size_t>(n)),
-          density_pressure_(static_cast<size_t>(n)),
-          color_(static_cast<size_t>(n)),
-          entries_(static_cast<size_t>(n) * neighbour_capacity),
-          counts_(static_cast<size_t>(n)),
+        : saved_(sim), position_(static_cast<size_t>(n)), velocity_(static_cast<size_t>(n)),
+          velocity_eval_(static_cast<size_t>(n)), force_(static_cast<size_t>(n)),
+          density_pressure_(static_cast<size_t>(n)), color_(static_cast<size_t>(n)),
+          entries_(static_cast<size_t>(n) * neighbour_capacity), counts_(static_cast<size_t>(n)),
           first_(static_cast<size_t>(n)) {
         const PhysConfig phys = default_phys_config();
         GraphConfig graph;
@@ -115,7 +110,7 @@ public:
         }
     }
 
-private:
+  private:
     SimState saved_;
     std::vector<Vec2> position_;
     std::vector<Vec2> velocity_;

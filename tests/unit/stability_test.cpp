@@ -34,7 +34,7 @@ std::string first_key(const PhysConfig& phys) {
     return find_instabilities(phys, found) > 0 ? found[0].key : "";
 }
 
-}  // namespace
+} // namespace
 
 TEST(Stability, WallLimitSeparatesFiniteRunsFromBlowUps) {
     // The derived bound must be where the simulation really turns: 3% below it the fluid
@@ -70,7 +70,11 @@ TEST(Stability, BlameFollowsTheSettingOutOfRange) {
         {"mass", [](PhysConfig& p) { p.mass = 1e-30f; }},
         {"gravity", [](PhysConfig& p) { p.gravity = 3e38f; }},
         {"mouse_force", [](PhysConfig& p) { p.mouse_force = 1e30f; }},
-        {"timestep", [](PhysConfig& p) { p.damp = 1e30f; p.timestep = 0.0075f; }},
+        {"timestep",
+         [](PhysConfig& p) {
+             p.damp = 1e30f;
+             p.timestep = 0.0075f;
+         }},
         // A step that moves nothing, or runs backwards, is said too.
         {"timestep", [](PhysConfig& p) { p.timestep = 0.0f; }},
         {"timestep", [](PhysConfig& p) { p.timestep = -0.0015f; }},

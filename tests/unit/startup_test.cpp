@@ -13,15 +13,16 @@ TEST(Startup, FolderOfProgramPathKeepsTheLastSlash) {
     };
     const Case cases[] = {
         {"/a/b/tarnwell", "/a/b/"},
-        {"tarnwell", ""},  // bare name: config.ini comes from the working folder
+        {"tarnwell", ""}, // bare name: config.ini comes from the working folder
         {"/tarnwell", "/"},
         {"a/", "a/"},
         {"", ""},
         {"./tarnwell", "./"},
         {"a//b/", "a//b/"},
-        {"dir.v2/tarn\\well", "dir.v2/"},  // a backslash is an ordinary character here
+        {"dir.v2/tarn\\well", "dir.v2/"}, // a backslash is an ordinary character here
     };
-    for (const Case& c : cases) EXPECT_EQ(exe_folder_of(c.path), c.folder) << c.path;
+    for (const Case& c : cases)
+        EXPECT_EQ(exe_folder_of(c.path), c.folder) << c.path;
     EXPECT_EQ(exe_folder_of(nullptr), "");
 }
 
@@ -34,14 +35,11 @@ TEST(Startup, FixupsFollowTheRenderAndColourModes) {
         int32_t want_geom;
     };
     const Case cases[] = {
-        {1, 1, 0, 0.0f, 0},     // iso-lines: no colours, no diffusion, no bodies
-        {1, 2, 0, 0.0f, 0},
-        {0, 2, 2, 0.0f, 5},     // density colours never diffuse
-        {2, 2, 2, 0.0f, 5},
-        {0, 1, 1, 0.25f, 5},    // gradient colours keep their diffusion
-        {2, 1, 1, 0.25f, 5},    // sprite mode has no fix-up of its own
-        {0, 0, 0, 0.25f, 5},
-        {3, 2, 2, 0.0f, 5},     // unknown modes are not mode 1
+        {1, 1, 0, 0.0f, 0},                        // iso-lines: no colours, no diffusion, no bodies
+        {1, 2, 0, 0.0f, 0},   {0, 2, 2, 0.0f, 5},  // density colours never diffuse
+        {2, 2, 2, 0.0f, 5},   {0, 1, 1, 0.25f, 5}, // gradient colours keep their diffusion
+        {2, 1, 1, 0.25f, 5},                       // sprite mode has no fix-up of its own
+        {0, 0, 0, 0.25f, 5},  {3, 2, 2, 0.0f, 5},  // unknown modes are not mode 1
         {-1, 1, 1, 0.25f, 5},
     };
     for (const Case& c : cases) {
@@ -54,8 +52,8 @@ TEST(Startup, FixupsFollowTheRenderAndColourModes) {
         p.geom_count = 5;
         p.count = 1234;
         apply_fixups(g, p);
-        SCOPED_TRACE(testing::Message() << "render_type " << c.render_type << " point_colors "
-                                        << c.point_colors);
+        SCOPED_TRACE(testing::Message()
+                     << "render_type " << c.render_type << " point_colors " << c.point_colors);
         EXPECT_EQ(g.point_colors, c.want_colors);
         EXPECT_EQ(g.point_diffusion, c.want_diffusion);
         EXPECT_EQ(p.geom_count, c.want_geom);

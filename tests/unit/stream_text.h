@@ -9,6 +9,7 @@ inline std::string stream_text(std::FILE* f) {
     std::rewind(f);
     char buffer[4096];
     size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) text.append(buffer, n);
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
+        text.append(buffer, n);
     return text;
 }

@@ -16,7 +16,7 @@ constexpr float default_radius = 2.0f;
 constexpr float default_field = 0.8f;
 
 class Surface : public ::testing::Test {
-protected:
+  protected:
     void TearDown() override { release_surface_grid(); }
 
     // Creates the grid over `particles` (kept alive in the fixture) and runs one update.
@@ -86,8 +86,8 @@ TEST_F(Surface, DefaultSettingsMapTheBoxOnto3_5To122) {
         Vec2 world;
         float lattice_x, lattice_y;
     };
-    const OnSample cases[] = {{{0.2f, 0.8f}, 32, 122}, {{0.4f, 0.4f}, 62, 62},
-                              {{0.8f, 0.2f}, 122, 32}};
+    const OnSample cases[] = {
+        {{0.2f, 0.8f}, 32, 122}, {{0.4f, 0.4f}, 62, 62}, {{0.8f, 0.2f}, 122, 32}};
     for (const OnSample& c : cases) {
         std::vector<Vec2> v = outline(default_radius, default_resolution, default_field, {c.world});
         ASSERT_EQ(v.size(), 8u) << c.world.x << "," << c.world.y;
@@ -99,10 +99,10 @@ TEST_F(Surface, DefaultSettingsMapTheBoxOnto3_5To122) {
 
     // The near wall h = 0.01 lands at 3.5, between samples: one particle gives at most
     // 1 - 0.5/4 = 0.875 and draws nothing; two give an outline centred on (3.5, 3.5).
-    EXPECT_TRUE(outline(default_radius, default_resolution, default_field, {{0.01f, 0.01f}})
-                    .empty());
-    std::vector<Vec2> pair =
-        outline(default_radius, default_resolution, default_field, {{0.01f, 0.01f}, {0.01f, 0.01f}});
+    EXPECT_TRUE(
+        outline(default_radius, default_resolution, default_field, {{0.01f, 0.01f}}).empty());
+    std::vector<Vec2> pair = outline(default_radius, default_resolution, default_field,
+                                     {{0.01f, 0.01f}, {0.01f, 0.01f}});
     ASSERT_FALSE(pair.empty());
     double cx = 0, cy = 0;
     for (const Vec2& p : pair) {
@@ -130,7 +130,8 @@ TEST_F(Surface, BlockLayoutHoldsSamplesThenVertices) {
         const int32_t cap = surface_vertex_capacity(surface_grid);
         EXPECT_LE(reinterpret_cast<const unsigned char*>(v + cap), block_end) << "R=" << r;
         EXPECT_GT(reinterpret_cast<const unsigned char*>(v + cap + 1), block_end) << "R=" << r;
-        for (int i = 0; i < (r + 1) * (r + 1); ++i) ASSERT_EQ(s[i], 0.0f) << "R=" << r;
+        for (int i = 0; i < (r + 1) * (r + 1); ++i)
+            ASSERT_EQ(s[i], 0.0f) << "R=" << r;
         EXPECT_EQ(surface_grid->line_vertex_count, 0);
         EXPECT_EQ(surface_grid->iso_level, 1.0f);
     }
@@ -146,7 +147,7 @@ TEST_F(Surface, BlockLayoutHoldsSamplesThenVertices) {
     EXPECT_FALSE(create_surface_grid(2.0f, 128, 0.8f, &one, -1));
     EXPECT_FALSE(create_surface_grid(2.0f, 128, 0.8f, nullptr, 1));
     EXPECT_EQ(surface_grid, nullptr);
-    update_surface();  // no grid: nothing to do, nothing to crash
+    update_surface(); // no grid: nothing to do, nothing to crash
 }
 
 TEST_F(Surface, CornerCasesAgainstTheLevel) {
@@ -158,7 +159,8 @@ TEST_F(Surface, CornerCasesAgainstTheLevel) {
     for (Uniform u : {Uniform{0.5f, "all below"}, Uniform{1.0f, "all exactly at the level"},
                       Uniform{3.0f, "all above"}}) {
         make(default_radius, 16, default_field, {});
-        for (int i = 0; i < 17 * 17; ++i) surface_samples(surface_grid)[i] = u.value;
+        for (int i = 0; i < 17 * 17; ++i)
+            surface_samples(surface_grid)[i] = u.value;
         EXPECT_TRUE(update().empty()) << u.what;
     }
 
@@ -172,13 +174,25 @@ TEST_F(Surface, CornerCasesAgainstTheLevel) {
     };
     const Saddle saddles[] = {
         // Case 5: SW and NE below; lower-left and upper-right corners cut off, SE and NW joined.
-        {0.2f, 1.8f, 0.6f, 1.4f,
-         {5.5f, 5.0f}, {5.0f, 5.0f + 0.8f / 1.2f},
-         {6.0f, 5.0f + 0.8f / 1.2f}, {5.5f, 6.0f}, "case 5"},
+        {0.2f,
+         1.8f,
+         0.6f,
+         1.4f,
+         {5.5f, 5.0f},
+         {5.0f, 5.0f + 0.8f / 1.2f},
+         {6.0f, 5.0f + 0.8f / 1.2f},
+         {5.5f, 6.0f},
+         "case 5"},
         // Case 10: SE and NW below; lower-right and upper-left corners cut off, SW and NE joined.
-        {1.4f, 0.6f, 1.8f, 0.2f,
-         {5.5f, 5.0f}, {6.0f, 5.0f + 0.4f / 1.2f},
-         {5.5f, 6.0f}, {5.0f, 5.0f + 0.4f / 1.2f}, "case 10"},
+        {1.4f,
+         0.6f,
+         1.8f,
+         0.2f,
+         {5.5f, 5.0f},
+         {6.0f, 5.0f + 0.4f / 1.2f},
+         {5.5f, 6.0f},
+         {5.0f, 5.0f + 0.4f / 1.2f},
+         "case 10"},
     };
     auto near = [](Vec2 p, Vec2 q) {
         return std::fabs(p.x - q.x) < 1e-5f && std::fabs(p.y - q.y) < 1e-5f;
@@ -198,7 +212,8 @@ TEST_F(Surface, CornerCasesAgainstTheLevel) {
         for (size_t i = 0; i < v.size(); i += 2) {
             float mx = 0.5f * (v[i].x + v[i + 1].x);
             float my = 0.5f * (v[i].y + v[i + 1].y);
-            if (mx > 5.0f && mx < 6.0f && my > 5.0f && my < 6.0f) in_cell.push_back({v[i], v[i + 1]});
+            if (mx > 5.0f && mx < 6.0f && my > 5.0f && my < 6.0f)
+                in_cell.push_back({v[i], v[i + 1]});
         }
         ASSERT_EQ(in_cell.size(), 2u) << c.what;
         bool ab = matches(in_cell[0].first, in_cell[0].second, c.a0, c.a1) &&
@@ -217,10 +232,10 @@ TEST_F(Surface, SplatWindowIsTheTruncatedSquare) {
     // cells around (32, 32) carry the outline. With r = 1 the window is 3 x 3 and both samples
     // rise to 1.5: six cells, twelve vertices.
     struct Case {
-        float radius, field;  // field chosen so that (64 - 4r) / field = 64
+        float radius, field; // field chosen so that (64 - 4r) / field = 64
         Vec2 world;
         size_t vertices;
-        float max_x, max_y;  // exclusive bounds of the outline
+        float max_x, max_y; // exclusive bounds of the outline
     };
     const Case cases[] = {
         {0.75f, 61.0f / 64.0f, {31.75f / 64.0f, 31.25f / 64.0f}, 8, 33.0f, 33.0f},
@@ -246,7 +261,8 @@ TEST_F(Surface, EachUpdateStartsFromAClearedField) {
     ASSERT_FALSE(first.empty());
     EXPECT_TRUE(field_clear());
     // Nothing above the lump (world y 0.32 -> lattice 50) plus the splat radius.
-    for (const Vec2& p : first) EXPECT_LT(p.y, 50.0f + default_radius + 1.0f);
+    for (const Vec2& p : first)
+        EXPECT_LT(p.y, 50.0f + default_radius + 1.0f);
     std::vector<Vec2> second = update();
     EXPECT_TRUE(same_outline(first, second)) << "the second frame must not see the first's field";
     EXPECT_TRUE(field_clear());
@@ -268,7 +284,8 @@ TEST_F(Surface, ContributionsOffTheLatticeAreDropped) {
     make(2.0f, 16, 1.0f, {{1.8125f, 0.75f}, {1.8125f, 0.75f}});
     std::vector<Vec2> right = update();
     EXPECT_FALSE(right.empty());
-    for (const Vec2& p : right) EXPECT_GE(p.x, 15.0f) << p.y;
+    for (const Vec2& p : right)
+        EXPECT_GE(p.x, 15.0f) << p.y;
     positions[0] = positions[1] = Vec2{-5.0f, -5.0f};
     EXPECT_TRUE(update().empty());
     EXPECT_TRUE(field_clear());
@@ -288,7 +305,8 @@ TEST_F(Surface, ContributionsOffTheLatticeAreDropped) {
     make(2.0f, 16, 1.0f, {{0.75f, 1.875f}, {0.75f, 1.875f}});
     std::vector<Vec2> top = update();
     EXPECT_FALSE(top.empty());
-    for (const Vec2& p : top) EXPECT_GE(p.y, 15.0f);
+    for (const Vec2& p : top)
+        EXPECT_GE(p.y, 15.0f);
     positions[0] = positions[1] = Vec2{-5.0f, -5.0f};
     EXPECT_TRUE(update().empty());
     EXPECT_TRUE(field_clear());
@@ -306,8 +324,8 @@ TEST_F(Surface, StrayParticlesChangeNothingInside) {
                    Vec2{-inf, 0.4f}, Vec2{1e30f, -1e30f}, Vec2{3e7f, 3e7f}, Vec2{-0.5f, -0.5f},
                    Vec2{5.0f, 5.0f}, Vec2{0.4f, 0.85f}, Vec2{0.85f, 0.6f}, Vec2{-2e7f, 0.3f}})
         strays.push_back(p);
-    std::vector<Vec2> with_strays = outline(default_radius, default_resolution, default_field,
-                                            strays);
+    std::vector<Vec2> with_strays =
+        outline(default_radius, default_resolution, default_field, strays);
     EXPECT_TRUE(same_outline(reference, with_strays));
     EXPECT_TRUE(field_clear());
 
@@ -330,7 +348,8 @@ TEST_F(Surface, AFieldOfSaddlesFillsTheBlockAndStillClears) {
         make(default_radius, r, default_field, {});
         float* s = surface_samples(surface_grid);
         for (int j = 0; j <= r; ++j)
-            for (int k = 0; k <= r; ++k) s[j * (r + 1) + k] = ((j + k) % 2 == 0) ? 2.0f : 0.0f;
+            for (int k = 0; k <= r; ++k)
+                s[j * (r + 1) + k] = ((j + k) % 2 == 0) ? 2.0f : 0.0f;
         const int32_t cap = surface_vertex_capacity(surface_grid);
         update_surface();
         EXPECT_EQ(surface_grid->line_vertex_count, cap - cap % 2) << "R=" << r;
@@ -338,4 +357,4 @@ TEST_F(Surface, AFieldOfSaddlesFillsTheBlockAndStillClears) {
     }
 }
 
-}  // namespace
+} // namespace

@@ -18,7 +18,7 @@ using Machine = std::function<double(int step, int threads)>;
 struct Outcome {
     int changes = 0;  // steady count changed
     int last = 0;     // the steady count at the end
-    int off_best = 0;  // steps not run at `best`
+    int off_best = 0; // steps not run at `best`
 };
 
 Outcome run(ThreadTuner& tuner, const Machine& machine, int from, int to, int best) {
@@ -132,4 +132,4 @@ TEST(ThreadTuning, OneThreadPoolsAndOutOfRangeStartsAndTimes) {
     EXPECT_EQ(r.last, 2);
 }
 
-}  // namespace
+} // namespace

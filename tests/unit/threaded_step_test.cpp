@@ -13,13 +13,13 @@
 #include <string>
 #include <vector>
 
+#include "base/workers.h"
 #include "config/config.h"
 #include "config/fixups.h"
-#include "surface/surface.h"
 #include "sph/physics_step.h"
 #include "sph/sim_state.h"
 #include "sph/steps.h"
-#include "base/workers.h"
+#include "surface/surface.h"
 
 namespace {
 
@@ -90,8 +90,8 @@ Snapshot take_snapshot() {
         s.add("line vertex count", &v, sizeof v);
         s.add("line vertices", surface_line_vertices(surface_grid),
               static_cast<size_t>(v) * sizeof(Vec2));
-        const size_t samples = static_cast<size_t>(surface_grid->resolution + 1) *
-                               (surface_grid->resolution + 1);
+        const size_t samples =
+            static_cast<size_t>(surface_grid->resolution + 1) * (surface_grid->resolution + 1);
         s.add("surface samples", surface_samples(surface_grid), samples * sizeof(float));
     }
     return s;
@@ -116,8 +116,8 @@ Snapshot run_scene(const Scene& scene, int threads,
     }
     EXPECT_EQ(worker_threads(), threads) << scene.name;
     if (scene.outline) {
-        EXPECT_TRUE(create_surface_grid(graph.surf_radius, graph.surf_resolution,
-                                        phys.field_size, sim.position, sim.count));
+        EXPECT_TRUE(create_surface_grid(graph.surf_radius, graph.surf_resolution, phys.field_size,
+                                        sim.position, sim.count));
     }
     StepProfile profile{};
     const int steps = steps_for(scene);
@@ -128,8 +128,10 @@ Snapshot run_scene(const Scene& scene, int threads,
         pipelined_steps += sim.grid.rows_pipelined ? 1 : 0;
         // Pull towards the middle, then push from the lower left, as a user would stir.
         if (scene.stir) {
-            if (step % 200 < 100) apply_mouse_force(0.4f, 0.3f, 1.0f);
-            else apply_mouse_force(0.2f, 0.15f, -1.0f);
+            if (step % 200 < 100)
+                apply_mouse_force(0.4f, 0.3f, 1.0f);
+            else
+                apply_mouse_force(0.2f, 0.15f, -1.0f);
         }
         if (scene.outline) update_surface();
     }
@@ -152,7 +154,8 @@ void expect_same(const Scene& scene, int threads, const Snapshot& one, const Sna
 
 void check_scene(const Scene& scene) {
     const Snapshot one = run_scene(scene, 1);
-    for (const int threads : {2, 3, 7}) expect_same(scene, threads, one, run_scene(scene, threads));
+    for (const int threads : {2, 3, 7})
+        expect_same(scene, threads, one, run_scene(scene, threads));
 }
 
 TEST(ThreadedStep, DefaultsWithStirringAndTwoBodies) {
@@ -196,7 +199,8 @@ TEST(ThreadedStep, EscapedParticlesStillGiveTheSameBits) {
         StepProfile profile{};
         physics_step(&profile);
         *pipelined = sim.grid.rows_pipelined;
-        for (int step = 1; step < 20; ++step) physics_step(&profile);
+        for (int step = 1; step < 20; ++step)
+            physics_step(&profile);
         Snapshot s = take_snapshot();
         sim_free();
         return s;
@@ -237,7 +241,8 @@ TEST(ThreadedStep, CountChangingBetweenStepsGivesTheSameBits) {
     const Scene scene{"changing counts", 1, 0, 10000, 2, 13u, 300, true, false};
     const Snapshot one = run_scene(scene, 1);
     const int counts[] = {7, 1, 2, 3, 1, 7, 2, 5};
-    expect_same(scene, 7, one, run_scene(scene, 7, [&](int step) { use_threads(counts[step % 8]); }));
+    expect_same(scene, 7, one,
+                run_scene(scene, 7, [&](int step) { use_threads(counts[step % 8]); }));
 }
 
 // Lanes beyond the thread count all run, each exactly once.
@@ -246,12 +251,13 @@ TEST(ThreadedStep, EveryLaneRunsOnce) {
     for (const int lanes : {1, 2, 3, 8, 257}) {
         std::vector<int> runs(static_cast<size_t>(lanes), 0);
         run_lanes(lanes, [&](int lane) { ++runs[static_cast<size_t>(lane)]; });
-        for (int k = 0; k < lanes; ++k) EXPECT_EQ(runs[static_cast<size_t>(k)], 1) << k;
+        for (int k = 0; k < lanes; ++k)
+            EXPECT_EQ(runs[static_cast<size_t>(k)], 1) << k;
     }
     stop_workers();
 }
 
-}  // namespace
+} // namespace
 
 namespace {
 
@@ -263,14 +269,16 @@ TEST(ThreadedOutline, BandsGiveTheSameLines) {
     // Sparse enough that the samples lie around the level, and out beyond the far wall so
     // that windows reach column and row R.
     std::uniform_real_distribution<float> anywhere(-0.05f, 0.9f);
-    for (int i = 0; i < 800; ++i) positions.push_back({anywhere(gen), anywhere(gen)});
+    for (int i = 0; i < 800; ++i)
+        positions.push_back({anywhere(gen), anywhere(gen)});
     const auto outline = [&](int threads, int updates) {
         start_workers(threads);
         EXPECT_TRUE(create_surface_grid(1.5f, 64, 0.8f, positions.data(),
                                         static_cast<int32_t>(positions.size())));
         // The first update leaves row R behind cleared only by the update itself; a second
         // one shows that nothing piles up differently between updates either.
-        for (int u = 0; u < updates; ++u) update_surface();
+        for (int u = 0; u < updates; ++u)
+            update_surface();
         const Vec2* v = surface_line_vertices(surface_grid);
         std::vector<Vec2> lines(v, v + surface_grid->line_vertex_count);
         release_surface_grid();
@@ -289,4 +297,4 @@ TEST(ThreadedOutline, BandsGiveTheSameLines) {
     }
 }
 
-}  // namespace
+} // namespace

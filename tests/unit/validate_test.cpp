@@ -38,7 +38,9 @@ Outcome validate(const Settings& s, const WrittenSettings* written) {
     return o;
 }
 
-Outcome validate(const Settings& s) { return validate(s, &s.written); }
+Outcome validate(const Settings& s) {
+    return validate(s, &s.written);
+}
 
 // Settings as the program has them after reading the file at `path` and the start-up fix-ups.
 Settings settings_from(const char* path) {
@@ -81,29 +83,29 @@ bool can_build(const Settings& s) {
 struct Case {
     const char* graph;
     const char* phys;
-    const char* line_start;  // "[section] key = value as read (what the file says)", if refused
+    const char* line_start; // "[section] key = value as read (what the file says)", if refused
 };
 
 TEST(Validate, DefaultsAndOddButWorkableSettingsPass) {
     const Case cases[] = {
-        {"", "", ""},                                   // the defaults
-        {"render_type=1", "", ""},                      // outline mode
-        {"render_type=2", "", ""},                      // sprites
-        {"render_type=3", "", ""},                      // draws nothing
+        {"", "", ""},              // the defaults
+        {"render_type=1", "", ""}, // outline mode
+        {"render_type=2", "", ""}, // sprites
+        {"render_type=3", "", ""}, // draws nothing
         {"window_size=16\npoint_colors=7", "count=0", ""},
         {"window_size=16384\nrealtime=1", "count=65536", ""},
-        {"", "stiff=0\nviscosity=0", ""},               // no pressure, no viscosity
-        {"surf_resolution=0\nsurf_radius=-1", "", ""},  // lattice unused outside outline mode
+        {"", "stiff=0\nviscosity=0", ""},              // no pressure, no viscosity
+        {"surf_resolution=0\nsurf_radius=-1", "", ""}, // lattice unused outside outline mode
         {"", "geom_count=0\ngeom_vertex_count_min=0\ngeom_mass_min=0", ""},
-        {"render_type=1", "geom_count=-5\ngeom_w_min=0", ""},  // the fix-up removes the bodies
+        {"render_type=1", "geom_count=-5\ngeom_w_min=0", ""}, // the fix-up removes the bodies
         {"", "geom_count=256\ngeom_vertex_count_min=3\ngeom_vertex_count_max=3", ""},
         {"", "geom_vertex_count_min=32\ngeom_vertex_count_max=32", ""},
-        {"", "smooth_radius=1\nfield_size=1022", ""},   // exactly 1024 cells per row
+        {"", "smooth_radius=1\nfield_size=1022", ""}, // exactly 1024 cells per row
         {"render_type=1\nsurf_resolution=1021", "", ""},
-        {"render_type=1\nsurf_radius=31.99", "", ""},   // the lattice scale stays positive
+        {"render_type=1\nsurf_radius=31.99", "", ""}, // the lattice scale stays positive
         {"point_colors=0\npoint_diffusion=1e37", "", ""},
-        {"", "threads=0", ""},    // one per core
-        {"", "threads=256", ""},  // more than the cores is allowed
+        {"", "threads=0", ""},   // one per core
+        {"", "threads=256", ""}, // more than the cores is allowed
     };
     for (const Case& c : cases) {
         Settings s = settings(c.graph, c.phys);
@@ -118,7 +120,7 @@ TEST(Validate, EachRefusedKeyGivesOneLineWithKeyAndValue) {
         {"", "count=70000", "[phys] count = 70000"},
         {"", "count=-1", "[phys] count = -1"},
         {"window_size=0", "", "[graph] window_size = 0"},
-        {"window_size=15", "", "[graph] window_size = 15"},  // never shown, never drawn
+        {"window_size=15", "", "[graph] window_size = 15"}, // never shown, never drawn
         {"window_size=16385", "", "[graph] window_size = 16385"},
         {"realtime=2", "", "[graph] realtime = 2"},
         {"realtime=-1", "", "[graph] realtime = -1"},
@@ -229,9 +231,9 @@ TEST(Validate, RefusalsQuoteTheTextThatGaveTheValue) {
     const std::string text = validate(s).text;
     EXPECT_NE(text.find("count = 2147483647 (the file says \"1" + std::string(39, '0') +
                         "...\", 249 characters long) is not"),
-              std::string::npos) << text;
-    EXPECT_NE(text.find("mass = 0 (the file says \"\\x1b[2J\\x7f\")"), std::string::npos)
+              std::string::npos)
         << text;
+    EXPECT_NE(text.find("mass = 0 (the file says \"\\x1b[2J\\x7f\")"), std::string::npos) << text;
     EXPECT_EQ(text.find('\x1b'), std::string::npos);
 
     // A value changed after reading came from no text: shown alone, as without any texts.
@@ -244,8 +246,8 @@ TEST(Validate, RefusalsQuoteTheTextThatGaveTheValue) {
 }
 
 TEST(Validate, SeveralBadKeysGiveOneLineEachInFileOrder) {
-    Settings s = settings("window_size=0\npoint_size=-inf",
-                          "count=70000\ntimestep=nan\ngeom_m_inert_max=0");
+    Settings s =
+        settings("window_size=0\npoint_size=-inf", "count=70000\ntimestep=nan\ngeom_m_inert_max=0");
     Outcome o = validate(s);
     EXPECT_EQ(o.refused, 5);
     const char* keys[] = {"[graph] window_size = 0", "[graph] point_size = -inf",
@@ -273,14 +275,14 @@ TEST(Validate, AcceptsExactlyWhatInitialisationCanBuild) {
         {"", "count=65537", false},
         {"", "count=0", true},
         {"", "count=-1", false},
-        {"", "smooth_radius=1\nfield_size=1022", true},  // 1024 cells per row
+        {"", "smooth_radius=1\nfield_size=1022", true}, // 1024 cells per row
         {"", "smooth_radius=1\nfield_size=1023", false},
         {"", "smooth_radius=0.0001", false},
         {"", "smooth_radius=0", false},
         {"", "smooth_radius=nan", false},
         {"", "field_size=inf", false},
         {"", "geom_count=-1", false},
-        {"render_type=1", "geom_count=-1", true},  // the fix-up removes the bodies
+        {"render_type=1", "geom_count=-1", true}, // the fix-up removes the bodies
         {"render_type=1\nsurf_resolution=1021", "", true},
         {"render_type=1\nsurf_resolution=1022", "", false},
         {"render_type=1\nsurf_resolution=1\nsurf_radius=0.2", "", true},
@@ -311,4 +313,4 @@ TEST(Validate, AcceptsExactlyWhatInitialisationCanBuild) {
     EXPECT_GT(built, 1) << "the seeds hardly reach initialisation";
 }
 
-}  // namespace
+} // namespace

@@ -12,10 +12,10 @@ namespace {
 // Filled each frame the overlay is shown; kept here so that nothing is allocated per frame.
 char lines[overlay_max_lines + 1][overlay_line_size];
 
-constexpr int char_width = 8;  // GLUT_BITMAP_8_BY_13
+constexpr int char_width = 8; // GLUT_BITMAP_8_BY_13
 constexpr int line_height = 14;
 constexpr int margin = 8;
-}  // namespace
+} // namespace
 
 void draw_overlay() {
     const PlayState& play = play_state;
@@ -25,7 +25,8 @@ void draw_overlay() {
     if (status) std::memcpy(lines[n++], play.status, overlay_line_size - 1);
     lines[n - 1][overlay_line_size - 1] = '\0';
     size_t widest = 0;
-    for (int i = 0; i < n; ++i) widest = std::max(widest, std::strlen(lines[i]));
+    for (int i = 0; i < n; ++i)
+        widest = std::max(widest, std::strlen(lines[i]));
 
     // Window pixels, origin bottom left, whatever projection the render mode uses.
     glPushAttrib(GL_ENABLE_BIT | GL_CURRENT_BIT | GL_COLOR_BUFFER_BIT);

@@ -21,18 +21,18 @@
 namespace {
 
 struct ShotJob {
-    bool active = false;  // a picture is being written (by `thread`) or waits to be reported
+    bool active = false; // a picture is being written (by `thread`) or waits to be reported
     bool is_final = false;
     std::thread thread;
     std::atomic<bool> done{false};
     std::unique_ptr<unsigned char[]> pixels;
     int width = 0;
     int height = 0;
-    bool new_name = false;  // the s key's: the first free tarnwell-*.png name
+    bool new_name = false; // the s key's: the first free tarnwell-*.png name
     ScreenshotNames names;
     OutputFile file;
     bool saved = false;
-    char message[512] = "";  // why it was not saved, as printed on stderr
+    char message[512] = ""; // why it was not saved, as printed on stderr
 };
 
 // A few pictures of the s key may be on their way at once (presses in quick succession each get
@@ -41,7 +41,7 @@ struct ShotJob {
 // must not meet a running thread in a destructor; the exit hook removes its temporary file.
 constexpr int key_jobs = 3;
 ShotJob* const jobs = new ShotJob[key_jobs + 1];
-bool final_refused = false;  // the --screenshot was refused before it was begun
+bool final_refused = false; // the --screenshot was refused before it was begun
 
 void write_job(ShotJob* job) {
     char reason[256] = "";
@@ -52,7 +52,7 @@ void write_job(ShotJob* job) {
     // status line.
     std::FILE* messages = fmemopen(job->message, sizeof job->message - 1, "w");
     std::FILE* err = messages != nullptr ? messages : stderr;
-    if (error != 0 && error != ENOMEM && error != EIO) reason[0] = '\0';  // the errno says it
+    if (error != 0 && error != ENOMEM && error != EIO) reason[0] = '\0'; // the errno says it
     job->saved = job->new_name
                      ? commit_output_new(&job->file, error, screenshot_name, &job->names, err)
                      : commit_output(&job->file, error, err);
@@ -86,7 +86,7 @@ void refuse(const char* path, const char* reason) {
 
 bool begin_screenshot(const char* path);
 
-}  // namespace
+} // namespace
 
 bool take_screenshot(const char* path) {
     const bool begun = begin_screenshot(path);
@@ -107,7 +107,8 @@ bool begin_screenshot(const char* path) {
     const char* shown = path != nullptr ? path : "tarnwell-*.png";
     if (job == nullptr || job->active) {
         std::printf("Screenshot not taken: %d pictures are still being written; press s again "
-                    "in a moment\n", key_jobs);
+                    "in a moment\n",
+                    key_jobs);
         std::fflush(stdout);
         set_status(play_state, "screenshot not taken: the last ones are still being written");
         return false;
@@ -115,8 +116,7 @@ bool begin_screenshot(const char* path) {
     const int width = window_width;
     const int height = window_height;
     char reason[160];
-    if (width <= 0 || height <= 0 || width > max_screenshot_side ||
-        height > max_screenshot_side) {
+    if (width <= 0 || height <= 0 || width > max_screenshot_side || height > max_screenshot_side) {
         std::snprintf(reason, sizeof reason,
                       "the window is %d x %d pixels; screenshots are taken up to %d x %d", width,
                       height, max_screenshot_side, max_screenshot_side);
@@ -128,8 +128,8 @@ bool begin_screenshot(const char* path) {
     const std::string destination =
         job->new_name ? screenshot_name(1, &job->names) : std::string(path);
     // Allocated per picture, not per frame: screenshots are rare.
-    job->pixels.reset(new (std::nothrow) unsigned char[static_cast<size_t>(width) * 3 *
-                                                       static_cast<size_t>(height)]);
+    job->pixels.reset(new (
+        std::nothrow) unsigned char[static_cast<size_t>(width) * 3 * static_cast<size_t>(height)]);
     if (!job->pixels) {
         std::snprintf(reason, sizeof reason, "no memory for %d x %d pixels", width, height);
         refuse(shown, reason);
@@ -152,7 +152,7 @@ bool begin_screenshot(const char* path) {
     return true;
 }
 
-}  // namespace
+} // namespace
 
 void poll_screenshots() {
     for (int i = 0; i < key_jobs; ++i)

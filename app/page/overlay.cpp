@@ -18,13 +18,19 @@ char text[text_size];
 char shown[text_size]; // what the page shows: it hears only of changes
 } // namespace
 
+// JavaScript, which the formatter would break:
+// clang-format off
 EM_JS(void, page_show_overlay, (const char* text, int status_line), {
     if (Module["onOverlay"]) Module["onOverlay"](UTF8ToString(text), status_line);
 });
+// clang-format on
 
+// JavaScript, which the formatter would break:
+// clang-format off
 EM_JS(void, page_show_keys, (const char* text), {
     if (Module["onKeys"]) Module["onKeys"](UTF8ToString(text));
 });
+// clang-format on
 
 namespace {
 // The page lists the keys as --help does, once.

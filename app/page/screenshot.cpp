@@ -8,25 +8,26 @@
 #include "app/gl/callbacks.h"
 #include "app/play.h"
 
+// JavaScript, which the formatter would break:
+// clang-format off
 EM_JS(int, page_download_canvas, (), {
     const canvas = Module["canvas"];
     if (!canvas || !canvas.toBlob) return 0;
     const now = new Date();
-    const two = (n) = > String(n).padStart(2, "0");
+    const two = (n) => String(n).padStart(2, "0");
     const name = "tarnwell-" + now.getFullYear() + two(now.getMonth() + 1) + two(now.getDate()) +
                  "-" + two(now.getHours()) + two(now.getMinutes()) + two(now.getSeconds()) + ".png";
-    canvas.toBlob((blob) = >
-                           {
-                               if (!blob) return;
-                               const link = document.createElement("a");
-                               link.href = URL.createObjectURL(blob);
-                               link.download = name;
-                               link.click();
-                               setTimeout(() = > URL.revokeObjectURL(link.href), 10000);
-                           },
-                  "image/png");
+    canvas.toBlob((blob) => {
+        if (!blob) return;
+        const link = document.createElement("a");
+        link.href = URL.createObjectURL(blob);
+        link.download = name;
+        link.click();
+        setTimeout(() => URL.revokeObjectURL(link.href), 10000);
+    }, "image/png");
     return 1;
 });
+// clang-format on
 
 bool take_screenshot(const char*) {
     if (page_download_canvas() != 0) return true;

@@ -9,9 +9,12 @@ std::string program_path(const char* argv0) {
 }
 
 // The runtime's file system calls every standard stream a terminal; node knows the truth.
+// JavaScript, which the formatter would break:
+// clang-format off
 EM_JS(int, node_stderr_is_tty, (), {
-    return (typeof process != = "undefined" && process.stderr && process.stderr.isTTY) ? 1 : 0;
+    return (typeof process !== "undefined" && process.stderr && process.stderr.isTTY) ? 1 : 0;
 });
+// clang-format on
 
 bool stderr_is_terminal() {
     return node_stderr_is_tty() != 0;

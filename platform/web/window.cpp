@@ -3,15 +3,23 @@
 #include "platform/window.h"
 
 // The page decides where the lines go; without its hooks they are dropped.
+// JavaScript, which the formatter would break:
+// clang-format off
 EM_JS(void, page_show_title, (const char* text), {
     if (Module["onTitle"]) Module["onTitle"](UTF8ToString(text));
 });
+// clang-format on
 
+// JavaScript, which the formatter would break:
+// clang-format off
 EM_JS(void, page_stopped, (), {
     if (Module["onStop"]) Module["onStop"]();
 });
+// clang-format on
 
 // The browser allows fullscreen only from an input event, which a key press is.
+// JavaScript, which the formatter would break:
+// clang-format off
 EM_JS(void, page_toggle_fullscreen, (), {
     if (document.fullscreenElement) {
         document.exitFullscreen();
@@ -19,6 +27,7 @@ EM_JS(void, page_toggle_fullscreen, (), {
         Module["canvas"].requestFullscreen();
     }
 });
+// clang-format on
 
 void show_title(const char* text) {
     page_show_title(text);

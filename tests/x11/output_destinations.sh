@@ -71,10 +71,12 @@ if [ $root = 1 ] && command -v setpriv >/dev/null; then
     cp "$d/s.ini" "$work/nobody/s.ini"
     echo "read only" >"$work/nobody/ro.txt"
     chmod 0444 "$work/nobody/ro.txt"
+    # A copy of the tool where that user can reach it (the build may sit in root's home).
+    cp "$sim" "$work/nobody/tarnwell-sim"
     chmod 0755 "$work"
     chown -R nobody "$work/nobody"
     (cd "$work/nobody" && exec setpriv --reuid=nobody --regid=nogroup --clear-groups \
-        "$sim" --config s.ini --seed 1 --steps 3 --dump ro.txt >/dev/null 2>"$work/err.txt")
+        ./tarnwell-sim --config s.ini --seed 1 --steps 3 --dump ro.txt >/dev/null 2>"$work/err.txt")
     got=$?
     [ "$got" = 1 ] || fail "read-only file: exit status $got, want 1"
     grep -q "cannot write the dump 'ro.txt': the file may not be written (Permission denied)" \

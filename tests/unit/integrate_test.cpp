@@ -58,15 +58,25 @@ TEST(Integrate, WallsPushBackFromBothSides) {
     const PhysConfig phys = default_phys_config();
     const float h = phys.smooth_radius;
     const float top = phys.field_size;
+    // Positions as the particle stores them: rounded to float before the wall subtracts them
+    // (the x87 unit would otherwise carry the sums below at a wider precision).
+    const auto stored = [](float value) {
+        volatile float kept = value;
+        return static_cast<float>(kept);
+    };
+    const float right = stored(top + 0.003f);
+    const float above = stored(top + 0.004f);
+    const float corner = stored(top + 0.001f);
+    const float band = stored(h / 4);
     const Case cases[] = {
-        {{h / 2, 0.4f}, h - h / 2, 0.0f},                   // inside the left band
-        {{h, 0.4f}, 0.0f, 0.0f},                            // exactly on the left wall
-        {{0.4f, h}, 0.0f, 0.0f},                            // exactly on the floor
-        {{0.4f, -0.02f}, 0.0f, h - -0.02f},                 // below the floor, beyond the grid
-        {{top + 0.003f, 0.4f}, top - (top + 0.003f), 0.0f}, // right wall
-        {{0.4f, top + 0.004f}, 0.0f, top - (top + 0.004f)}, // ceiling
-        {{top, top}, 0.0f, 0.0f},                           // the upper corner itself
-        {{h / 4, top + 0.001f}, h - h / 4, top - (top + 0.001f)}, // a corner band
+        {{h / 2, 0.4f}, h - h / 2, 0.0f},         // inside the left band
+        {{h, 0.4f}, 0.0f, 0.0f},                  // exactly on the left wall
+        {{0.4f, h}, 0.0f, 0.0f},                  // exactly on the floor
+        {{0.4f, -0.02f}, 0.0f, h - -0.02f},       // below the floor, beyond the grid
+        {{right, 0.4f}, top - right, 0.0f},       // right wall
+        {{0.4f, above}, 0.0f, top - above},       // ceiling
+        {{top, top}, 0.0f, 0.0f},                 // the upper corner itself
+        {{band, corner}, h - band, top - corner}, // a corner band
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "at (" << c.at.x << ", " << c.at.y << ")");

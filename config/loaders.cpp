@@ -142,8 +142,10 @@ void load_phys_config(PhysConfig* config, const char* path) {
     load_phys_config_text(config, text, nullptr);
 }
 
-#define TARNWELL_GRAPH_INFO(type, key, default_text, check, lo, hi, when, why, description)        \
-    SettingInfo{"graph",                                                                           \
+// One entry of setting_infos from a line of the lists, for a field of `record` in `section`.
+#define TARNWELL_SETTING_INFO(record, section, type, key, default_text, check, lo, hi, when, why,  \
+                              description)                                                         \
+    SettingInfo{section,                                                                           \
                 #key,                                                                              \
                 std::is_same<type, int32_t>::value,                                                \
                 default_text,                                                                      \
@@ -153,23 +155,14 @@ void load_phys_config(PhysConfig* config, const char* path) {
                 SettingWhen::when,                                                                 \
                 why,                                                                               \
                 description,                                                                       \
-                static_cast<int>(offsetof(GraphConfig, key))},
-#define TARNWELL_PHYS_INFO(type, key, default_text, check, lo, hi, when, why, description)         \
-    SettingInfo{"phys",                                                                            \
-                #key,                                                                              \
-                std::is_same<type, int32_t>::value,                                                \
-                default_text,                                                                      \
-                SettingCheck::check,                                                               \
-                lo,                                                                                \
-                hi,                                                                                \
-                SettingWhen::when,                                                                 \
-                why,                                                                               \
-                description,                                                                       \
-                static_cast<int>(offsetof(PhysConfig, key))},
+                static_cast<int>(offsetof(record, key))},
+#define TARNWELL_GRAPH_INFO(...) TARNWELL_SETTING_INFO(GraphConfig, "graph", __VA_ARGS__)
+#define TARNWELL_PHYS_INFO(...) TARNWELL_SETTING_INFO(PhysConfig, "phys", __VA_ARGS__)
 const SettingInfo setting_infos[] = {TARNWELL_GRAPH_SETTINGS(TARNWELL_GRAPH_INFO)
                                          TARNWELL_PHYS_SETTINGS(TARNWELL_PHYS_INFO)};
 #undef TARNWELL_GRAPH_INFO
 #undef TARNWELL_PHYS_INFO
+#undef TARNWELL_SETTING_INFO
 const int setting_count = static_cast<int>(sizeof setting_infos / sizeof setting_infos[0]);
 static_assert(sizeof setting_infos / sizeof setting_infos[0] <= written_setting_capacity,
               "every key's text must fit WrittenSettings");

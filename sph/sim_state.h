@@ -166,11 +166,15 @@ SimDerived derive_sim_values(const PhysConfig& phys);
 // and the grid fits.
 bool sim_settings_buildable(const PhysConfig& phys);
 
+struct SceneDescription;
 // Builds the simulation: copies the settings, allocates every array, starts the worker threads
-// (phys.threads), seeds the particles from `seed` and generates the bodies. Returns false
+// (phys.threads), seeds the particles from `seed` and generates the bodies; then, with a
+// `scene_description`, builds `scene` (sph/scene_state.h) from it: its lattice blocks replace
+// the random block (phys.count must be their site count, scene_lattice_sites), its bodies follow
+// the random ones, and its obstacles, moving wall, emitters and drains are set up. Returns false
 // (nothing left allocated) when memory runs out.
 bool sim_init_seeded(int32_t point_colors, const PhysConfig& phys, float point_diffusion,
-                     uint32_t seed);
+                     uint32_t seed, const SceneDescription* scene_description = nullptr);
 // The same, seeded from the calendar time in whole seconds.
 bool sim_init(int32_t point_colors, const PhysConfig& phys, float point_diffusion);
 // Switches the particle colours of the running simulation (0 white, 1 gradient, 2 density

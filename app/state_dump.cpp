@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 
+#include "sph/scene_state.h"
 #include "sph/sim_state.h"
 #include "surface/surface.h"
 
@@ -31,11 +32,9 @@ void abandon_dump(DumpFile* dump) {
 }
 
 bool write_dump(DumpFile* dump, long long steps, bool with_surface) {
-    // Until the scene keeps its own clock and name, the time is the steps' sum and the scene the
-    // plain box; %.17g gives back the same double when read.
+    // The simulated time in seconds; %.17g gives back the same double when read.
     put(dump, "# tarnwell-sim state: step=%lld time=%.17g scene=%s count=%d bodies=%d\n", steps,
-        static_cast<double>(steps) * static_cast<double>(sim.timestep), "box", sim.count,
-        sim.geom_count);
+        scene.time, scene.name, sim.count, sim.geom_count);
     for (int32_t i = 0; i < sim.count && dump->error == 0; ++i) {
         const Vec2 p = sim.position[i];
         const Vec2 v = sim.velocity[i];

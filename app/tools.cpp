@@ -31,8 +31,7 @@ void add_piece(ToolState& tool, PlayState& play, Vec2 to) {
     if (add_stroke_obstacle(tool.last, to, stroke_thickness * sim.smooth_radius)) {
         ++tool.pieces;
     } else if (scene.obstacle_count >= obstacle_capacity) {
-        set_status(play, "no room for more obstacles (%d); Shift+right erases",
-                   obstacle_capacity);
+        set_status(play, "no room for more obstacles (%d); Shift+right erases", obstacle_capacity);
     }
     tool.last = to;
 }
@@ -50,8 +49,8 @@ void begin(ToolState& tool, Tool kind, int button) {
 
 } // namespace
 
-bool tool_button(ToolState& tool, MouseState& mouse, PlayState& play, int button,
-                 int button_state, int modifiers) {
+bool tool_button(ToolState& tool, MouseState& mouse, PlayState& play, int button, int button_state,
+                 int modifiers) {
     if (button != button_left && button != button_right) return false;
     const Vec2 pointer = mouse.pointer;
     if (button_state == button_released) {
@@ -141,7 +140,7 @@ void drop_body_from_key(PlayState& play, Vec2 pointer) {
     const float hi = sim.field_size - 4.0f * h;
     const Vec2 at{clamp(pointer.x, lo, hi), clamp(pointer.y, lo, hi)};
     if (drop_body_at(at)) {
-        set_status(play, "body dropped (%d bodies)", sim.geom_count);
+        set_status(play, "body dropped; bodies: %d", sim.geom_count);
     } else {
         set_status(play, "no room for another body (%d of %d)", sim.geom_count,
                    scene.body_capacity);

@@ -43,8 +43,8 @@ extern ToolState tool_state;
 // A press or release of `button` at mouse.pointer (already mapped) with GLUT's `modifiers` at
 // the press. Returns true when a tool took the event; the plain bookkeeping (apply_mouse_button)
 // must then not see it, so a tool's button never stirs. Only the tool's own button ends it.
-bool tool_button(ToolState& tool, MouseState& mouse, PlayState& play, int button,
-                 int button_state, int modifiers);
+bool tool_button(ToolState& tool, MouseState& mouse, PlayState& play, int button, int button_state,
+                 int modifiers);
 // The pointer, mapped anew, moved with a button held.
 void tool_motion(ToolState& tool, PlayState& play, Vec2 pointer);
 // Before every step: the carried body where the pointer holds it, at rest; then it falls when

@@ -1,5 +1,8 @@
 #include <GL/gl.h>
 
+#include <cmath>
+
+#include "app/input.h"
 #include "bodies/rigid_body.h"
 #include "config/config.h"
 #include "render/render.h"
@@ -9,12 +12,12 @@
 
 namespace {
 
-// Every convex outline as a fan of triangles (corners - 2 of them), the moving wall as two more.
-constexpr int fill_capacity = obstacle_capacity * 3 * (body_vertex_capacity - 2) + 6;
-// Every obstacle edge, the moving wall's long edge, an emitter's mouth, shaft and two barbs, a
-// drain's four sides; two vertices a line.
-constexpr int line_capacity = 2 * (obstacle_capacity * body_vertex_capacity + 1 +
-                                   4 * scene_max_emitters + 4 * scene_max_drains);
+// Every convex outline as a fan of triangles (corners - 2 of them), twice (its rim, then its
+// face), and the moving wall as two more.
+constexpr int fill_capacity = 2 * obstacle_capacity * 3 * (body_vertex_capacity - 2) + 6;
+// The moving wall's long edge, an emitter's mouth, shaft and two barbs, a drain's four sides;
+// two vertices a line.
+constexpr int line_capacity = 2 * (1 + 4 * scene_max_emitters + 4 * scene_max_drains);
 
 // Filled each frame a scene has something to show; static, so that nothing is allocated per
 // frame. Only draw calls of the body outlines and the particles (vertex arrays, one colour per
@@ -46,8 +49,7 @@ int stored_corners(const RigidBody& outline) {
                : 0;
 }
 
-void draw(GLenum primitive, const Vec2* vertices, int first, int count, float r, float g,
-          float b) {
+void draw(GLenum primitive, const Vec2* vertices, int first, int count, float r, float g, float b) {
     if (count <= 0) return;
     glColor3f(r, g, b);
     glVertexPointer(2, GL_FLOAT, 0, vertices + first);
@@ -56,15 +58,53 @@ void draw(GLenum primitive, const Vec2* vertices, int first, int count, float r,
     glDisableClientState(GL_VERTEX_ARRAY);
 }
 
+// The rim: each corner pushed out by `width` along both its edges' outward normals, so the
+// edges move out by exactly that much. Drawn under every obstacle's face, it outlines what the
+// pieces cover together rather than each piece of a stroke.
+int add_rim(const RigidBody& outline, int n, float width, const Placement& place, Vec2* out) {
+    Vec2 grown[body_vertex_capacity];
+    for (int k = 0; k < n; ++k) {
+        const Vec2 prev = outline.world_vertices[k > 0 ? k - 1 : n - 1];
+        const Vec2 at = outline.world_vertices[k];
+        const Vec2 next = outline.world_vertices[k + 1 < n ? k + 1 : 0];
+        Vec2 na{-(at.y - prev.y), at.x - prev.x}; // clockwise corners: left-hand normals face out
+        Vec2 nb{-(next.y - at.y), next.x - at.x};
+        const float la = std::sqrt(na.x * na.x + na.y * na.y);
+        const float lb = std::sqrt(nb.x * nb.x + nb.y * nb.y);
+        na = la > 0.0f ? Vec2{na.x / la, na.y / la} : nb;
+        nb = lb > 0.0f ? Vec2{nb.x / lb, nb.y / lb} : na;
+        // A sharp corner would reach far out; a quarter of the limit is plenty for a rim.
+        const float cos_turn = std::fmax(na.x * nb.x + na.y * nb.y, -0.5f);
+        const float reach = width / (1.0f + cos_turn);
+        grown[k] = place.at(Vec2{at.x + (na.x + nb.x) * reach, at.y + (na.y + nb.y) * reach});
+    }
+    int added = 0;
+    for (int k = 1; k + 1 < n; ++k) {
+        out[added++] = grown[0];
+        out[added++] = grown[k];
+        out[added++] = grown[k + 1];
+    }
+    return added;
+}
+
 } // namespace
 
 void draw_scene_solids() {
     if (scene.obstacle_count <= 0 && scene.piston_side == 0) return;
     const Placement place = placement();
+    // About one and a half pixels of the window, in box units.
+    const float pixel =
+        window_height > 0 ? (sim.smooth_radius + sim.field_size) / static_cast<float>(window_height)
+                          : 0.0f;
+    const float rim = 1.5f * pixel;
 
     int filled = 0;
-    int drawn_lines = 0;
     const int obstacles = scene.obstacles != nullptr ? scene.obstacle_count : 0;
+    for (int o = 0; o < obstacles; ++o) {
+        const RigidBody& obstacle = scene.obstacles[o];
+        filled += add_rim(obstacle, stored_corners(obstacle), rim, place, fill + filled);
+    }
+    const int rims = filled;
     for (int o = 0; o < obstacles; ++o) {
         const RigidBody& obstacle = scene.obstacles[o];
         const int n = stored_corners(obstacle);
@@ -73,14 +113,10 @@ void draw_scene_solids() {
             fill[filled++] = place.at(obstacle.world_vertices[k]);
             fill[filled++] = place.at(obstacle.world_vertices[k + 1]);
         }
-        for (int k = 0; k < n; ++k) {
-            lines[drawn_lines++] = place.at(obstacle.world_vertices[k]);
-            lines[drawn_lines++] = place.at(obstacle.world_vertices[k + 1 < n ? k + 1 : 0]);
-        }
     }
-    const int obstacle_fill = filled;
-    const int obstacle_lines = drawn_lines;
+    const int faces = filled - rims;
 
+    int drawn_lines = 0;
     if (scene.piston_side != 0) {
         // A bar one smoothing radius thick on the far side of the wall, over the box's height.
         const float h = sim.smooth_radius;
@@ -98,10 +134,10 @@ void draw_scene_solids() {
     }
 
     // Quiet greys: the solids sit behind the fluid and must not compete with it.
-    draw(GL_TRIANGLES, fill, 0, obstacle_fill, 0.32f, 0.33f, 0.36f);
-    draw(GL_LINES, lines, 0, obstacle_lines, 0.55f, 0.56f, 0.6f);
-    draw(GL_TRIANGLES, fill, obstacle_fill, filled - obstacle_fill, 0.45f, 0.42f, 0.36f);
-    draw(GL_LINES, lines, obstacle_lines, drawn_lines - obstacle_lines, 0.75f, 0.7f, 0.6f);
+    draw(GL_TRIANGLES, fill, 0, rims, 0.58f, 0.59f, 0.63f);
+    draw(GL_TRIANGLES, fill, rims, faces, 0.32f, 0.33f, 0.36f);
+    draw(GL_TRIANGLES, fill, rims + faces, filled - rims - faces, 0.45f, 0.42f, 0.36f);
+    draw(GL_LINES, lines, 0, drawn_lines, 0.75f, 0.7f, 0.6f);
 }
 
 void draw_scene_marks() {
@@ -133,7 +169,8 @@ void draw_scene_marks() {
     for (int k = 0; k < scene.drain_count && k < scene_max_drains; ++k) {
         const Drain& d = scene.drains[k];
         const Vec2 corners[4] = {place.at(Vec2{d.min_x, d.min_y}), place.at(Vec2{d.max_x, d.min_y}),
-                                 place.at(Vec2{d.max_x, d.max_y}), place.at(Vec2{d.min_x, d.max_y})};
+                                 place.at(Vec2{d.max_x, d.max_y}),
+                                 place.at(Vec2{d.min_x, d.max_y})};
         for (int c = 0; c < 4; ++c) {
             lines[n++] = corners[c];
             lines[n++] = corners[(c + 1) % 4];

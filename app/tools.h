@@ -16,9 +16,12 @@ constexpr int modifier_shift = 1;
 constexpr int modifier_ctrl = 2;
 
 // In smoothing radii: a stroke adds a piece each time the pointer is this far from where the
-// last piece ended; pieces are this thick; the eraser takes obstacles this close.
+// last piece ended; pieces are this thick; the eraser takes obstacles this close. Obstacles
+// push particles out through their nearest side, so a fast particle past the middle of a thin
+// one goes through: fluid rising 0.5 box units onto a shelf 1.5 h thick loses one particle in
+// six through it, one 2 h thick about one in three thousand.
 constexpr float stroke_spacing = 2.0f;
-constexpr float stroke_thickness = 1.5f;
+constexpr float stroke_thickness = 2.0f;
 constexpr float eraser_radius = 2.0f;
 
 enum class Tool : int32_t {

@@ -83,7 +83,7 @@ TEST_F(Tools, ShiftDragLaysPiecesAtTheSpacing) {
         const float x = start.x + 0.5f * (ends[k] + ends[k + 1]) * h;
         EXPECT_TRUE(covers(scene.obstacles[k], Vec2{x, start.y + 0.9f * half})) << k;
         EXPECT_FALSE(covers(scene.obstacles[k], Vec2{x, start.y + 1.1f * half})) << k;
-        EXPECT_FALSE(covers(scene.obstacles[k], Vec2{start.x + (ends[k] - 1.0f) * h, start.y}))
+        EXPECT_FALSE(covers(scene.obstacles[k], Vec2{start.x + (ends[k] - 1.2f) * h, start.y}))
             << k << " reaches too far back";
     }
     // The stroke is whole: no gap along it.

@@ -26,9 +26,11 @@ grey_of() {
 }
 
 # 1. The shelf: from the window's left edge to its right one at y = 150, the box's upper half,
-# 10 px (two smoothing radii) a move. The fluid starts in the lower half, so the band is drawn
-# over nothing but black.
+# 10 px (two smoothing radii) a move, once the falling block has left that half: the band is
+# drawn over nothing but black and no fluid starts above it.
 y=150
+wait_lit fallen 'lit < 0.002' 20 10 360 $(( y + 30 )) 30 ||
+    fail "the fluid did not fall below the shelf's place (lit $lit)"
 xdotool mousemove --window "$window" 0 "$y" keydown shift mousedown 1 || fail "xdotool could not press"
 for (( x = 10; x <= 400; x += 10 )); do
     xdotool mousemove --window "$window" "$x" "$y" || fail "xdotool could not move"

@@ -39,7 +39,8 @@ const char options_text[] =
     "  --version          show the program's name and version\n"
     "\n"
     "Mouse: hold left to pull the fluid, right to push it, middle to float (release reverses\n"
-    "gravity); the wheel changes the stirring radius.\n"
+    "gravity); the wheel changes the stirring radius. With Shift or Ctrl held the buttons\n"
+    "change the scene instead (below).\n"
     "\n"
     "Keys:\n";
 

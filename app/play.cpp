@@ -31,6 +31,7 @@ const KeyHelp key_help[] = {
     {"c", "colours: white, gradient,"},
     {"", "density"},
     {"g", "reverse gravity"},
+    {"b", "drop a body at the pointer"},
     {"+ - wheel", "stirring radius up / down"},
     {"[ ]", "stirring strength - / +"},
     {"t", "real-time pacing on / off"},
@@ -38,6 +39,12 @@ const KeyHelp key_help[] = {
     {"h or F1", "this help and live state"},
     {"f", "fullscreen on / off"},
     {"q or Esc", "quit"},
+};
+
+const KeyHelp mouse_tool_help[] = {
+    {"Shift+left", "drag: draw a fixed obstacle along the path"},
+    {"Shift+right", "click or drag: erase the obstacles under the pointer"},
+    {"Ctrl+left", "drag: carry the body under the pointer; it falls when let go"},
 };
 
 constexpr unsigned char key_escape = 27;
@@ -100,6 +107,8 @@ Action action_for_key(unsigned char key) {
         return Action::cycle_colours;
     case 'g':
         return Action::reverse_gravity;
+    case 'b':
+        return Action::drop_body;
     case '+':
     case '=':
         return Action::radius_up; // '=' is '+' without shift on most layouts
@@ -174,6 +183,8 @@ void apply_action(PlayState& play, SimState& state, Action action) {
         // What a middle-button release does, so the two can be mixed freely.
         state.toggled_gravity = -state.toggled_gravity;
         state.current_gravity = state.toggled_gravity;
+        break;
+    case Action::drop_body:
         break;
     case Action::radius_up:
         set_mouse_radius(play, state, std::floor(play.phys.mouse_radius) + 1.0f);
@@ -308,6 +319,10 @@ const char* colour_scheme_name(int32_t scheme) {
 void print_key_help(std::FILE* out) {
     for (const KeyHelp& k : key_help)
         std::fprintf(out, "  %-10s %s\n", k.keys, k.what);
+    // Not in the overlay, which has no room left for them.
+    std::fputs("\nMouse with a key held:\n", out);
+    for (const KeyHelp& k : mouse_tool_help)
+        std::fprintf(out, "  %-12s %s\n", k.keys, k.what);
 }
 
 int format_overlay(const PlayState& play, const SimState& state, char (*lines)[overlay_line_size],

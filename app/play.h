@@ -21,6 +21,7 @@ enum class Action {
     mode_sprites,
     cycle_colours,
     reverse_gravity,
+    drop_body, // the shell drops it at the pointer (drop_body_from_key, app/tools.h)
     radius_up,
     radius_down,
     strength_down,

@@ -26,5 +26,10 @@ bool switch_render_mode(int32_t mode, const char* program_folder);
 void draw_frame();
 void draw_particles();
 void draw_bodies();
+// The scene's fixed parts, drawn under the fluid: obstacles filled and outlined, the moving wall
+// as a bar. Then its marks over the fluid: emitters' mouths with an arrow, drains' outlines.
+// Each draws nothing, and makes no GL call, when the scene has none of its parts.
+void draw_scene_solids();
+void draw_scene_marks();
 // Mode 1: rebuilds and draws the iso-lines.
 void draw_surface();

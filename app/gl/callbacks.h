@@ -1,5 +1,6 @@
 #pragma once
 // The GLUT side of the program: window creation and the callbacks.
+#include "base/types.h"
 
 // Opens the square window, binds the callbacks, prints the driver's identification, switches
 // vertical sync off where possible and sets up the render mode. argc/argv go to glutInit.
@@ -11,6 +12,8 @@ void on_display();
 // Requests the next frame at once: the loop runs free.
 void on_idle();
 void on_reshape(int width, int height);
+// A window pixel in box units, as the mouse callbacks map it; the mouse state stays as it is.
+Vec2 pointer_at(int x, int y);
 void on_mouse(int button, int state, int x, int y);
 void on_motion(int x, int y);
 // Pointer moved with no button held: any button still marked held lost its release.

@@ -6,6 +6,7 @@
 #include "app/input.h"
 #include "app/options.h"
 #include "app/play.h"
+#include "app/tools.h"
 #include "config/config.h"
 #include "platform/window.h"
 #include "render/render.h"
@@ -17,17 +18,24 @@ Pacing pacing;
 bool pacing_was_on = false;
 int64_t frames_drawn = 0;
 
+// A carried body is put back under the pointer before every step, not only every frame, so
+// real-time pacing's several steps do not let it sag.
+void one_step(PlayState& play) {
+    tool_before_step(tool_state, mouse_state.pointer);
+    advance_one_step(play, mouse_state);
+}
+
 // The simulation's share of one frame. Without keys and without real time: exactly one step.
 void run_steps(int32_t frame_ms, int32_t t0) {
     PlayState& play = play_state;
     if (play.paused) {
         for (; play.pending_steps > 0; --play.pending_steps)
-            advance_one_step(play, mouse_state);
+            one_step(play);
         return;
     }
     if (!play.realtime) {
         pacing_was_on = false;
-        advance_one_step(play, mouse_state);
+        one_step(play);
         return;
     }
     if (!pacing_was_on) pacing = Pacing{}; // no debt from the time it was off
@@ -35,7 +43,7 @@ void run_steps(int32_t frame_ms, int32_t t0) {
     const double step_ms = static_cast<double>(sim.timestep) * 1000.0;
     const int steps = paced_steps(pacing, static_cast<double>(frame_ms), step_ms);
     for (int i = 0; i < steps; ++i) {
-        advance_one_step(play, mouse_state);
+        one_step(play);
         // Physics that outgrows the frame is cut short: slow motion, not a spiral.
         if (glut_time_ms() - t0 >= pacing_max_physics_ms) break;
     }
@@ -87,7 +95,10 @@ void on_window_status(int state) {
     // posting them would spin the processor for nothing; without one it sleeps until events.
     static bool frames_stopped = false;
     const bool can_draw = state == GLUT_FULLY_RETAINED || state == GLUT_PARTIALLY_RETAINED;
-    if (state == GLUT_HIDDEN) release_held_buttons(mouse_state, sim);
+    if (state == GLUT_HIDDEN) {
+        release_held_buttons(mouse_state, sim);
+        drop_tool(tool_state);
+    }
     if (!can_draw && !frames_stopped) {
         glutIdleFunc(nullptr);
         frames_stopped = true;

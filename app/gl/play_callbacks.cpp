@@ -10,6 +10,7 @@
 #include "app/play.h"
 #include "app/session.h"
 #include "app/startup.h"
+#include "app/tools.h"
 #include "config/config.h"
 #include "platform/window.h"
 #include "render/render.h"
@@ -48,6 +49,8 @@ void switch_mode() {
 void restart(bool reload) {
     PlayState& play = play_state;
     const uint32_t seed = next_seed(play.seed);
+    // The body held or the stroke drawn belongs to the simulation being replaced.
+    drop_tool(tool_state);
     const bool ok = reload ? reload_settings(play, program_options.config_path.c_str(),
                                              program_options.config_named, seed, stdout, stderr)
                            : restart_simulation(play, seed, stdout, stderr);
@@ -85,8 +88,10 @@ void serve_requests() {
     // Screenshots and quitting wait for the next frame, which draws what they need.
 }
 
-void on_keyboard(unsigned char key, int, int) {
-    apply_action(play_state, sim, action_for_key(key));
+void on_keyboard(unsigned char key, int x, int y) {
+    const Action action = action_for_key(key);
+    if (action == Action::drop_body) drop_body_from_key(play_state, pointer_at(x, y));
+    apply_action(play_state, sim, action);
     serve_requests();
 }
 

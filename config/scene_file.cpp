@@ -276,8 +276,7 @@ std::string read_fluid(Reader& r, const std::vector<std::string>& words) {
         const Bound bounds[] = {fraction("X0"), fraction("Y0"), fraction("X1"), fraction("Y1")};
         const std::string problem = read_numbers(words, 1, bounds, 4, 0, v);
         if (!problem.empty()) return with_usage(problem, rect_usage);
-        if (!(v[0] < v[2]) || !(v[1] < v[3]))
-            return with_usage("the block is empty", rect_usage);
+        if (!(v[0] < v[2]) || !(v[1] < v[3])) return with_usage("the block is empty", rect_usage);
         f.x0 = v[0];
         f.y0 = v[1];
         f.x1 = v[2];
@@ -291,8 +290,7 @@ std::string read_body(Reader& r, const std::vector<std::string>& words) {
     SceneDescription& s = *r.scene;
     const bool box = !words.empty() && words[0] == "box";
     const char* usage = box ? box_usage : polygon_usage;
-    if (words.empty())
-        return with_usage("no value", box_usage) + "; or " + polygon_usage;
+    if (words.empty()) return with_usage("no value", box_usage) + "; or " + polygon_usage;
     int32_t corners = 0;
     if (!box) {
         const std::string& n = words[0];
@@ -307,7 +305,7 @@ std::string read_body(Reader& r, const std::vector<std::string>& words) {
                    "; or " + polygon_usage;
     }
     if (s.body_count == scene_max_bodies) return too_many("body", scene_max_bodies);
-    const Bound bounds[] = {fraction("X"), fraction("Y"), size("WIDTH"),
+    const Bound bounds[] = {fraction("X"),  fraction("Y"),  size("WIDTH"),
                             size("HEIGHT"), angle("ANGLE"), density};
     float v[6];
     const std::string problem = read_numbers(words, 1, bounds, 6, 0, v);
@@ -411,7 +409,8 @@ std::string read_about(Reader& r, const std::string& value, long line) {
 
 std::string read_line_of_scene(Reader& r, const std::string& line, long number) {
     const std::size_t equals = line.find('=');
-    if (equals == std::string::npos) return "neither a ; remark nor key = value; " + std::string(keys_usage);
+    if (equals == std::string::npos)
+        return "neither a ; remark nor key = value; " + std::string(keys_usage);
     const std::string key = trimmed(line.substr(0, equals));
     const std::string value = trimmed(line.substr(equals + 1));
     if (key == "about") return read_about(r, value, number);
@@ -434,8 +433,7 @@ std::string scene_name_of(const char* path) {
     if (slash != std::string::npos) name.erase(0, slash + 1);
     const std::size_t n = name.size();
     if (n > 4 && name.compare(n - 4, 4, ".ini") == 0) name.resize(n - 4);
-    if (name.size() >= static_cast<std::size_t>(scene_name_size))
-        name.resize(scene_name_size - 1);
+    if (name.size() >= static_cast<std::size_t>(scene_name_size)) name.resize(scene_name_size - 1);
     return name;
 }
 
@@ -481,8 +479,8 @@ std::string scene_path(const char* choice, const std::string& program_folder) {
 }
 
 bool scene_is_plain(const SceneDescription& s) {
-    return s.fluid_count == 0 && s.body_count == 0 && s.obstacle_count == 0 &&
-           s.piston.side == 0 && s.emitter_count == 0 && s.drain_count == 0;
+    return s.fluid_count == 0 && s.body_count == 0 && s.obstacle_count == 0 && s.piston.side == 0 &&
+           s.emitter_count == 0 && s.drain_count == 0;
 }
 
 bool load_scene(const char* choice, const std::string& program_folder, SceneFile* scene,

@@ -85,12 +85,6 @@ const char about_usage[] = "about = one line of printable text, at most 159 char
 const char keys_usage[] = "the keys of [scene] are about, spacing, fluid, body, obstacle, "
                           "piston, emitter and drain";
 
-std::string number_text(float value) {
-    char text[48];
-    std::snprintf(text, sizeof text, "%.9g", static_cast<double>(value));
-    return text;
-}
-
 bool is_blank(char c) {
     return c == ' ' || c == '\t';
 }
@@ -164,7 +158,7 @@ std::string read_bounded(const std::string& word, const Bound& b, float* out) {
     if (!std::isfinite(value))
         return std::string(b.name) + " = " + printable_text(word.c_str()) + " is not finite";
     if (value < b.lo || value > b.hi || (b.above && value == b.lo))
-        return std::string(b.name) + " = " + number_text(value) + " is out of range";
+        return std::string(b.name) + " = " + printable_text(word.c_str()) + " is out of range";
     *out = value;
     return std::string();
 }

@@ -113,7 +113,7 @@ void fail_empty() {
 } // namespace
 
 bool sim_init_seeded(int32_t point_colors, const PhysConfig& phys, float point_diffusion,
-                     uint32_t seed, const SceneDescription*) {
+                     uint32_t seed) {
     sim_free(); // a second initialisation replaces the first instead of leaking it
     copy_settings(point_colors, phys, point_diffusion);
     sim.blown_up = false;

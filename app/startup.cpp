@@ -59,7 +59,8 @@ bool count_scene_sites(const SceneDescription& scene, PhysConfig* phys, std::FIL
 } // namespace
 
 const SceneDescription* seeded_scene(const SceneDescription& scene) {
-    return scene_is_plain(scene) ? nullptr : &scene;
+    const bool box = std::strcmp(scene.name, default_scene_name) == 0;
+    return box && scene_is_plain(scene) ? nullptr : &scene;
 }
 
 bool settle_settings(GraphConfig* graph, PhysConfig* phys, const WrittenSettings* written,

@@ -64,6 +64,6 @@ bool read_settings(const char* path, bool named, const SettingsRequest& request,
 bool start_simulation(const GraphConfig& graph, const PhysConfig& phys,
                       const SceneDescription& scene, uint32_t seed, std::FILE* err);
 
-// What sim_init_seeded is given for `scene`: nothing for a scene that adds nothing to the box,
-// so that such a run is bit for bit the run without scenes.
+// What sim_init_seeded is given for `scene`: nothing for the box (named so, adding nothing),
+// so that its run is bit for bit the run without scenes.
 const SceneDescription* seeded_scene(const SceneDescription& scene);

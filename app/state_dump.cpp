@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
+#include <string>
 
 #include "sph/sim_state.h"
 #include "surface/surface.h"
@@ -30,7 +31,10 @@ void abandon_dump(DumpFile* dump) {
 }
 
 bool write_dump(DumpFile* dump, long long steps, bool with_surface) {
-    put(dump, "# tarnwell-sim state: step=%lld count=%d bodies=%d\n", steps, sim.count,
+    // Until the scene keeps its own clock and name, the time is the steps' sum and the scene the
+    // plain box; %.17g gives back the same double when read.
+    put(dump, "# tarnwell-sim state: step=%lld time=%.17g scene=%s count=%d bodies=%d\n", steps,
+        static_cast<double>(steps) * static_cast<double>(sim.timestep), "box", sim.count,
         sim.geom_count);
     for (int32_t i = 0; i < sim.count && dump->error == 0; ++i) {
         const Vec2 p = sim.position[i];
@@ -55,4 +59,14 @@ bool write_dump(DumpFile* dump, long long steps, bool with_surface) {
     }
 
     return commit_output(&dump->file, dump->error, stderr);
+}
+
+std::string numbered_dump_path(const std::string& path, long long step) {
+    const std::string::size_type slash = path.rfind('/');
+    const std::string::size_type name_start = slash == std::string::npos ? 0 : slash + 1;
+    std::string::size_type dot = path.rfind('.');
+    if (dot == std::string::npos || dot <= name_start) dot = path.size();
+    char number[32];
+    std::snprintf(number, sizeof number, "-%06lld", step);
+    return path.substr(0, dot) + number + path.substr(dot);
 }

@@ -20,9 +20,15 @@ struct DumpFile {
 bool open_dump(const char* program, const std::string& path, DumpFile* dump);
 
 // Writes the state after `steps` steps and closes the dump; with `with_surface`, also the
-// outline's line vertices. Returns whether the destination now holds the whole dump; on
-// failure it keeps what it held before.
+// outline's line vertices. The first line names the step, the simulated time (printed so that
+// it reads back as the same double) and the scene. Returns whether the destination now holds
+// the whole dump; on failure it keeps what it held before.
 bool write_dump(DumpFile* dump, long long steps, bool with_surface);
+
+// Where the dump of step `step` goes in a series beside `path`: the step, six digits at least,
+// before the extension of the file's name ("out.txt" -> "out-000300.txt", "out" ->
+// "out-000300"). A dot that starts the name or sits in a folder's name is no extension.
+std::string numbered_dump_path(const std::string& path, long long step);
 
 // Drops an unfinished dump: the temporary file goes, the destination stays as it was.
 void abandon_dump(DumpFile* dump);

@@ -10,6 +10,8 @@ bool bodies_overlap(const RigidBody& a, const RigidBody& b);
 
 // Contact.
 bool body_point_push(int body, Vec2 point, Vec2* push_out);
+// The same for any convex outline held as a body record (an obstacle too).
+bool polygon_point_push(const RigidBody& polygon, Vec2 point, Vec2* push_out);
 void contact_response(RigidBody& body, Vec2 point, Vec2 push, float stiffness);
 void apply_fluid_body_contact();
 void apply_body_body_contact();

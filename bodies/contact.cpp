@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "bodies/bodies.h"
+#include "bodies/grid_walk.h"
 #include "bodies/world_vertices.h"
 #include "sph/sim_state.h"
 
@@ -22,7 +23,10 @@ Vec2 negated(Vec2 v) {
 } // namespace
 
 bool body_point_push(int body_index, Vec2 point, Vec2* push_out) {
-    const RigidBody& body = sim.bodies[body_index];
+    return polygon_point_push(sim.bodies[body_index], point, push_out);
+}
+
+bool polygon_point_push(const RigidBody& body, Vec2 point, Vec2* push_out) {
     const int n = stored_vertex_count(body);
     const Vec2* w = body.world_vertices;
     if (n <= 0) {
@@ -98,15 +102,6 @@ void apply_push(int32_t i, int j, Vec2 p, float particle_factor) {
     contact_response(body, p, negated(push), sim.geom_stiff);
 }
 
-// Column or row of the cell holding coordinate v, as the grid forms it (truncation of v / h),
-// cut to the grid; v is not NaN.
-int32_t cell_line(float v, float inv_h, int32_t per_row) {
-    const float line = v * inv_h;
-    if (!(line > 0.0f)) return 0;
-    if (!(line < static_cast<float>(per_row))) return per_row - 1;
-    return static_cast<int32_t>(line);
-}
-
 } // namespace
 
 // Each particle takes the bodies' pushes in body order and each body its particles' reactions in
@@ -120,36 +115,18 @@ void apply_fluid_body_contact() {
         sim.bodies[j].angular_accel = 0.0f;
     }
     const float particle_factor = (sim.geom_stiff / sim.mass) * reference_mass;
-    const CellGrid& grid = sim.grid;
-    const int32_t per_row = sim.cells_per_row;
-    if (!grid.holds_all_in_order || per_row <= 0) {
+    if (!grid_walkable()) {
         for (int32_t i = 0; i < sim.count; ++i) {
             for (int j = 0; j < sim.geom_count; ++j)
                 apply_push(i, j, sim.position[i], particle_factor);
         }
         return;
     }
-    const float inv_h = 1.0f / sim.smooth_radius;
     for (int j = 0; j < sim.geom_count; ++j) {
         const RigidBody& body = sim.bodies[j];
-        // No point lies in a box with a NaN side or its sides crossed.
-        if (!(body.min_x <= body.max_x && body.min_y <= body.max_y)) continue;
-        // One cell more on each side, in case the box's sides round to a cell other than a
-        // particle's at the same place.
-        const int32_t x0 = std::max(cell_line(body.min_x, inv_h, per_row) - 1, 0);
-        const int32_t x1 = std::min(cell_line(body.max_x, inv_h, per_row) + 1, per_row - 1);
-        const int32_t y0 = std::max(cell_line(body.min_y, inv_h, per_row) - 1, 0);
-        const int32_t y1 = std::min(cell_line(body.max_y, inv_h, per_row) + 1, per_row - 1);
-        for (int32_t row = y0; row <= y1; ++row) {
-            for (int64_t cell = int64_t{row} * per_row + x0; cell <= int64_t{row} * per_row + x1;
-                 ++cell) {
-                const uint16_t* bucket = grid.buckets + cell * cell_capacity;
-                for (int s = 0; s < grid.cell_fill[cell]; ++s) {
-                    const int32_t i = bucket[s];
-                    apply_push(i, j, sim.position[i], particle_factor);
-                }
-            }
-        }
+        for_each_particle_near_box(body.min_x, body.max_x, body.min_y, body.max_y, [&](int32_t i) {
+            apply_push(i, j, sim.position[i], particle_factor);
+        });
     }
 }
 

@@ -29,7 +29,7 @@ constexpr int scene_max_drains = 4;
 // spacing in from the block's lower left corner. A site already in an earlier block, in an
 // obstacle or in a body of the scene is left out.
 struct SceneFluid {
-    bool disc;  // false: the rectangle x0..x1, y0..y1; true: the disc at (x0, y0) of radius r
+    bool disc; // false: the rectangle x0..x1, y0..y1; true: the disc at (x0, y0) of radius r
     float x0;
     float y0;
     float x1;

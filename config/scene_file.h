@@ -41,8 +41,8 @@ struct SceneFile {
 bool load_scene(const char* choice, const std::string& program_folder, SceneFile* scene,
                 std::FILE* err);
 
-// Whether the description adds nothing to the box: the run then takes no description at all,
-// which keeps it bit for bit what it is without scenes.
+// Whether the description adds nothing to the box (no blocks, bodies, obstacles, piston,
+// emitters or drains).
 bool scene_is_plain(const SceneDescription& scene);
 
 // The scenes beside the program: "box" first, then every scenes/NAME.ini in alphabetical order.

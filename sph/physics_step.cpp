@@ -3,6 +3,7 @@
 #include <chrono>
 
 #include "bodies/bodies.h"
+#include "sph/scene_state.h"
 #include "sph/sim_state.h"
 #include "sph/steps.h"
 
@@ -24,8 +25,14 @@ void move_bodies() {
     if (sim.geom_count == 0) return;
     apply_fluid_body_contact();
     apply_body_body_contact();
+    apply_body_obstacle_contact();
     step_bodies();
     if (!bodies_finite()) sim.blown_up = true;
+}
+// After the move: drains feed emitters, then the scene's clock (and its moving wall) advances.
+void recycle_and_tick() {
+    recycle_drained();
+    advance_scene_time();
 }
 } // namespace
 
@@ -35,7 +42,9 @@ const StepStage step_stages[step_stage_count] = {
     {"density", "density", compute_density_pressure},
     {"forces", "forces", compute_pair_forces},
     {"bodies", "bodies", move_bodies},
+    {"obstacles", "obstacles", apply_scene_forces},
     {"integrate", "integrate", integrate},
+    {"emitters", "emitters", recycle_and_tick},
 };
 
 void physics_step(StepProfile* profile) {

@@ -8,10 +8,11 @@ struct StepStage {
     const char* key;  // for machines: "sort_grid"
     void (*run)();
 };
-constexpr int step_stage_count = 6;
+constexpr int step_stage_count = 8;
 // sort and grid (cell keys .. cell grid), neighbours, density (and pressure), forces (pair
 // forces with the colour exchange), bodies (contacts and motion; nothing without bodies),
-// integrate.
+// obstacles (the scene's obstacles and moving wall push the fluid), integrate, emitters (drains
+// feed emitters; the scene's clock advances).
 extern const StepStage step_stages[step_stage_count];
 
 // Wall time of each stage of the last physics step and of the whole step, in milliseconds.

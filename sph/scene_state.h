@@ -40,9 +40,10 @@ struct Drain {
 struct SceneState {
     char name[scene_name_size];
     char about[scene_about_size];
-    double time;  // simulated seconds since the start
-    int64_t step; // steps since the start
-    float spacing; // lattice spacing in box units (0 without lattice blocks)
+    double time;   // simulated seconds since the start
+    int64_t step;  // steps since the start
+    float spacing; // lattice spacing in box units (0 without a scene description)
+    bool lattice;  // the particles were seeded on the lattice blocks, not at random
 
     // Moving wall: wall = rest + side * amplitude * (1 - cos(2 pi time / period)) / 2.
     int32_t piston_side; // 0 none, -1 left, +1 right
@@ -72,6 +73,15 @@ void apply_scene_forces();
 void apply_body_obstacle_contact();
 void recycle_drained();
 void advance_scene_time();
+
+// Used by sim_init_seeded and sim_free: the obstacle records (kept across starts) and an empty
+// scene; the particles of the lattice blocks with their colours (sim.count must be the site
+// count); the scene's bodies after the random ones (sim.bodies holds scene.body_capacity
+// records), obstacles, moving wall, emitters and drains.
+bool scene_allocate();
+void scene_release();
+void scene_seed_lattice(const SceneDescription& description);
+void scene_build(const SceneDescription& description);
 
 // Whether the scene adds anything to a step (obstacles, a piston, emitters).
 bool scene_active();

@@ -10,6 +10,8 @@
 #include "base/workers.h"
 #include "bodies/bodies.h"
 #include "config/config.h"
+#include "config/scene.h"
+#include "sph/scene_state.h"
 
 SimState sim;
 
@@ -48,7 +50,7 @@ bool allocate_arrays() {
     sim.force = alloc_zeroed<Vec2>(n);
     sim.density_pressure = alloc_zeroed<Vec2>(n);
     sim.color = sim.point_colors != 0 ? alloc_raw<Color3>(n) : nullptr;
-    sim.bodies = alloc_zeroed<RigidBody>(sim.geom_count);
+    sim.bodies = alloc_zeroed<RigidBody>(scene.body_capacity);
     sim.sort_keys = alloc_zeroed<SortKey>(n);
     sim.sort_keys_scratch = alloc_raw<SortKey>(n);
     sim.cell_start = alloc_raw<uint32_t>(cells + 1);
@@ -113,11 +115,15 @@ void fail_empty() {
 } // namespace
 
 bool sim_init_seeded(int32_t point_colors, const PhysConfig& phys, float point_diffusion,
-                     uint32_t seed) {
+                     uint32_t seed, const SceneDescription* scene_description) {
     sim_free(); // a second initialisation replaces the first instead of leaking it
     copy_settings(point_colors, phys, point_diffusion);
     sim.blown_up = false;
-    if (!sim_settings_buildable(phys)) {
+    const bool scene_ready = scene_allocate();
+    // Room for the scene's bodies and for bodies dropped in while it runs.
+    scene.body_capacity = phys.geom_count + dropped_body_room +
+                          (scene_description != nullptr ? scene_description->body_count : 0);
+    if (!scene_ready || !sim_settings_buildable(phys)) {
         fail_empty();
         return false;
     }
@@ -134,8 +140,13 @@ bool sim_init_seeded(int32_t point_colors, const PhysConfig& phys, float point_d
     }
     start_workers(phys.threads);
     rng_seed(seed);
-    seed_particles();
+    if (scene_description != nullptr && scene_description->fluid_count > 0) {
+        scene_seed_lattice(*scene_description);
+    } else {
+        seed_particles();
+    }
     generate_bodies();
+    if (scene_description != nullptr) scene_build(*scene_description);
     return true;
 }
 
@@ -157,7 +168,16 @@ bool sim_set_colours(int32_t point_colors, float point_diffusion) {
     // every particle shows the seeding gradient of where it is now. The seeding keeps its own
     // copy of these lines: on the x87 unit, moving them into a shared function changes where
     // intermediates are rounded, and with that the seeded colours' last bits.
-    if (point_colors != 0 && sim.color != nullptr) {
+    if (point_colors != 0 && sim.color != nullptr && scene.lattice) {
+        // Lattice blocks take their colours over the whole box.
+        const float h = sim.smooth_radius;
+        const float width = sim.field_size - h;
+        for (int32_t i = 0; i < sim.count; ++i) {
+            const float up = (sim.position[i].y - h) / width;
+            const float right = (sim.position[i].x - h) / width;
+            sim.color[i] = Color3{1.0f - up, right, up};
+        }
+    } else if (point_colors != 0 && sim.color != nullptr) {
         const float h = sim.smooth_radius;
         const float width = 0.9090909f * sim.field_size;
         const float height = 0.6666667f * sim.field_size;
@@ -178,6 +198,7 @@ bool sim_init(int32_t point_colors, const PhysConfig& phys, float point_diffusio
 
 void sim_free() {
     stop_workers();
+    scene_release();
     std::free(sim.position);
     std::free(sim.velocity);
     std::free(sim.velocity_eval);

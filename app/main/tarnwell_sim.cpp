@@ -40,7 +40,8 @@ constexpr long long timing_sample_cap = 1 << 18;
 
 const char usage_text[] =
     "usage: tarnwell-sim [--config PATH] [--scene NAME|PATH] [--seed N] [--steps N]\n"
-    "                    [--dump PATH] [--stir X,Y,SIGN] [--surface] [--threads N]\n"
+    "                    [--dump PATH] [--dump-every K] [--stir X,Y,SIGN] [--surface]\n"
+    "                    [--threads N]\n"
     "       tarnwell-sim --print-settings\n"
     "       tarnwell-sim --scene help\n";
 
@@ -57,11 +58,14 @@ const char help_text[] =
     "  --steps N        physics steps to run, 0..1000000000 (default 1000)\n"
     "  --dump PATH      after the last step write the whole state as text to PATH (a\n"
     "                   regular file, checked at start; not the settings file):\n"
-    "                     # tarnwell-sim state: step=S count=N bodies=B\n"
+    "                     # tarnwell-sim state: step=S time=T scene=NAME count=N bodies=B\n"
     "                     p i x y vx vy evx evy inv_density pressure r g b\n"
     "                     b k cx cy angle vx vy w\n"
     "                     s line_vertex_count      (with --surface)\n"
     "                     v x y                    (with --surface, one per line vertex)\n"
+    "                   T is the simulated time in seconds, exact to the last bit\n"
+    "  --dump-every K   also write the state after every K steps, 1..1000000000 (needs\n"
+    "                   --dump): step 300 of --dump out.txt goes to out-000300.txt\n"
     "  --stir X,Y,SIGN  after every step stir at (X, Y) in simulation units; SIGN 1 pulls\n"
     "                   the fluid towards the point, -1 pushes it away\n"
     "  --surface        also rebuild the iso-line outline after every step, on the grid\n"
@@ -78,7 +82,7 @@ const char help_text[] =
     "Exit status: 0 done, 1 settings refused or the run failed (a file or the report could\n"
     "not be written), 2 bad arguments (also --dump naming the settings file), 3 the\n"
     "simulation blew up (a position or velocity became infinite or NaN; the step and the\n"
-    "likely cause are named, no dump is written).\n";
+    "likely cause are named, no dump is written; those of --dump-every before it stay).\n";
 
 struct Options {
     std::string config_path;
@@ -88,6 +92,7 @@ struct Options {
     uint32_t seed = 0;
     long long steps = 1000;
     std::string dump_path;
+    long long dump_every = 0; // 0: only the final dump
     bool stir = false;
     float stir_x = 0.0f;
     float stir_y = 0.0f;
@@ -152,7 +157,8 @@ Options parse_arguments(int argc, char** argv) {
         const bool takes_value =
             std::strcmp(arg, "--config") == 0 || std::strcmp(arg, "--scene") == 0 ||
             std::strcmp(arg, "--seed") == 0 || std::strcmp(arg, "--steps") == 0 ||
-            std::strcmp(arg, "--dump") == 0 || std::strcmp(arg, "--stir") == 0 ||
+            std::strcmp(arg, "--dump") == 0 || std::strcmp(arg, "--dump-every") == 0 ||
+            std::strcmp(arg, "--stir") == 0 ||
             std::strcmp(arg, "--threads") == 0;
         if (!takes_value) usage_error("unknown argument", arg);
         if (i + 1 >= argc) usage_error("missing value after", arg);
@@ -182,6 +188,10 @@ Options parse_arguments(int argc, char** argv) {
                 usage_error("--threads takes a whole number from 0 to 256, got", value);
             }
             options.threads = static_cast<int>(threads);
+        } else if (std::strcmp(arg, "--dump-every") == 0) {
+            if (!parse_whole_number(value, 1, max_steps, &options.dump_every)) {
+                usage_error("--dump-every takes a whole number from 1 to 1000000000, got", value);
+            }
         } else if (std::strcmp(arg, "--dump") == 0) {
             if (value[0] == '\0') usage_error("--dump needs a file path, got", value);
             options.dump_path = value;
@@ -193,16 +203,24 @@ Options parse_arguments(int argc, char** argv) {
             options.stir = true;
         }
     }
+    if (options.dump_every != 0 && options.dump_path.empty()) {
+        usage_error("--dump-every needs --dump PATH, which names its files", nullptr);
+    }
     exe_folder = program_folder(argv[0]);
     if (options.scene == "help") {
         print_scene_list(exe_folder, stdout);
         std::exit(stdout_written("tarnwell-sim", stderr) ? 0 : 1);
     }
     if (!options.config_named) options.config_path = exe_folder + "config.ini";
-    // A dump over the settings file would replace the settings it was made from.
-    const NamedPath files[] = {{"the settings file", options.config_path},
-                               {"--dump", options.dump_path}};
-    if (!distinct_files("tarnwell-sim", files, 2, stderr)) std::exit(2);
+    // A dump over the settings file would replace the settings it was made from. Later numbered
+    // dumps are compared with it as they are written.
+    const NamedPath files[] = {
+        {"the settings file", options.config_path},
+        {"--dump", options.dump_path},
+        {"--dump-every", options.dump_every != 0
+                             ? numbered_dump_path(options.dump_path, options.dump_every)
+                             : std::string()}};
+    if (!distinct_files("tarnwell-sim", files, 3, stderr)) std::exit(2);
     return options;
 }
 
@@ -274,6 +292,21 @@ void print_timings(Timings* timings, long long steps) {
     std::printf("\n");
 }
 
+// The dump of step `step` in the series of --dump-every, through the same safe writer as the
+// final one. The settings file is checked again here: a series may reach its name late in a run.
+bool write_numbered_dump(const Options& options, long long step, const FileIdentity& settings) {
+    const std::string path = numbered_dump_path(options.dump_path, step);
+    if (same_file(file_identity(path), settings)) {
+        std::fprintf(stderr,
+                     "tarnwell-sim: the dump of step %lld would replace the settings file '%s'; "
+                     "give --dump another name\n",
+                     step, printable_text(path.c_str()).c_str());
+        return false;
+    }
+    DumpFile dump;
+    return open_dump("tarnwell-sim", path, &dump) && write_dump(&dump, step, options.surface);
+}
+
 double ms_since(std::chrono::steady_clock::time_point t) {
     return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t).count();
 }
@@ -310,7 +343,11 @@ int run(const Options& options) {
         return 1;
     }
     DumpFile dump;
-    if (!options.dump_path.empty() && !open_dump("tarnwell-sim", options.dump_path, &dump)) {
+    if ((!options.dump_path.empty() && !open_dump("tarnwell-sim", options.dump_path, &dump)) ||
+        (options.dump_every != 0 &&
+         !check_output("tarnwell-sim", "the dump",
+                       numbered_dump_path(options.dump_path, options.dump_every), stderr))) {
+        abandon_dump(&dump);
         release_surface_grid();
         sim_free();
         return 1;
@@ -336,6 +373,10 @@ int run(const Options& options) {
     int shown_percent = -1;
     StepProfile profile{};
     long long blown_at = 0;
+    bool numbered_ok = true;
+    const FileIdentity settings_file =
+        options.dump_every != 0 ? file_identity(options.config_path) : FileIdentity{};
+    long long next_numbered = options.dump_every; // never matches without --dump-every
     for (long long step = 0; step < options.steps; ++step) {
         const auto start = std::chrono::steady_clock::now();
         const int step_threads = worker_threads();
@@ -366,6 +407,13 @@ int run(const Options& options) {
                              percent);
             }
         }
+        if (step + 1 == next_numbered) {
+            next_numbered += options.dump_every;
+            if (!write_numbered_dump(options, step + 1, settings_file)) {
+                numbered_ok = false;
+                break;
+            }
+        }
     }
     if (show_progress) std::fprintf(stderr, "\n");
     if (blown_at != 0) {
@@ -376,6 +424,13 @@ int run(const Options& options) {
         release_surface_grid();
         sim_free();
         return 3;
+    }
+    if (!numbered_ok) {
+        std::fprintf(stderr, "tarnwell-sim: stopped; the final dump is not written.\n");
+        abandon_dump(&dump);
+        release_surface_grid();
+        sim_free();
+        return 1;
     }
     print_timings(&timings, options.steps);
 

@@ -7,8 +7,10 @@ function bad(msg) { if (errors < 20) print "FAIL: line " NR ": " msg; errors++ }
 function inside(x, s) { return x >= h - s && x <= field_size + s }
 BEGIN { errors = 0; particles = 0; bodies = 0; if (body_slack == "") body_slack = slack }
 NR == 1 {
-    if ($0 !~ /^# tarnwell-sim state: step=[0-9]+ count=[0-9]+ bodies=[0-9]+$/) bad("header: " $0)
-    split($5, c, "="); split($6, b, "="); want_p = c[2]; want_b = b[2]
+    if ($0 !~ /^# tarnwell-sim state: step=[0-9]+ time=[^ ]+ scene=[^ ]+ count=[0-9]+ bodies=[0-9]+$/)
+        bad("header: " $0)
+    split($5, t, "="); if (!num(t[2])) bad("header's time is not a finite number: " t[2])
+    split($7, c, "="); split($8, b, "="); want_p = c[2]; want_b = b[2]
     next
 }
 { for (i = 2; i <= NF; i++) if (!num($i)) bad("not a finite number: " $i) }

@@ -59,6 +59,6 @@ ln -s state.txt "$tmp/link.txt"
 "$sim" --config "$tmp/empty.ini" --seed 1 --steps 2 --dump "$tmp/link.txt" >/dev/null 2>&1 ||
     fail "dump through a link failed"
 [ -L "$tmp/link.txt" ] || fail "the link was replaced by a file"
-head -1 "$tmp/state.txt" | grep -q '^# tarnwell-sim state: step=2 count=10000' ||
+head -1 "$tmp/state.txt" | grep -q '^# tarnwell-sim state: step=2 time=[^ ]* scene=[^ ]* count=10000' ||
     fail "the linked file does not hold the new dump"
 exit $failed

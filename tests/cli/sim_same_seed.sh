@@ -19,7 +19,8 @@ run 43 "$tmp/c.txt"
 cmp -s "$tmp/a.txt" "$tmp/b.txt" || fail "seed 42 twice gave different states"
 cmp -s "$tmp/a.txt" "$tmp/c.txt" && fail "seeds 42 and 43 gave the same state"
 
-head -n 1 "$tmp/a.txt" | grep -qx '# tarnwell-sim state: step=300 count=3000 bodies=[0-9]*' ||
+head -n 1 "$tmp/a.txt" |
+    grep -qx '# tarnwell-sim state: step=300 time=[0-9.e+-]* scene=box count=3000 bodies=[0-9]*' ||
     fail "header: $(head -n 1 "$tmp/a.txt")"
 # The outline: one "s" line whose count matches the "v" lines, an even number (segments).
 awk '$1 == "s" { s++; want = $2 } $1 == "v" { v++ }

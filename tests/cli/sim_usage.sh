@@ -35,6 +35,11 @@ done <<'CASES'
 --stir|0.4,1e39,1|0.4,1e39,1
 --stir|0.4,0.3,1,|0.4,0.3,1,
 --dump||--dump
+--dump-every||--dump-every
+--dump-every|0|0
+--dump-every|-300|-300
+--dump-every|1000000001|1000000001
+--dump-every|3.5|3.5
 --threads|-1|-1
 --threads|257|257
 --threads|two|two
@@ -46,7 +51,7 @@ CASES
 
 "$sim" --help >"$tmp/help" 2>&1; rc=$?
 [ "$rc" -eq 0 ] || fail "--help gave status $rc"
-for opt in --config --seed --steps --dump --stir --surface --threads --print-settings --help; do
+for opt in --config --seed --steps --dump --dump-every --stir --surface --threads --print-settings --help; do
     grep -q -- "$opt" "$tmp/help" || fail "--help does not document $opt"
 done
 exit $failed

@@ -158,8 +158,7 @@ Options parse_arguments(int argc, char** argv) {
             std::strcmp(arg, "--config") == 0 || std::strcmp(arg, "--scene") == 0 ||
             std::strcmp(arg, "--seed") == 0 || std::strcmp(arg, "--steps") == 0 ||
             std::strcmp(arg, "--dump") == 0 || std::strcmp(arg, "--dump-every") == 0 ||
-            std::strcmp(arg, "--stir") == 0 ||
-            std::strcmp(arg, "--threads") == 0;
+            std::strcmp(arg, "--stir") == 0 || std::strcmp(arg, "--threads") == 0;
         if (!takes_value) usage_error("unknown argument", arg);
         if (i + 1 >= argc) usage_error("missing value after", arg);
         const char* value = argv[++i];

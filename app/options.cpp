@@ -17,14 +17,18 @@ ProgramOptions program_options;
 namespace {
 
 const char usage_text[] =
-    "usage: tarnwell [--config PATH] [--seed N] [--frames N] [--screenshot PATH]\n"
-    "                [--dump PATH] [GLUT options such as -display NAME, -geometry WxH+X+Y]\n";
+    "usage: tarnwell [--config PATH] [--scene NAME|PATH] [--seed N] [--frames N]\n"
+    "                [--screenshot PATH] [--dump PATH]\n"
+    "                [GLUT options such as -display NAME, -geometry WxH+X+Y]\n";
 
 const char options_text[] =
     "An interactive 2D fluid toy: stir the fluid with the mouse, play with the keys below.\n"
     "\n"
     "  --config PATH      settings file (default: config.ini beside the program; when that\n"
     "                     file is absent every setting takes its default)\n"
+    "  --scene NAME|PATH  what is in the box, in place of the scene setting: NAME is\n"
+    "                     scenes/NAME.ini beside the program, anything with a '/' or\n"
+    "                     ending in .ini a scene file; --scene help lists the scenes\n"
     "  --seed N           seed of the random generator, 0..4294967295 (default: the clock);\n"
     "                     the same seed and settings give the same frames\n"
     "  --frames N         quit after N frames, 1..1000000000\n"
@@ -68,6 +72,7 @@ const GlutOption* glut_option(const char* arg) {
 
 enum OptionId {
     opt_config = 1,
+    opt_scene,
     opt_seed,
     opt_frames,
     opt_screenshot,
@@ -78,6 +83,7 @@ enum OptionId {
 
 const option long_options[] = {
     {"config", required_argument, nullptr, opt_config},
+    {"scene", required_argument, nullptr, opt_scene},
     {"seed", required_argument, nullptr, opt_seed},
     {"frames", required_argument, nullptr, opt_frames},
     {"screenshot", required_argument, nullptr, opt_screenshot},
@@ -160,6 +166,11 @@ ParseOutcome parse_program_options(int argc, char** argv, ProgramOptions& option
             if (arg[0] == '\0') return usage_error(err, "--config needs a file path, got", arg);
             options.config_path = arg;
             options.config_named = true;
+            break;
+        case opt_scene:
+            if (arg[0] == '\0')
+                return usage_error(err, "--scene needs a scene name or a file path, got", arg);
+            options.scene = arg;
             break;
         case opt_seed:
             if (!parse_whole_number(arg, 0, 4294967295LL, &number))

@@ -27,6 +27,7 @@ const KeyHelp key_help[] = {
     {"n or .", "one step while paused"},
     {"r", "restart with a new seed"},
     {"l", "reload settings, restart"},
+    {"e", "next scene, restart"},
     {"0 1 2", "points / outline / sprites"},
     {"c", "colours: white, gradient,"},
     {"", "density"},
@@ -70,12 +71,17 @@ void set_mouse_radius(PlayState& play, SimState& state, float radius) {
 } // namespace
 
 void start_play(PlayState& play, const GraphConfig& graph, const PhysConfig& phys,
-                const WrittenSettings* written, uint32_t seed) {
+                const WrittenSettings* written, uint32_t seed, const SceneDescription* scene) {
     const bool overlay = play.overlay; // the overlay stays as the user left it across reloads
     const bool paused = play.paused;
-    // `written` may be play's own texts (they are loaded in place): copied aside first.
+    // `written` and `scene` may be play's own (they are loaded in place): copied aside first.
     const WrittenSettings texts = written != nullptr ? *written : WrittenSettings{};
+    const SceneDescription description = scene != nullptr ? *scene : default_scene();
+    char choice[sizeof play.scene_choice];
+    std::memcpy(choice, play.scene_choice, sizeof choice);
     play = PlayState{};
+    std::memcpy(play.scene_choice, choice, sizeof choice);
+    play.scene = description;
     play.written = texts;
     play.graph = graph;
     play.phys = phys;
@@ -97,6 +103,8 @@ Action action_for_key(unsigned char key) {
         return Action::restart;
     case 'l':
         return Action::reload;
+    case 'e':
+        return Action::next_scene;
     case '0':
         return Action::mode_points;
     case '1':
@@ -164,6 +172,9 @@ void apply_action(PlayState& play, SimState& state, Action action) {
         break;
     case Action::reload:
         play.requests |= request_reload;
+        break;
+    case Action::next_scene:
+        play.requests |= request_next_scene;
         break;
     case Action::mode_points:
     case Action::mode_outline:
@@ -334,7 +345,7 @@ int format_overlay(const PlayState& play, const SimState& state, char (*lines)[o
     }
     const double seconds =
         static_cast<double>(play.step_count) * static_cast<double>(state.timestep);
-    char live[5][overlay_line_size];
+    char live[6][overlay_line_size];
     std::snprintf(live[0], overlay_line_size, "%s  step %lld  time %.3f s",
                   play.paused ? "PAUSED" : "running", static_cast<long long>(play.step_count),
                   seconds);
@@ -347,6 +358,7 @@ int format_overlay(const PlayState& play, const SimState& state, char (*lines)[o
     std::snprintf(live[3], overlay_line_size, "stirring radius %g h  strength %g",
                   static_cast<double>(state.mouse_radius), static_cast<double>(state.mouse_force));
     std::snprintf(live[4], overlay_line_size, "real time %s", play.realtime ? "on" : "off");
+    std::snprintf(live[5], overlay_line_size, "scene %s", play.scene.name);
     if (n < max_lines) lines[n++][0] = '\0';
     for (const char* line : live) {
         if (n >= max_lines) return n;

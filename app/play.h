@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "config/config.h"
+#include "config/scene.h"
 
 struct MouseState;
 struct SimState;
@@ -16,6 +17,7 @@ enum class Action {
     step,
     restart,
     reload,
+    next_scene,
     mode_points,
     mode_outline,
     mode_sprites,
@@ -41,6 +43,7 @@ constexpr uint32_t request_colours = 1u << 3; // switch to graph.point_colors
 constexpr uint32_t request_screenshot = 1u << 4;
 constexpr uint32_t request_fullscreen = 1u << 5;
 constexpr uint32_t request_quit = 1u << 6;
+constexpr uint32_t request_next_scene = 1u << 7;
 
 constexpr int status_text_size = 160;
 constexpr int overlay_line_size = 96;
@@ -70,14 +73,20 @@ struct PlayState {
     int32_t screenshots_wanted;    // presses of s not yet served (request_screenshot while > 0)
     char status[status_text_size]; // one line shown over the picture while non-empty
     WrittenSettings written;       // the texts the file's settings were read from, for refusals
+    // The scene chosen by --scene or the e key, in place of the settings file's (empty: the
+    // file's); restarts and reloads keep it.
+    char scene_choice[setting_text_size];
+    SceneDescription scene; // the chosen scene's description, as restarts seed it
 };
 
 extern PlayState play_state;
 
-// The state at start: the file's settings (before the fix-ups), nothing pressed. `written`, the
-// texts they were read from, may be null when they are not known.
+// The state at start: the file's settings (before the fix-ups) and scene, nothing pressed.
+// `written`, the texts they were read from, may be null when they are not known; `scene` may be
+// null for the box. The scene chosen (scene_choice) stays as it was.
 void start_play(PlayState& play, const GraphConfig& graph, const PhysConfig& phys,
-                const WrittenSettings* written, uint32_t seed);
+                const WrittenSettings* written, uint32_t seed,
+                const SceneDescription* scene = nullptr);
 
 Action action_for_key(unsigned char key);
 // GLUT special keys: F1 (1) and F12 (12).

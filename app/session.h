@@ -18,6 +18,12 @@ bool restart_simulation(PlayState& play, uint32_t seed, std::FILE* out, std::FIL
 bool reload_settings(PlayState& play, const char* config_path, bool named, uint32_t seed,
                      std::FILE* out, std::FILE* err);
 
+// Restarts on the scene `choice` (a name or a path) with the settings file read again, by the
+// rules of reload_settings; the scene stays chosen for later restarts and reloads. On success the
+// status line names the scene; a scene that is refused is reported on `err` and changes nothing.
+bool switch_scene(PlayState& play, const char* config_path, bool named, const char* choice,
+                  uint32_t seed, std::FILE* out, std::FILE* err);
+
 // Switches to colour scheme play.graph.point_colors without restarting. Returns false, with
 // play.graph back at the scheme in use, when the settings refuse it or memory runs out.
 bool switch_colours(PlayState& play, std::FILE* err);

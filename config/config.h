@@ -26,6 +26,8 @@ extern GraphConfig graph_config;
 extern PhysConfig phys_config;
 
 constexpr int ini_text_size = 256; // line, section, key and value buffers, terminator included
+static_assert(setting_text_size == ini_text_size,
+              "a text setting holds any value the reader reads");
 
 constexpr long ini_max_file_size = small_file_max_size;
 
@@ -47,7 +49,11 @@ bool ini_lookup(char* out, const std::string& text, const char* section, const c
 // section or key no loader knows; a key in the other section; a value that is not a number
 // (or not a whole number) where one is read. Values are still read exactly as before.
 // Returns the number of warnings; a file without mistakes prints nothing.
-int ini_warn(const std::string& text, const char* path, std::FILE* err);
+// In a scene file the [scene] section is the scene reader's; in a settings file it is warned
+// about, since its keys are read from scene files only.
+enum class IniFile { settings, scene };
+int ini_warn(const std::string& text, const char* path, std::FILE* err,
+             IniFile kind = IniFile::settings);
 // The same for the file at `path`, read afresh.
 void ini_read_value(char* out, const char* path, const char* section, const char* key,
                     const char* default_text);
@@ -82,6 +88,13 @@ inline uint32_t setting_bits(float value) {
     std::memcpy(&bits, &value, sizeof bits);
     return bits;
 }
+// A text's FNV-1a hash: enough to tell whether it changed.
+inline uint32_t setting_bits(const SettingText& value) {
+    uint32_t hash = 2166136261u;
+    for (const char* c = value.text; *c != '\0'; ++c)
+        hash = (hash ^ static_cast<unsigned char>(*c)) * 16777619u;
+    return hash;
+}
 // The entry of `key`, or null when the loaders did not record it.
 const WrittenSetting* find_written(const WrittenSettings& written, const char* key);
 
@@ -99,6 +112,14 @@ void load_phys_config_text(PhysConfig* config, const std::string& text, WrittenS
 // A non-null `written` receives the text every setting was read from.
 bool load_settings(const char* path, bool required, GraphConfig* graph, PhysConfig* phys,
                    WrittenSettings* written, std::FILE* err);
+
+// The settings file at `path` as load_settings reads it (its messages and warnings on `err`)
+// into `text`, empty unless it could be read. Returns false only when `required` and it could not.
+bool read_settings_file(const char* path, bool required, std::string* text, std::FILE* err);
+// Both sections from a settings file's text with a scene file's text (may be empty) before it:
+// each key the scene sets overrides the settings file's.
+void load_settings_texts(const std::string& scene_text, const std::string& settings_text,
+                         GraphConfig* graph, PhysConfig* phys, WrittenSettings* written);
 
 // Every key at its default, as the loaders give them when there is no file.
 GraphConfig default_graph_config();

@@ -208,7 +208,7 @@ long first_line_of(std::vector<long>& given, const SettingInfo* key, long line) 
 
 } // namespace
 
-int ini_warn(const std::string& file_text, const char* path, std::FILE* err) {
+int ini_warn(const std::string& file_text, const char* path, std::FILE* err, IniFile kind) {
     TextCursor text{file_text.data(), file_text.data() + file_text.size()};
     char line[ini_text_size];
     char section[ini_text_size] = "";
@@ -216,6 +216,7 @@ int ini_warn(const std::string& file_text, const char* path, std::FILE* err) {
     char key[ini_text_size];
     bool in_any_section = false;
     bool section_known = false;
+    bool in_scene = false;
     int warnings = 0;
     // The line each known key was first given on (0: not yet), indexed like setting_infos.
     std::vector<long> given(static_cast<size_t>(setting_count), 0);
@@ -238,11 +239,16 @@ int ini_warn(const std::string& file_text, const char* path, std::FILE* err) {
             section_name(line, section);
             in_any_section = true;
             section_known = known_section(section);
-            if (!section_known)
+            in_scene = std::strcmp(section, "scene") == 0;
+            if (in_scene && kind == IniFile::settings)
+                warn("scene keys belong in a scene file (chosen with the scene setting or "
+                     "--scene); the lines under it are not read");
+            else if (!section_known && !in_scene)
                 warn("no such section (there are [graph] and [phys], written exactly so); the "
                      "lines under it are not read");
             continue;
         }
+        if (in_scene) continue; // the scene reader's, or already said once at the header
         if (std::strchr(line, '=') == nullptr) {
             warn("neither a [section], a ; remark nor key=value; ignored");
             continue;
@@ -267,8 +273,11 @@ int ini_warn(const std::string& file_text, const char* path, std::FILE* err) {
                           "%s is given again; the first value, on line %ld, is the one used", key,
                           first);
             warn(text_out);
-        } else if (!reads_as_number(value, known->whole_number)) {
-            warn(known->whole_number
+        } else if (kind == IniFile::scene && std::strcmp(key, "scene") == 0) {
+            warn("a scene is chosen in the settings file or with --scene; not read here");
+        } else if (known->type != SettingType::text &&
+                   !reads_as_number(value, known->type == SettingType::whole)) {
+            warn(known->type == SettingType::whole
                      ? "not a whole number; it is read as the number at its start (0 if none)"
                      : "not a number; it is read as the number at its start (0 if none)");
         }

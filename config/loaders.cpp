@@ -1,4 +1,5 @@
 // The two section loaders and the text-to-number conversions they use.
+#include <algorithm>
 #include <cfloat>
 #include <climits>
 #include <cmath>
@@ -72,7 +73,10 @@ void note_written(WrittenSettings* written, const char* key, bool in_file, const
     entry->in_file = in_file;
     entry->value_bits = value_bits;
     entry->length = static_cast<int>(std::strlen(text));
-    std::snprintf(entry->start, sizeof entry->start, "%s", text);
+    // Only the start is kept: a cut, not a formatted copy, so nothing warns of truncation.
+    const std::size_t kept = std::min(std::strlen(text), sizeof entry->start - 1);
+    std::memcpy(entry->start, text, kept);
+    entry->start[kept] = '\0';
 }
 
 // The key's text through `convert`, noted beside the value it gave when wanted.
@@ -92,6 +96,17 @@ int32_t convert(const char* text, int32_t*) {
 }
 float convert(const char* text, float*) {
     return ini_to_float(text);
+}
+SettingText convert(const char* text, SettingText*) {
+    SettingText value;
+    std::snprintf(value.text, sizeof value.text, "%s", text);
+    return value;
+}
+
+template <typename T> constexpr SettingType setting_type() {
+    return std::is_same<T, int32_t>::value ? SettingType::whole
+           : std::is_same<T, float>::value ? SettingType::number
+                                           : SettingType::text;
 }
 
 template <typename T>
@@ -147,7 +162,7 @@ void load_phys_config(PhysConfig* config, const char* path) {
                               description)                                                         \
     SettingInfo{section,                                                                           \
                 #key,                                                                              \
-                std::is_same<type, int32_t>::value,                                                \
+                setting_type<type>(),                                                              \
                 default_text,                                                                      \
                 SettingCheck::check,                                                               \
                 lo,                                                                                \
@@ -173,10 +188,8 @@ const SettingInfo* find_setting(const char* key) {
     return nullptr;
 }
 
-bool load_settings(const char* path, bool required, GraphConfig* graph, PhysConfig* phys,
-                   WrittenSettings* written, std::FILE* err) {
-    std::string text;
-    const IniLoad load = ini_load(path, &text);
+bool read_settings_file(const char* path, bool required, std::string* text, std::FILE* err) {
+    const IniLoad load = ini_load(path, text);
     const bool ok = load.status == IniLoad::ok || !required;
     if (load.status != IniLoad::ok && (required || load.status != IniLoad::missing)) {
         std::fprintf(err, "%s: cannot read the settings file '%s': %s%s\n",
@@ -184,10 +197,26 @@ bool load_settings(const char* path, bool required, GraphConfig* graph, PhysConf
                      ini_load_reason(load).c_str(),
                      required ? "" : "; every setting takes its default");
     }
-    if (load.status == IniLoad::ok) ini_warn(text, path, err);
+    if (load.status == IniLoad::ok) ini_warn(*text, path, err);
+    return ok;
+}
+
+void load_settings_texts(const std::string& scene_text, const std::string& settings_text,
+                         GraphConfig* graph, PhysConfig* phys, WrittenSettings* written) {
+    // The lookup takes a key's first line, so the scene's text goes first; "[]" closes its last
+    // section, so that lines above the settings file's first header stay outside any section.
+    const std::string text =
+        scene_text.empty() ? settings_text : scene_text + "\n[]\n" + settings_text;
     if (written != nullptr) written->count = 0;
     load_graph_config_text(graph, text, written);
     load_phys_config_text(phys, text, written);
+}
+
+bool load_settings(const char* path, bool required, GraphConfig* graph, PhysConfig* phys,
+                   WrittenSettings* written, std::FILE* err) {
+    std::string text;
+    const bool ok = read_settings_file(path, required, &text, err);
+    load_settings_texts(std::string(), text, graph, phys, written);
     return ok;
 }
 

@@ -6,7 +6,8 @@
 // README's settings tables to them. Adding a setting is one line here plus the code that uses it.
 //
 // X(type, key, default text, check, lo, hi, when, why, description)
-//   type: int32_t (a whole number) or float (any number, read with "." as decimal point)
+//   type: int32_t (a whole number), float (any number, read with "." as decimal point) or
+//     SettingText (the value's text as written, up to 255 characters; checked by its user)
 //   check: none; finite (floats are always checked finite, this adds nothing); range: a whole
 //     number from lo to hi; positive: a number above 0
 //   when: always; outline (render_type 1 only, where the lattice exists); bodies (only while
@@ -50,7 +51,11 @@
     X(int32_t, realtime, "0", range, 0, 1, always, "it is off (0) or on (1)",                      \
       "1 runs as many steps per frame as keep the fluid in time with the clock (at "               \
       "most 25 a frame), 0 one step per drawn frame; the t key switches it while the "             \
-      "program runs")
+      "program runs")                                                                              \
+    X(SettingText, scene, "box", none, 0, 0, always, "",                                           \
+      "what is in the box at start: the name of a scene beside the program (scenes/NAME.ini; "     \
+      "--scene help lists them) or the path of a scene file; its [graph] and [phys] keys "         \
+      "override this file's; box is the seed's random block")
 
 #define TARNWELL_SIM_SETTINGS(X)                                                                   \
     X(int32_t, count, "10000", range, 0, 65536, always, "particle indices are 16-bit",             \
@@ -131,13 +136,21 @@
       "least one, and moves to fewer or more when they run faster), 1 a single "                   \
       "thread; every count gives the same results bit for bit")
 
+// The value of a text setting: a fixed array, so that the records stay plain values that may be
+// copied and cleared as a whole.
+constexpr int setting_text_size = 256; // the reader's longest value, terminator included
+struct SettingText {
+    char text[setting_text_size];
+};
+
 // What the lists say of one setting, for code that goes over all of them.
+enum class SettingType { whole, number, text }; // int32_t, float, SettingText
 enum class SettingCheck { none, finite, range, positive };
 enum class SettingWhen { always, outline, bodies };
 struct SettingInfo {
     const char* section;
     const char* key;
-    bool whole_number; // int32_t; otherwise float
+    SettingType type;
     const char* default_text;
     SettingCheck check;
     int lo;

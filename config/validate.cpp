@@ -66,7 +66,8 @@ bool applies(SettingWhen when, const GraphConfig& g, const PhysConfig& p) {
 
 void check_setting(Refusals& r, const SettingInfo& s, const void* record, bool applies_now) {
     const char* at = static_cast<const char*>(record) + s.offset;
-    if (s.whole_number) {
+    if (s.type == SettingType::text) return; // its user checks what it names
+    if (s.type == SettingType::whole) {
         int32_t value;
         std::memcpy(&value, at, sizeof value);
         if (applies_now && s.check == SettingCheck::range && (value < s.lo || value > s.hi))

@@ -12,6 +12,7 @@
 #include "app/startup.h"
 #include "app/tools.h"
 #include "config/config.h"
+#include "config/scene_file.h"
 #include "platform/window.h"
 #include "render/render.h"
 #include "sph/sim_state.h"
@@ -64,6 +65,20 @@ void restart(bool reload) {
         play.graph.render_type = 0;
 }
 
+// The next scene beside the program, with the settings file read again.
+void next_scene() {
+    PlayState& play = play_state;
+    const std::string choice = next_scene_name(builtin_scene_names(exe_folder), play.scene.name);
+    if (!switch_scene(play, program_options.config_path.c_str(), program_options.config_named,
+                      choice.c_str(), next_seed(play.seed), stdout, stderr)) {
+        set_status(play, "scene %s refused: %s goes on (see the console)", choice.c_str(),
+                   play.scene.name);
+        return;
+    }
+    if (!switch_render_mode(graph_config.render_type, exe_folder.c_str()))
+        play.graph.render_type = 0;
+}
+
 } // namespace
 
 void serve_requests() {
@@ -72,6 +87,10 @@ void serve_requests() {
         const bool reload = (play.requests & request_reload) != 0;
         play.requests &= ~(request_restart | request_reload);
         restart(reload);
+    }
+    if (play.requests & request_next_scene) {
+        play.requests &= ~request_next_scene;
+        next_scene();
     }
     if (play.requests & request_mode) {
         play.requests &= ~request_mode;

@@ -14,6 +14,7 @@
 #include "app/startup.h"
 #include "app/state_dump.h"
 #include "config/config.h"
+#include "config/scene_file.h"
 #include "io/output_file.h"
 #include "platform/window.h"
 #include "sph/sim_state.h"
@@ -29,6 +30,10 @@ int main(int argc, char** argv) {
         return 2;
     }
     exe_folder = program_folder(argc > 0 ? argv[0] : nullptr);
+    if (program_options.scene == "help") {
+        print_scene_list(exe_folder, stdout);
+        return stdout_written("tarnwell", stderr) ? 0 : 1;
+    }
     const bool named_config = program_options.config_named;
     if (!named_config) program_options.config_path = exe_folder + "config.ini";
     const std::string& config_path = program_options.config_path;
@@ -49,19 +54,27 @@ int main(int argc, char** argv) {
     // Settings the program cannot run with are refused before any window opens.
     GraphConfig file_graph;
     PhysConfig file_phys;
-    if (!read_settings(config_path.c_str(), named_config, SettingsRequest{}, &file_graph,
-                       &file_phys, &graph_config, &phys_config, &play_state.written, stderr)) {
+    SceneDescription scene;
+    SettingsRequest request;
+    request.scene = program_options.scene.c_str();
+    if (!read_settings(config_path.c_str(), named_config, request, &file_graph, &file_phys,
+                       &graph_config, &phys_config, &play_state.written, &scene, stderr)) {
         std::fprintf(stderr,
-                     "Correct the settings above in %s (or remove them to use the "
-                     "defaults) and start again.\n",
+                     "Correct the settings above in %s or in the scene (or remove them to use "
+                     "the defaults) and start again.\n",
                      printable_text(config_path.c_str()).c_str());
         return 1;
     }
+    std::printf("Scene %s: %d particles\n\n", printable_text(scene.name).c_str(),
+                phys_config.count);
+    std::fflush(stdout);
     // Whole seconds of calendar time unless a seed is given.
     const uint32_t seed =
         program_options.has_seed ? program_options.seed : static_cast<uint32_t>(std::time(nullptr));
-    if (!start_simulation(graph_config, phys_config, seed, stderr)) return 1;
-    start_play(play_state, file_graph, file_phys, &play_state.written, seed);
+    if (!start_simulation(graph_config, phys_config, scene, seed, stderr)) return 1;
+    std::snprintf(play_state.scene_choice, sizeof play_state.scene_choice, "%s",
+                  program_options.scene.c_str());
+    start_play(play_state, file_graph, file_phys, &play_state.written, seed, &scene);
     // Outputs that could never be written are refused now, not after the whole session.
     DumpFile dump;
     if ((!program_options.screenshot_path.empty() &&

@@ -22,6 +22,7 @@
 #include "base/thread_tuning.h"
 #include "base/workers.h"
 #include "config/config.h"
+#include "config/scene_file.h"
 #include "io/output_file.h"
 #include "platform/process/process.h"
 #include "sph/physics_step.h"
@@ -38,15 +39,20 @@ constexpr long long max_steps = 1000000000LL;
 constexpr long long timing_sample_cap = 1 << 18;
 
 const char usage_text[] =
-    "usage: tarnwell-sim [--config PATH] [--seed N] [--steps N] [--dump PATH]\n"
-    "                    [--dump-every K] [--stir X,Y,SIGN] [--surface] [--threads N]\n"
-    "       tarnwell-sim --print-settings\n";
+    "usage: tarnwell-sim [--config PATH] [--scene NAME|PATH] [--seed N] [--steps N]\n"
+    "                    [--dump PATH] [--dump-every K] [--stir X,Y,SIGN] [--surface]\n"
+    "                    [--threads N]\n"
+    "       tarnwell-sim --print-settings\n"
+    "       tarnwell-sim --scene help\n";
 
 const char help_text[] =
     "Runs the fluid simulation without a window and reports the time per step.\n"
     "\n"
     "  --config PATH    settings file (default: config.ini beside this tool; when that\n"
     "                   file is absent every setting takes its default)\n"
+    "  --scene NAME|PATH  what is in the box, in place of the scene setting: NAME is\n"
+    "                   scenes/NAME.ini beside this tool, anything with a '/' or ending in\n"
+    "                   .ini a scene file; --scene help lists the scenes and their lines\n"
     "  --seed N         seed of the random generator, 0..4294967295 (default: the clock);\n"
     "                   the same seed and settings give the same state bit for bit\n"
     "  --steps N        physics steps to run, 0..1000000000 (default 1000)\n"
@@ -81,6 +87,7 @@ const char help_text[] =
 struct Options {
     std::string config_path;
     bool config_named = false; // --config given: the file must exist and be readable
+    std::string scene;         // --scene (empty: the settings file's)
     bool has_seed = false;
     uint32_t seed = 0;
     long long steps = 1000;
@@ -148,10 +155,10 @@ Options parse_arguments(int argc, char** argv) {
             continue;
         }
         const bool takes_value =
-            std::strcmp(arg, "--config") == 0 || std::strcmp(arg, "--seed") == 0 ||
-            std::strcmp(arg, "--steps") == 0 || std::strcmp(arg, "--dump") == 0 ||
-            std::strcmp(arg, "--dump-every") == 0 || std::strcmp(arg, "--stir") == 0 ||
-            std::strcmp(arg, "--threads") == 0;
+            std::strcmp(arg, "--config") == 0 || std::strcmp(arg, "--scene") == 0 ||
+            std::strcmp(arg, "--seed") == 0 || std::strcmp(arg, "--steps") == 0 ||
+            std::strcmp(arg, "--dump") == 0 || std::strcmp(arg, "--dump-every") == 0 ||
+            std::strcmp(arg, "--stir") == 0 || std::strcmp(arg, "--threads") == 0;
         if (!takes_value) usage_error("unknown argument", arg);
         if (i + 1 >= argc) usage_error("missing value after", arg);
         const char* value = argv[++i];
@@ -159,6 +166,10 @@ Options parse_arguments(int argc, char** argv) {
             if (value[0] == '\0') usage_error("--config needs a file path, got", value);
             options.config_path = value;
             options.config_named = true;
+        } else if (std::strcmp(arg, "--scene") == 0) {
+            if (value[0] == '\0')
+                usage_error("--scene needs a scene name or a file path, got", value);
+            options.scene = value;
         } else if (std::strcmp(arg, "--seed") == 0) {
             long long seed = 0;
             if (!parse_whole_number(value, 0, 4294967295LL, &seed)) {
@@ -194,7 +205,12 @@ Options parse_arguments(int argc, char** argv) {
     if (options.dump_every != 0 && options.dump_path.empty()) {
         usage_error("--dump-every needs --dump PATH, which names its files", nullptr);
     }
-    if (!options.config_named) options.config_path = program_folder(argv[0]) + "config.ini";
+    exe_folder = program_folder(argv[0]);
+    if (options.scene == "help") {
+        print_scene_list(exe_folder, stdout);
+        std::exit(stdout_written("tarnwell-sim", stderr) ? 0 : 1);
+    }
+    if (!options.config_named) options.config_path = exe_folder + "config.ini";
     // A dump over the settings file would replace the settings it was made from. Later numbered
     // dumps are compared with it as they are written.
     const NamedPath files[] = {
@@ -303,17 +319,19 @@ int run(const Options& options) {
     SettingsRequest request;
     request.threads = options.threads;
     request.outline_used = options.surface;
+    request.scene = options.scene.c_str();
+    SceneDescription scene;
     if (!read_settings(options.config_path.c_str(), options.config_named, request, &file_graph,
-                       &file_phys, &graph, &phys, &written, stderr)) {
+                       &file_phys, &graph, &phys, &written, &scene, stderr)) {
         std::fprintf(stderr,
-                     "tarnwell-sim: correct the settings above in '%s' (or remove them to use "
-                     "the defaults) and run again\n",
+                     "tarnwell-sim: correct the settings above in '%s' or in the scene (or "
+                     "remove them to use the defaults) and run again\n",
                      printable_text(options.config_path.c_str()).c_str());
         return 1;
     }
     const uint32_t seed =
         options.has_seed ? options.seed : static_cast<uint32_t>(std::time(nullptr));
-    if (!start_simulation(graph, phys, seed, stderr)) return 1;
+    if (!start_simulation(graph, phys, scene, seed, stderr)) return 1;
     if (options.surface && !create_surface_grid(graph.surf_radius, graph.surf_resolution,
                                                 phys.field_size, sim.position, sim.count)) {
         std::fprintf(stderr,
@@ -340,10 +358,11 @@ int run(const Options& options) {
     } else {
         std::snprintf(threads, sizeof threads, "%d threads", worker_threads());
     }
-    std::printf("tarnwell-sim: config %s, seed %u, %d particles, %d bodies, %s, "
+    std::printf("tarnwell-sim: config %s, scene %s, seed %u, %d particles, %d bodies, %s, "
                 "%lld steps%s%s\n",
-                printable_text(options.config_path.c_str()).c_str(), seed, sim.count,
-                sim.geom_count, threads, options.steps, options.stir ? ", stirring" : "",
+                printable_text(options.config_path.c_str()).c_str(),
+                printable_text(scene.name).c_str(), seed, sim.count, sim.geom_count, threads,
+                options.steps, options.stir ? ", stirring" : "",
                 options.surface ? ", surface" : "");
     std::fflush(stdout);
 

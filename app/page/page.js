@@ -3,8 +3,8 @@
 // the URL parameters written over it: each parameter becomes a key=value line placed before the
 // file's own text, in the section the file gives that key, so the settings reader (which takes
 // the first line carrying a key) reads the URL's value and checks it as it checks the file's.
-// config.ini and the shader pair are fetched here and put into the program's file system before
-// main runs; the program itself is unchanged. What the program says on stderr is shown on the
+// config.ini, the shader pair and the scenes are fetched here and put into the program's file
+// system before main runs (?scene=NAME is the scene setting like any other key); the program itself is unchanged. What the program says on stderr is shown on the
 // page, in the words of the address where a URL parameter gave the value.
 (function () {
   const canvas = document.getElementById('canvas');
@@ -147,11 +147,11 @@
     if (refused !== null && settings.from_url.has(refused[1])) {
       line = line.replace(' (the file says ', ' (the address says ');
     }
-    const again = new RegExp('^Correct the settings above in config\\.ini ' +
+    const again = new RegExp('^Correct the settings above in config\\.ini (or in the scene )?' +
                              '(\\(or remove them to use the defaults\\) )?and (start|press l) again');
     return line
       .replace(again, 'Correct the settings above in the address or in config.ini beside this ' +
-                      'page $1and load the page again')
+                      'page $1$2and load the page again')
       .replace(/\(see the (terminal|console)\)/g, '(see the messages below the canvas)')
       .replace('; the window keeps showing it.', '; the canvas keeps showing it.');
   }
@@ -173,10 +173,20 @@
     return response.text();
   }
 
+  // The scenes beside the page, as the program finds them beside itself: scenes/index.txt names
+  // them one a line, and each is scenes/NAME.ini.
+  async function fetch_scenes() {
+    const names = (await fetch_text('scenes/index.txt')).split('\n').filter((n) => n !== '');
+    const texts = await Promise.all(names.map((n) => fetch_text(`scenes/${n}.ini`)));
+    return names.map((name, i) => ({ name, text: texts[i] }));
+  }
+
   async function start() {
     let files;
+    let scenes;
     try {
       files = await Promise.all(['config.ini', 'vs.glsl', 'fs.glsl'].map(fetch_text));
+      scenes = await fetch_scenes();
     } catch (e) {
       show_refusal([`The page could not load its files (${e.message}).`,
                     'Serve its folder over HTTP, for example with ./run.sh --web.']);
@@ -240,6 +250,8 @@
         fs.writeFile('config.ini', settings.text);
         fs.writeFile('vs.glsl', files[1]);
         fs.writeFile('fs.glsl', files[2]);
+        fs.mkdir('scenes');
+        for (const { name, text } of scenes) fs.writeFile(`scenes/${name}.ini`, text);
       }],
     };
     status.textContent = 'Starting…';

@@ -36,6 +36,13 @@ foreach(f ${page_files})
         DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${f})
     list(APPEND page_outputs ${CMAKE_CURRENT_BINARY_DIR}/${name})
 endforeach()
+# A page cannot list a folder: scenes/index.txt names the scenes the main list copies there.
+set(scene_index "")
+foreach(f ${scene_files})
+    get_filename_component(scene_name ${f} NAME_WE)
+    string(APPEND scene_index "${scene_name}\n")
+endforeach()
+file(WRITE ${CMAKE_CURRENT_BINARY_DIR}/scenes/index.txt "${scene_index}")
 add_custom_target(page_files ALL DEPENDS ${page_outputs})
 
 # The page in headless chromium and the node tool against the native build. The browser tests

@@ -11,6 +11,7 @@
 
 #include "app/play.h"
 #include "app/session.h"
+#include "app/startup.h"
 #include "config/config.h"
 #include "config/fixups.h"
 #include "sph/physics_step.h"
@@ -218,4 +219,41 @@ TEST_F(Session, OutlineModeIsCheckedAgainstItsOwnSettings) {
     EXPECT_TRUE(mode_settings_accepted(play_, 2, err_));
     EXPECT_FALSE(mode_settings_accepted(play_, 1, err_));
     EXPECT_NE(stream_text(err_).find("surf_resolution = 4000"), std::string::npos);
+}
+
+TEST_F(Session, SceneSwitchRestartsOnItAndARefusedOneChangesNothing) {
+    const std::string settings = file("[phys]\ncount=1500\ngeom_count=0\n");
+    const std::string blocks = file("[scene]\nabout = one block\nspacing = 1\n"
+                                    "fluid = rect 0 0 0.3 0.3\n[phys]\nviscosity=0.7\n");
+    ASSERT_TRUE(switch_scene(play_, settings.c_str(), true, blocks.c_str(), 21u, out_, err_))
+        << stream_text(err_);
+    EXPECT_EQ(play_.scene.fluid_count, 1);
+    EXPECT_STREQ(play_.scene_choice, blocks.c_str());
+    EXPECT_EQ(sim.count, phys_config.count);
+    EXPECT_NE(sim.count, 1500); // the block's sites, not the file's count
+    EXPECT_EQ(sim.viscosity, 0.7f);
+    EXPECT_NE(std::string(play_.status).find("one block"), std::string::npos) << play_.status;
+
+    // r restarts on the same scene; so does l, which reads the files again.
+    const int32_t count = sim.count;
+    ASSERT_TRUE(restart_simulation(play_, 22u, out_, err_));
+    EXPECT_EQ(sim.count, count);
+    ASSERT_TRUE(reload_settings(play_, settings.c_str(), true, 23u, out_, err_));
+    EXPECT_EQ(sim.count, count);
+    EXPECT_EQ(play_.scene.fluid_count, 1);
+
+    // A scene that is refused leaves the running one and its choice as they were.
+    steps(2);
+    const std::vector<Vec2> before = positions();
+    const std::string broken = file("[scene]\nfluid = rect 0 0 1\n");
+    EXPECT_FALSE(switch_scene(play_, settings.c_str(), true, broken.c_str(), 24u, out_, err_));
+    EXPECT_TRUE(same_bits(before, positions()));
+    EXPECT_STREQ(play_.scene_choice, blocks.c_str());
+    EXPECT_EQ(play_.seed, 23u);
+    EXPECT_NE(stream_text(err_).find(broken + ":2: 'fluid = rect 0 0 1'"), std::string::npos);
+
+    // Back to the box: the settings file's count and no scene left in the run.
+    ASSERT_TRUE(switch_scene(play_, settings.c_str(), true, "box", 25u, out_, err_));
+    EXPECT_EQ(sim.count, 1500);
+    EXPECT_EQ(running_scene.fluid_count, 0);
 }

@@ -35,9 +35,24 @@ template <typename T> T field(const void* record, const SettingInfo& s) {
     return value;
 }
 
-// A value other than the default, as text: one more for whole numbers, four fifths for numbers.
+// Whether two records hold the same value of setting `s`.
+bool same_field(const void* a, const void* b, const SettingInfo& s) {
+    switch (s.type) {
+    case SettingType::whole:
+        return field<int32_t>(a, s) == field<int32_t>(b, s);
+    case SettingType::number:
+        return field<float>(a, s) == field<float>(b, s);
+    case SettingType::text:
+        return std::strcmp(field<SettingText>(a, s).text, field<SettingText>(b, s).text) == 0;
+    }
+    return false;
+}
+
+// A value other than the default, as text: one more for whole numbers, four fifths for numbers,
+// the default's text with more after it for texts.
 std::string other_value(const SettingInfo& s) {
-    if (s.whole_number) return std::to_string(std::atoi(s.default_text) + 1);
+    if (s.type == SettingType::text) return std::string(s.default_text) + "_other";
+    if (s.type == SettingType::whole) return std::to_string(std::atoi(s.default_text) + 1);
     char text[32];
     std::snprintf(text, sizeof text, "%.9g", std::strtod(s.default_text, nullptr) * 0.8);
     return text;
@@ -130,11 +145,7 @@ TEST(SettingsTable, EverySettingIsReadCheckedAndUsed) {
         int differing = 0;
         for (int j = 0; j < setting_count; ++j) {
             const SettingInfo& o = setting_infos[j];
-            const bool same = o.whole_number ? field<int32_t>(record_of(alone, o), o) ==
-                                                   field<int32_t>(record_of(defaults, o), o)
-                                             : field<float>(record_of(alone, o), o) ==
-                                                   field<float>(record_of(defaults, o), o);
-            if (!same) {
+            if (!same_field(record_of(alone, o), record_of(defaults, o), o)) {
                 ++differing;
                 EXPECT_EQ(j, i) << o.key << " changed too";
             }
@@ -145,7 +156,7 @@ TEST(SettingsTable, EverySettingIsReadCheckedAndUsed) {
         std::string bad;
         if (s.check == SettingCheck::range) bad = std::to_string(s.hi + 1);
         if (s.check == SettingCheck::positive) bad = "0";
-        if (!s.whole_number && bad.empty()) bad = "inf";
+        if (s.type == SettingType::number && bad.empty()) bad = "inf";
         if (!bad.empty()) {
             std::string refused = std::string("[graph]\n") +
                                   (s.when == SettingWhen::outline ? "render_type=1\n" : "") +

@@ -69,6 +69,7 @@ void restart(bool reload) {
 void next_scene() {
     PlayState& play = play_state;
     const std::string choice = next_scene_name(builtin_scene_names(exe_folder), play.scene.name);
+    drop_tool(tool_state); // what the tool held belongs to the scene being left
     if (!switch_scene(play, program_options.config_path.c_str(), program_options.config_named,
                       choice.c_str(), next_seed(play.seed), stdout, stderr)) {
         set_status(play, "scene %s refused: %s goes on (see the console)", choice.c_str(),

@@ -1,7 +1,8 @@
 # The seeded scenes every same-bits comparison runs (sourced): stirring both ways, density
 # colours, ten bodies (contacts between bodies), the outline lattice, and the largest count
-# accepted for a few steps. The flow is chaotic, so one differently rounded operation anywhere
-# grows into visibly different dumps within these step counts.
+# accepted for a few steps; and three built-in scenes: the moving wall and a fixed obstacle, the
+# drain and the jet, bodies weighed by their density. The flow is chaotic, so one differently
+# rounded operation anywhere grows into visibly different dumps within these step counts.
 
 # Writes the settings file of every scene (NAME.ini) into folder $1.
 write_scene_settings() {
@@ -21,5 +22,8 @@ density density 9 500
 bodies10 bodies10 10 800
 mode1 mode1 11 400 --surface
 big big 12 5
+wave defaults 13 500 --scene wave_machine
+fountain defaults 14 400 --scene fountain
+floating defaults 15 400 --scene floating
 SCENES
 }

@@ -93,6 +93,13 @@ def page(b):
     check(lit > 0.6, "mode 2 does not show sprites")
     check(not b.console_errors(), "console errors in mode 2: %s" % b.console_errors())
 
+    # A scene from the address: its lattice blocks give the count, its bodies are drawn.
+    started(b, "?scene=floating")
+    b.sleep(2)
+    check(status(b).endswith("Count: 8174   >>>"), "scene=floating not used: %r" % status(b))
+    check(not b.console_errors(), "console errors in a scene: %s" % b.console_errors())
+    print("scene floating:", status(b))
+
     # Refused: a value the program cannot run with, a name that is no setting, a value that
     # would add lines to the settings file, a seed the program would not take (in the page's
     # words, not the command line's usage). The canvas goes away and the message stays, in the
@@ -106,7 +113,8 @@ def page(b):
             ("?count=5%0A[graph]%0Arender_type=2", "is not accepted: a value is one line"),
             ("?seed=-1", "error: URL parameter seed = -1 is not accepted: use a whole number "
                          "from 0 to 4294967295"),
-            ("?seed=4294967296", "error: URL parameter seed = 4294967296 is not accepted")):
+            ("?seed=4294967296", "error: URL parameter seed = 4294967296 is not accepted"),
+            ("?scene=nosuch", "error: cannot read the scene file 'scenes/nosuch.ini'")):
         b.open(query)
         state = b.wait_for("document.body && document.body.dataset.state", 30)
         text = b.evaluate("document.getElementById('refusal').textContent")

@@ -100,6 +100,7 @@ bool switch_scene(PlayState& play, const char* config_path, bool named, const ch
     if (!restart_from_files(play, config_path, named, choice, seed, out, err)) return false;
     std::fprintf(out, "Scene %s: %d particles\n", printable_text(play.scene.name).c_str(),
                  phys_config.count);
+    std::fflush(out);
     set_status(play, "scene %s%s%s", play.scene.name, play.scene.about[0] != '\0' ? ": " : "",
                play.scene.about);
     return true;

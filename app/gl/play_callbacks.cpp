@@ -65,17 +65,24 @@ void restart(bool reload) {
         play.graph.render_type = 0;
 }
 
+// The scene `e` last could not start: the next press moves on past it, so one broken file
+// does not bar the way to the scenes after it.
+std::string refused_scene;
+
 // The next scene beside the program, with the settings file read again.
 void next_scene() {
     PlayState& play = play_state;
-    const std::string choice = next_scene_name(builtin_scene_names(exe_folder), play.scene.name);
+    const char* from = refused_scene.empty() ? play.scene.name : refused_scene.c_str();
+    const std::string choice = next_scene_name(builtin_scene_names(exe_folder), from);
     drop_tool(tool_state); // what the tool held belongs to the scene being left
     if (!switch_scene(play, program_options.config_path.c_str(), program_options.config_named,
                       choice.c_str(), next_seed(play.seed), stdout, stderr)) {
+        refused_scene = choice;
         set_status(play, "scene %s refused: %s goes on (see the console)", choice.c_str(),
                    play.scene.name);
         return;
     }
+    refused_scene.clear();
     if (!switch_render_mode(graph_config.render_type, exe_folder.c_str()))
         play.graph.render_type = 0;
 }

@@ -127,6 +127,11 @@ PhysConfig default_phys_config();
 // config.ini with every key at its default, each under its description (data/config.ini).
 std::string default_settings_text();
 
+// Whether the text reads as a number the way it is meant: a whole decimal number when `whole`,
+// else a decimal number with optional fraction and exponent (or inf, nan), with only blanks or a
+// ";" remark after it.
+bool ini_reads_as_number(const char* text, bool whole);
+
 // Text to number as the C library's atoi/atof read it, but locale-independent ("." always),
 // saturating integers to the 32-bit range and turning float overflow into +-infinity.
 int32_t ini_to_int(const char* text);

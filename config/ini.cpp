@@ -165,9 +165,25 @@ bool digits(const char** at) {
     return *at != start;
 }
 
+bool known_section(const char* name) {
+    for (int i = 0; i < setting_count; ++i)
+        if (std::strcmp(setting_infos[i].section, name) == 0) return true;
+    return false;
+}
+
+// The line `key` was given on before `line`, or 0 when this is its first (which is then noted).
+long first_line_of(std::vector<long>& given, const SettingInfo* key, long line) {
+    long& first = given[static_cast<size_t>(key - setting_infos)];
+    if (first != 0) return first;
+    first = line;
+    return 0;
+}
+
+} // namespace
+
 // Whether the text reads as a number the way it is meant: a whole decimal number for the
 // integer keys, a decimal number with optional fraction and exponent (or inf, nan) for the others.
-bool reads_as_number(const char* text, bool whole) {
+bool ini_reads_as_number(const char* text, bool whole) {
     const char* at = text;
     while (is_blank(*at))
         ++at;
@@ -191,22 +207,6 @@ bool reads_as_number(const char* text, bool whole) {
     }
     return only_remark_after(at);
 }
-
-bool known_section(const char* name) {
-    for (int i = 0; i < setting_count; ++i)
-        if (std::strcmp(setting_infos[i].section, name) == 0) return true;
-    return false;
-}
-
-// The line `key` was given on before `line`, or 0 when this is its first (which is then noted).
-long first_line_of(std::vector<long>& given, const SettingInfo* key, long line) {
-    long& first = given[static_cast<size_t>(key - setting_infos)];
-    if (first != 0) return first;
-    first = line;
-    return 0;
-}
-
-} // namespace
 
 int ini_warn(const std::string& file_text, const char* path, std::FILE* err, IniFile kind) {
     TextCursor text{file_text.data(), file_text.data() + file_text.size()};
@@ -276,7 +276,7 @@ int ini_warn(const std::string& file_text, const char* path, std::FILE* err, Ini
         } else if (kind == IniFile::scene && std::strcmp(key, "scene") == 0) {
             warn("a scene is chosen in the settings file or with --scene; not read here");
         } else if (known->type != SettingType::text &&
-                   !reads_as_number(value, known->type == SettingType::whole)) {
+                   !ini_reads_as_number(value, known->type == SettingType::whole)) {
             warn(known->type == SettingType::whole
                      ? "not a whole number; it is read as the number at its start (0 if none)"
                      : "not a number; it is read as the number at its start (0 if none)");

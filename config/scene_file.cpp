@@ -116,36 +116,11 @@ std::vector<std::string> words_of(const std::string& value) {
     return words;
 }
 
-bool digits(const char** at) {
-    const char* start = *at;
-    while (**at >= '0' && **at <= '9')
-        ++*at;
-    return *at != start;
-}
-
-// A whole word as a decimal number ("." always, as in the settings): false when it is none.
-// inf and nan read as numbers here, to be refused as not finite.
+// A whole word as a decimal number, read as the settings are: false when it is none. inf and
+// nan read as numbers here, to be refused as not finite.
 bool read_number(const std::string& word, float* value) {
-    const char* at = word.c_str();
-    if (*at == '+' || *at == '-') ++at;
-    bool ok = false;
-    for (const char* special : {"infinity", "inf", "nan"})
-        if (strcasecmp(at, special) == 0) ok = true;
-    if (!ok) {
-        const bool before = digits(&at);
-        bool after = false;
-        if (*at == '.') {
-            ++at;
-            after = digits(&at);
-        }
-        if (!before && !after) return false;
-        if (*at == 'e' || *at == 'E') {
-            ++at;
-            if (*at == '+' || *at == '-') ++at;
-            if (!digits(&at)) return false;
-        }
-        if (*at != '\0') return false;
-    }
+    if (word.find(';') != std::string::npos || !ini_reads_as_number(word.c_str(), false))
+        return false;
     *value = ini_to_float(word.c_str());
     return true;
 }

@@ -169,8 +169,12 @@ bool scene_active() {
 
 void scene_seed_lattice(const SceneDescription& d) {
     scene_lattice_sites(d, sim.smooth_radius, sim.field_size, sim.position, sim.count);
+    colour_across_box();
+}
+
+void colour_across_box() {
     if (sim.color == nullptr) return;
-    // Colours over the whole box: red falls as blue rises with height, green rises with x.
+    // Red falls as blue rises with height, green rises with x, over the whole box.
     const float h = sim.smooth_radius;
     const float width = sim.field_size - h;
     for (int32_t i = 0; i < sim.count; ++i) {

@@ -81,6 +81,8 @@ void advance_scene_time();
 bool scene_allocate();
 void scene_release();
 void scene_seed_lattice(const SceneDescription& description);
+// The colours of lattice particles by where they are now (sim_set_colours too).
+void colour_across_box();
 void scene_build(const SceneDescription& description);
 
 // Whether the scene adds anything to a step (obstacles, a piston, emitters).

@@ -169,14 +169,7 @@ bool sim_set_colours(int32_t point_colors, float point_diffusion) {
     // copy of these lines: on the x87 unit, moving them into a shared function changes where
     // intermediates are rounded, and with that the seeded colours' last bits.
     if (point_colors != 0 && sim.color != nullptr && scene.lattice) {
-        // Lattice blocks take their colours over the whole box.
-        const float h = sim.smooth_radius;
-        const float width = sim.field_size - h;
-        for (int32_t i = 0; i < sim.count; ++i) {
-            const float up = (sim.position[i].y - h) / width;
-            const float right = (sim.position[i].x - h) / width;
-            sim.color[i] = Color3{1.0f - up, right, up};
-        }
+        colour_across_box();
     } else if (point_colors != 0 && sim.color != nullptr) {
         const float h = sim.smooth_radius;
         const float width = 0.9090909f * sim.field_size;

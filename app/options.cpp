@@ -17,7 +17,7 @@ ProgramOptions program_options;
 namespace {
 
 const char usage_text[] =
-    "usage: tarnwell [--config PATH] [--scene NAME|PATH] [--seed N] [--frames N]\n"
+    "usage: tarnwell [--config PATH] [--scene NAME|PATH] [--solver N] [--seed N] [--frames N]\n"
     "                [--screenshot PATH] [--dump PATH]\n"
     "                [GLUT options such as -display NAME, -geometry WxH+X+Y]\n";
 
@@ -29,6 +29,8 @@ const char options_text[] =
     "  --scene NAME|PATH  what is in the box, in place of the scene setting: NAME is\n"
     "                     scenes/NAME.ini beside the program, anything with a '/' or\n"
     "                     ending in .ini a scene file; --scene help lists the scenes\n"
+    "  --solver N         fluid model in place of the solver setting: 0 the particle model,\n"
+    "                     1 water that keeps its volume (v switches while running)\n"
     "  --seed N           seed of the random generator, 0..4294967295 (default: the clock);\n"
     "                     the same seed and settings give the same frames\n"
     "  --frames N         quit after N frames, 1..1000000000\n"
@@ -73,6 +75,7 @@ const GlutOption* glut_option(const char* arg) {
 enum OptionId {
     opt_config = 1,
     opt_scene,
+    opt_solver,
     opt_seed,
     opt_frames,
     opt_screenshot,
@@ -84,6 +87,7 @@ enum OptionId {
 const option long_options[] = {
     {"config", required_argument, nullptr, opt_config},
     {"scene", required_argument, nullptr, opt_scene},
+    {"solver", required_argument, nullptr, opt_solver},
     {"seed", required_argument, nullptr, opt_seed},
     {"frames", required_argument, nullptr, opt_frames},
     {"screenshot", required_argument, nullptr, opt_screenshot},
@@ -171,6 +175,12 @@ ParseOutcome parse_program_options(int argc, char** argv, ProgramOptions& option
             if (arg[0] == '\0')
                 return usage_error(err, "--scene needs a scene name or a file path, got", arg);
             options.scene = arg;
+            break;
+        case opt_solver:
+            if (!parse_whole_number(arg, 0, 1, &number))
+                return usage_error(err, "--solver takes 0 (the particle model) or 1 (water), got",
+                                   arg);
+            options.solver = static_cast<int>(number);
             break;
         case opt_seed:
             if (!parse_whole_number(arg, 0, 4294967295LL, &number))

@@ -10,6 +10,7 @@ struct ProgramOptions {
     std::string config_path;   // empty: config.ini beside the program (filled in by main)
     bool config_named = false; // --config given: the file must exist and stay readable
     std::string scene;         // --scene NAME|PATH (empty: the settings file's); "help" lists
+    int solver = -1;           // --solver N (-1: the settings file's)
     bool has_seed = false;
     uint32_t seed = 0;
     int64_t frames = 0;           // quit after this many frames; 0: run until closed

@@ -28,6 +28,7 @@ const KeyHelp key_help[] = {
     {"r", "restart with a new seed"},
     {"l", "reload settings, restart"},
     {"e", "next scene, restart"},
+    {"v", "solver: particles / water"},
     {"0 1 2", "points / outline / sprites"},
     {"c", "colours: white, gradient,"},
     {"", "density"},
@@ -79,8 +80,10 @@ void start_play(PlayState& play, const GraphConfig& graph, const PhysConfig& phy
     const SceneDescription description = scene != nullptr ? *scene : default_scene();
     char choice[sizeof play.scene_choice];
     std::memcpy(choice, play.scene_choice, sizeof choice);
+    const int solver_choice = play.solver_choice;
     play = PlayState{};
     std::memcpy(play.scene_choice, choice, sizeof choice);
+    play.solver_choice = solver_choice;
     play.scene = description;
     play.written = texts;
     play.graph = graph;
@@ -105,6 +108,8 @@ Action action_for_key(unsigned char key) {
         return Action::reload;
     case 'e':
         return Action::next_scene;
+    case 'v':
+        return Action::switch_solver;
     case '0':
         return Action::mode_points;
     case '1':
@@ -175,6 +180,12 @@ void apply_action(PlayState& play, SimState& state, Action action) {
         break;
     case Action::next_scene:
         play.requests |= request_next_scene;
+        break;
+    case Action::switch_solver:
+        // The other fluid model, from the settings file again, in the same scene.
+        play.solver_choice =
+            (play.solver_choice >= 0 ? play.solver_choice : play.phys.solver) == 1 ? 0 : 1;
+        play.requests |= request_reload;
         break;
     case Action::mode_points:
     case Action::mode_outline:

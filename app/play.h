@@ -18,6 +18,7 @@ enum class Action {
     restart,
     reload,
     next_scene,
+    switch_solver,
     mode_points,
     mode_outline,
     mode_sprites,
@@ -77,6 +78,7 @@ struct PlayState {
     // file's); restarts and reloads keep it.
     char scene_choice[setting_text_size];
     SceneDescription scene; // the chosen scene's description, as restarts seed it
+    int solver_choice = -1; // --solver or the v key, in place of the file's (-1: the file's)
 };
 
 extern PlayState play_state;

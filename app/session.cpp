@@ -62,6 +62,7 @@ bool restart_from_files(PlayState& play, const char* config_path, bool named, co
     std::snprintf(next.scene_choice, sizeof next.scene_choice, "%s", choice);
     SettingsRequest request;
     request.scene = next.scene_choice;
+    request.solver = play.solver_choice;
     // The rules of start-up: a file named on the command line must still be there and readable.
     if (!read_settings(config_path, named, request, &graph, &phys, &fixed_graph, &fixed_phys,
                        &next.written, &next.scene, err)) {

@@ -68,6 +68,7 @@ bool settle_settings(GraphConfig* graph, PhysConfig* phys, const WrittenSettings
                      std::FILE* err) {
     apply_fixups(*graph, *phys);
     if (request.threads >= 0) phys->threads = request.threads;
+    if (request.solver >= 0) phys->solver = request.solver;
     const bool counted = scene.fluid_count == 0 || count_scene_sites(scene, phys, err);
     GraphConfig checked = *graph;
     if (request.outline_used) checked.render_type = 1;

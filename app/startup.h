@@ -35,6 +35,7 @@ struct SettingsRequest {
     int threads = -1;            // 0 or more: in place of the threads setting
     bool outline_used = false;   // the outline is built whatever render_type says: check it too
     const char* scene = nullptr; // non-empty: in place of the scene setting
+    int solver = -1;             // 0 or 1: in place of the solver setting
 };
 
 // The settings a simulation starts from, as every start takes them (both programs, r, l and e):

@@ -134,7 +134,14 @@
       "threads of the physics step and the outline, 0 to 256; 0 lets the program "                 \
       "choose as it runs (it starts on the cores less the load average at start, at "              \
       "least one, and moves to fewer or more when they run faster), 1 a single "                   \
-      "thread; every count gives the same results bit for bit")
+      "thread; every count gives the same results bit for bit")                                    \
+    X(int32_t, solver, "0", range, 0, 1, always, "there are two fluid models, 0 and 1",            \
+      "fluid model: 0 the particle model the settings above describe, 1 water that keeps its "     \
+      "volume (position-based fluids; uses rest_density, gravity, timestep, smooth_radius "        \
+      "and water_viscosity, not mass, stiff, viscosity, ext_stiff or damp)")                       \
+    X(float, water_viscosity, "0.02", finite, 0, 0, always, "",                                    \
+      "water (solver 1): the fraction by which each particle's velocity moves towards its "        \
+      "neighbours' every step, 0 to 0.5 (0 for none)")
 
 // The value of a text setting: a fixed array, so that the records stay plain values that may be
 // copied and cleared as a whole.

@@ -146,6 +146,11 @@ void check_config(Refusals& r, const GraphConfig& g, const PhysConfig& p) {
                       applies(s.when, g, p));
     }
 
+    // Drawing a velocity more than half way to its neighbours' each step overshoots: pairs swap
+    // and grow instead of settling.
+    if (!r.has("water_viscosity") && !(p.water_viscosity >= 0.0f && p.water_viscosity <= 0.5f))
+        refuse(r, "phys", "water_viscosity", p.water_viscosity, "use a number from 0 to 0.5");
+
     // Colour exchange per pair runs at point_diffusion / smooth_radius; an infinite rate turns
     // every colour into NaN at the first step.
     if (g.point_colors != 0 && g.point_diffusion != 0.0f && !r.has("point_diffusion") &&

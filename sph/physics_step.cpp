@@ -6,6 +6,7 @@
 #include "sph/scene_state.h"
 #include "sph/sim_state.h"
 #include "sph/steps.h"
+#include "sph/water.h"
 
 namespace {
 using Clock = std::chrono::steady_clock;
@@ -48,6 +49,10 @@ const StepStage step_stages[step_stage_count] = {
 };
 
 void physics_step(StepProfile* profile) {
+    if (water.on) {
+        water_step(profile);
+        return;
+    }
     const Clock::time_point start = Clock::now();
     Clock::time_point stage_start = start;
     for (int k = 0; k < step_stage_count; ++k) {

@@ -10,6 +10,7 @@
 #include "bodies/scene_bodies.h"
 #include "bodies/world_vertices.h"
 #include "sph/sim_state.h"
+#include "sph/water.h"
 
 SceneState scene;
 
@@ -288,6 +289,7 @@ bool drop_body_at(Vec2 point) {
     const float spacing = scene.spacing > 0.0f ? scene.spacing / sim.smooth_radius : 0.5f;
     const SceneFrame frame = frame_of(sim.smooth_radius, sim.field_size, spacing, sim.mass);
     if (!make_scene_body(square, frame, &sim.bodies[sim.geom_count])) return false;
+    water_set_body(sim.geom_count, square.density);
     ++sim.geom_count;
     return true;
 }

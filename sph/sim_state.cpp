@@ -12,6 +12,7 @@
 #include "config/config.h"
 #include "config/scene.h"
 #include "sph/scene_state.h"
+#include "sph/water.h"
 
 SimState sim;
 
@@ -146,7 +147,26 @@ bool sim_init_seeded(int32_t point_colors, const PhysConfig& phys, float point_d
         seed_particles();
     }
     generate_bodies();
+    const int32_t random_bodies = sim.geom_count;
     if (scene_description != nullptr) scene_build(*scene_description);
+    if (phys.solver == 1) {
+        const float spacing = scene_description != nullptr ? scene_description->spacing : 0.5f;
+        if (!water_init(spacing, phys.water_viscosity)) {
+            sim_free();
+            fail_empty();
+            return false;
+        }
+        // Random bodies take a density from 0.4 to 0.9 of the fluid's, spread by the golden
+        // ratio so that neighbours in the list differ; the scene's have their own.
+        for (int32_t j = 0; j < sim.geom_count; ++j) {
+            const float spread = static_cast<float>(j) * 0.618034f;
+            float density =
+                0.4f + 0.5f * (spread - static_cast<float>(static_cast<int32_t>(spread)));
+            if (j >= random_bodies && scene_description != nullptr)
+                density = scene_description->bodies[j - random_bodies].density;
+            water_set_body(j, density);
+        }
+    }
     return true;
 }
 
@@ -192,6 +212,7 @@ bool sim_init(int32_t point_colors, const PhysConfig& phys, float point_diffusio
 void sim_free() {
     stop_workers();
     scene_release();
+    water_free();
     std::free(sim.position);
     std::free(sim.velocity);
     std::free(sim.velocity_eval);

@@ -33,3 +33,6 @@ picture scene-wave_machine 900 "$small" --scene wave_machine
 picture scene-fountain 600 "$small" --scene fountain
 picture scene-floating 600 "$small" --scene floating
 picture scene-obstacles 500 "$small" --scene obstacles
+# Water (solver 1): the dam break at the same moment as solver 0's above, and the floating blocks.
+picture solver1-dam_break 250 "$small" --scene dam_break --solver 1
+picture solver1-floating 600 "$small" --scene floating --solver 1

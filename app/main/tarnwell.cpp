@@ -57,6 +57,8 @@ int main(int argc, char** argv) {
     SceneDescription scene;
     SettingsRequest request;
     request.scene = program_options.scene.c_str();
+    request.solver = program_options.solver;
+    play_state.solver_choice = program_options.solver;
     if (!read_settings(config_path.c_str(), named_config, request, &file_graph, &file_phys,
                        &graph_config, &phys_config, &play_state.written, &scene, stderr)) {
         std::fprintf(stderr,

@@ -41,7 +41,7 @@ constexpr long long timing_sample_cap = 1 << 18;
 const char usage_text[] =
     "usage: tarnwell-sim [--config PATH] [--scene NAME|PATH] [--seed N] [--steps N]\n"
     "                    [--dump PATH] [--dump-every K] [--stir X,Y,SIGN] [--surface]\n"
-    "                    [--threads N]\n"
+    "                    [--threads N] [--solver N]\n"
     "       tarnwell-sim --print-settings\n"
     "       tarnwell-sim --scene help\n";
 
@@ -70,6 +70,8 @@ const char help_text[] =
     "                   the fluid towards the point, -1 pushes it away\n"
     "  --surface        also rebuild the iso-line outline after every step, on the grid\n"
     "                   the program uses in render mode 1 (surf_radius, surf_resolution)\n"
+    "  --solver N       fluid model in place of the solver setting: 0 the particle model,\n"
+    "                   1 water that keeps its volume\n"
     "  --threads N      threads of the step and the outline, 0..256, in place of the\n"
     "                   threads setting; 0 is one per core. Every count gives the same state\n"
     "  --print-settings write a settings file with every key at its default and what it\n"
@@ -99,6 +101,7 @@ struct Options {
     float stir_sign = 0.0f;
     bool surface = false;
     int threads = -1; // -1: the threads setting
+    int solver = -1;  // -1: the solver setting
 };
 
 [[noreturn]] void usage_error(const char* what, const char* value) {
@@ -158,7 +161,8 @@ Options parse_arguments(int argc, char** argv) {
             std::strcmp(arg, "--config") == 0 || std::strcmp(arg, "--scene") == 0 ||
             std::strcmp(arg, "--seed") == 0 || std::strcmp(arg, "--steps") == 0 ||
             std::strcmp(arg, "--dump") == 0 || std::strcmp(arg, "--dump-every") == 0 ||
-            std::strcmp(arg, "--stir") == 0 || std::strcmp(arg, "--threads") == 0;
+            std::strcmp(arg, "--stir") == 0 || std::strcmp(arg, "--threads") == 0 ||
+            std::strcmp(arg, "--solver") == 0;
         if (!takes_value) usage_error("unknown argument", arg);
         if (i + 1 >= argc) usage_error("missing value after", arg);
         const char* value = argv[++i];
@@ -181,6 +185,11 @@ Options parse_arguments(int argc, char** argv) {
             if (!parse_whole_number(value, 0, max_steps, &options.steps)) {
                 usage_error("--steps takes a whole number from 0 to 1000000000, got", value);
             }
+        } else if (std::strcmp(arg, "--solver") == 0) {
+            long long solver = 0;
+            if (!parse_whole_number(value, 0, 1, &solver))
+                usage_error("--solver takes 0 (the particle model) or 1 (water), got", value);
+            options.solver = static_cast<int>(solver);
         } else if (std::strcmp(arg, "--threads") == 0) {
             long long threads = 0;
             if (!parse_whole_number(value, 0, 256, &threads)) {
@@ -318,6 +327,7 @@ int run(const Options& options) {
     WrittenSettings written;
     SettingsRequest request;
     request.threads = options.threads;
+    request.solver = options.solver;
     request.outline_used = options.surface;
     request.scene = options.scene.c_str();
     SceneDescription scene;

@@ -129,7 +129,7 @@ TEST(Options, MissingValuesUnknownOptionsAndStrayWords) {
         {{"--frames", "3", "--", "x"}, "'x'"},
         {{"--help=yes"}, "'--help=yes'"},
         // A prefix of two options is ambiguous, not unknown; control bytes are shown as codes.
-        {{"--s", "1"}, "ambiguous option (--scene, --seed, --screenshot) '--s'"},
+        {{"--s", "1"}, "ambiguous option (--scene, --solver, --seed, --screenshot) '--s'"},
         {{"--bo\x1b[2Jgus"}, "'--bo\\x1b[2Jgus'"},
     };
     for (const Case& c : cases) {

@@ -1,0 +1,676 @@
+#include "sph/water.h"
+
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+#include "bodies/bodies.h"
+#include "bodies/world_vertices.h"
+#include "sph/row_pipeline.h"
+#include "sph/scene_state.h"
+#include "sph/sim_state.h"
+#include "sph/steps.h"
+
+WaterState water;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr float pi = 3.14159265358979f;
+constexpr int32_t boundary_capacity = 65536;
+
+// The 2D cubic spline (Monaghan; normalised as in Koschier et al., "Smoothed Particle
+// Hydrodynamics Techniques for the Physics Based Simulation of Fluids and Solids", 2019) with
+// support radius h: W = sigma (6 (q^3 - q^2) + 1) for q = r/h <= 1/2, sigma 2 (1 - q)^3 up to 1,
+// sigma = 40 / (7 pi h^2), so that its integral over the plane is 1.
+inline float sigma(float h) {
+    return 40.0f / (7.0f * pi * h * h);
+}
+
+inline float kernel(float r, float h, float s) {
+    const float q = r / h;
+    if (q >= 1.0f) return 0.0f;
+    if (q <= 0.5f) return s * (6.0f * (q * q * q - q * q) + 1.0f);
+    const float t = 1.0f - q;
+    return s * 2.0f * t * t * t;
+}
+
+// dW/dr: sigma/h (18 q^2 - 12 q) up to q = 1/2, -6 sigma/h (1 - q)^2 beyond.
+inline float slope(float r, float h, float s) {
+    const float q = r / h;
+    if (q >= 1.0f) return 0.0f;
+    if (q <= 0.5f) return s / h * (18.0f * q * q - 12.0f * q);
+    const float t = 1.0f - q;
+    return -6.0f * s / h * t * t;
+}
+
+// grad W(x_i - x_j) = dW/dr * (x_i - x_j) / r; zero for coincident points.
+inline Vec2 kernel_gradient(Vec2 d, float r, float h, float s) {
+    if (!(r > 0.0f)) return Vec2{0.0f, 0.0f};
+    const float f = slope(r, h, s) / r;
+    return Vec2{d.x * f, d.y * f};
+}
+
+int32_t cell_of(float v, float inv_h, int32_t per_row) {
+    const float line = v * inv_h;
+    if (!(line > 0.0f)) return 0;
+    if (!(line < static_cast<float>(per_row))) return per_row - 1;
+    return static_cast<int32_t>(line);
+}
+
+template <typename T> T* alloc_array(int64_t n) {
+    return static_cast<T*>(std::calloc(static_cast<size_t>(n > 0 ? n : 1), sizeof(T)));
+}
+
+// --- Boundary particles ----------------------------------------------------------------------
+
+// Adds particles every `spacing` along the closed outline `corners` (n corners), owned by body.
+void sample_outline(const Vec2* corners, int n, float spacing, int32_t body, int32_t* count) {
+    for (int k = 0; k < n; ++k) {
+        const Vec2 a = corners[k];
+        const Vec2 b = corners[(k + 1) % n];
+        const float dx = b.x - a.x;
+        const float dy = b.y - a.y;
+        const float length = std::sqrt(dx * dx + dy * dy);
+        int steps = static_cast<int>(length / spacing + 0.5f);
+        if (steps < 1) steps = 1;
+        for (int s = 0; s < steps && *count < water.boundary_capacity; ++s) {
+            const float t = static_cast<float>(s) / static_cast<float>(steps);
+            water.boundary_scratch[(*count)++] =
+                BoundaryParticle{Vec2{a.x + t * dx, a.y + t * dy}, 0.0f, body};
+        }
+    }
+}
+
+// Every boundary particle of this step, sorted into cells, with its volume.
+void build_boundary() {
+    const float h = sim.smooth_radius;
+    const float top = sim.field_size;
+    const float s = water.spacing;
+    int32_t count = 0;
+    // The walls' particles stand half a spacing behind the walls, where the next row of a
+    // lattice that starts half a spacing inside would be.
+    const float lo = h - 0.5f * s;
+    const float hi = top + 0.5f * s;
+    const Vec2 box[4] = {{lo, lo}, {hi, lo}, {hi, hi}, {lo, hi}};
+    sample_outline(box, 4, s, -1, &count);
+    if (scene.piston_side != 0) {
+        const float x = scene.piston_wall - static_cast<float>(scene.piston_side) * 0.5f * s;
+        const Vec2 line[2] = {{x, lo}, {x, hi}};
+        sample_outline(line, 2, s, -1, &count);
+    }
+    for (int o = 0; o < scene.obstacle_count; ++o) {
+        const RigidBody& obstacle = scene.obstacles[o];
+        sample_outline(obstacle.world_vertices, stored_vertex_count(obstacle), s, -1, &count);
+    }
+    for (int j = 0; j < sim.geom_count; ++j) {
+        const RigidBody& body = sim.bodies[j];
+        sample_outline(body.world_vertices, stored_vertex_count(body), s, j, &count);
+    }
+    water.boundary_count = count;
+
+    // Counting sort by cell, in the order sampled within a cell.
+    const int32_t per_row = sim.cells_per_row;
+    const int32_t cells = sim.cell_count;
+    const float inv_h = 1.0f / h;
+    uint32_t* start = water.boundary_start;
+    std::memset(start, 0, sizeof(uint32_t) * static_cast<size_t>(cells + 1));
+    for (int32_t b = 0; b < count; ++b) {
+        const Vec2 p = water.boundary_scratch[b].position;
+        ++start[cell_of(p.y, inv_h, per_row) * per_row + cell_of(p.x, inv_h, per_row) + 1];
+    }
+    for (int32_t c = 0; c < cells; ++c)
+        start[c + 1] += start[c];
+    for (int32_t b = 0; b < count; ++b) {
+        const Vec2 p = water.boundary_scratch[b].position;
+        const int32_t c = cell_of(p.y, inv_h, per_row) * per_row + cell_of(p.x, inv_h, per_row);
+        water.boundary[start[c]++] = water.boundary_scratch[b];
+    }
+    for (int32_t c = cells; c > 0; --c)
+        start[c] = start[c - 1];
+    start[0] = 0;
+
+    // Akinci's volume, 1 / (kernel sum over the boundary particles near it, itself included), so
+    // that densely sampled walls do not weigh more than sparse ones; scaled so that a straight
+    // wall stands for one more row of the fluid's lattice (volume V where its sum is a straight
+    // line's), which gives a particle at rest against it the rest density.
+    const float sg = sigma(h);
+    const float line_volume = water.volume * water.line_sum;
+    for (int32_t b = 0; b < count; ++b) {
+        const Vec2 p = water.boundary[b].position;
+        const int32_t cx = cell_of(p.x, inv_h, per_row);
+        const int32_t cy = cell_of(p.y, inv_h, per_row);
+        float sum = 0.0f;
+        for (int32_t y = cy - 1; y <= cy + 1; ++y) {
+            if (y < 0 || y >= per_row) continue;
+            for (int32_t x = cx - 1; x <= cx + 1; ++x) {
+                if (x < 0 || x >= per_row) continue;
+                const int32_t c = y * per_row + x;
+                for (uint32_t k = start[c]; k < start[c + 1]; ++k) {
+                    const float dx = p.x - water.boundary[k].position.x;
+                    const float dy = p.y - water.boundary[k].position.y;
+                    sum += kernel(std::sqrt(dx * dx + dy * dy), h, sg);
+                }
+            }
+        }
+        water.boundary[b].volume = sum > 0.0f ? line_volume / sum : 0.0f;
+    }
+}
+
+// Calls visit(b) for every boundary particle within h of p (in cell order).
+template <typename Visit> void for_boundary_near(Vec2 p, const Visit& visit) {
+    const float h = sim.smooth_radius;
+    const float inv_h = 1.0f / h;
+    const int32_t per_row = sim.cells_per_row;
+    const int32_t cx = cell_of(p.x, inv_h, per_row);
+    const int32_t cy = cell_of(p.y, inv_h, per_row);
+    for (int32_t y = cy - 1; y <= cy + 1; ++y) {
+        if (y < 0 || y >= per_row) continue;
+        for (int32_t x = cx - 1; x <= cx + 1; ++x) {
+            if (x < 0 || x >= per_row) continue;
+            const int32_t c = y * per_row + x;
+            for (uint32_t k = water.boundary_start[c]; k < water.boundary_start[c + 1]; ++k)
+                visit(water.boundary[k]);
+        }
+    }
+}
+
+// --- The passes ------------------------------------------------------------------------------
+
+// Pair passes walk each stored pair once and add to both of its particles, in the order the
+// density sums of solver 0 use, so every thread count gives the same sums.
+template <typename Pair> void for_pairs(const Pair& pair) {
+    const NeighbourEntry* entries = sim.neighbours.entries;
+    const uint16_t* counts = sim.neighbours.neighbour_count;
+    const uint32_t* first = sim.neighbours.first_entry;
+    auto lists = [&](int32_t begin, int32_t end) {
+        for (int32_t i = end - 1; i >= begin; --i) {
+            const uint32_t c = counts[i];
+            const NeighbourEntry* list = entries + first[i];
+            for (uint32_t k = 1; k < c; ++k)
+                pair(i, static_cast<int32_t>(list[k].index), list[k].dist_sq);
+        }
+    };
+    const int lanes = pipeline_lanes();
+    if (lanes > 1) {
+        visit_rows_pipelined(lanes, lists);
+    } else {
+        lists(0, sim.count);
+    }
+}
+
+// Density ratio and the constraint's gradients.
+void constraint_sums() {
+    const float h = sim.smooth_radius;
+    const float sg = sigma(h);
+    const float own = water.volume * kernel(0.0f, h, sg);
+    const int32_t n = sim.count;
+    run_ranges(n, [&](int32_t begin, int32_t end) {
+        for (int32_t i = begin; i < end; ++i) {
+            water.ratio[i] = own;
+            water.grad[i] = Vec2{0.0f, 0.0f};
+            water.sq[i] = 0.0f;
+        }
+    });
+    const Vec2* x = sim.position;
+    const float v = water.volume;
+    // Positions move while the step's lists stay: distances are taken afresh.
+    for_pairs([&](int32_t i, int32_t j, float) {
+        const Vec2 d{x[i].x - x[j].x, x[i].y - x[j].y};
+        const float r = std::sqrt(d.x * d.x + d.y * d.y);
+        const float w = v * kernel(r, h, sg);
+        const Vec2 g0 = kernel_gradient(d, r, h, sg);
+        const Vec2 g{v * g0.x, v * g0.y};
+        const float g2 = g.x * g.x + g.y * g.y;
+        water.ratio[i] += w;
+        water.ratio[j] += w;
+        water.grad[i].x += g.x;
+        water.grad[i].y += g.y;
+        water.grad[j].x -= g.x;
+        water.grad[j].y -= g.y;
+        water.sq[i] += g2;
+        water.sq[j] += g2;
+    });
+    // Boundary terms and the multiplier; only compressed particles push.
+    run_ranges(n, [&](int32_t begin, int32_t end) {
+        for (int32_t i = begin; i < end; ++i) {
+            float ratio = water.ratio[i];
+            Vec2 grad = water.grad[i];
+            const Vec2 p = x[i];
+            for_boundary_near(p, [&](const BoundaryParticle& b) {
+                const float dx = p.x - b.position.x;
+                const float dy = p.y - b.position.y;
+                const float r2 = dx * dx + dy * dy;
+                if (!(r2 < h * h)) return;
+                const float r = std::sqrt(r2);
+                ratio += b.volume * kernel(r, h, sg);
+                const Vec2 g = kernel_gradient(Vec2{dx, dy}, r, h, sg);
+                grad.x += b.volume * g.x;
+                grad.y += b.volume * g.y;
+            });
+            water.ratio[i] = ratio;
+            const float c = ratio > 1.0f ? ratio - 1.0f : 0.0f;
+            const float den = grad.x * grad.x + grad.y * grad.y + water.sq[i] + water.epsilon;
+            water.lambda[i] = -c / den;
+        }
+    });
+}
+
+// Corrections from the multipliers, applied to the positions; the sum of a step's corrections
+// is kept in `force` (a displacement until the step turns it into a velocity).
+void project() {
+    const float h = sim.smooth_radius;
+    const float sg = sigma(h);
+    const int32_t n = sim.count;
+    zero_in_lanes(water.delta, n);
+    Vec2* x = sim.position;
+    const float v = water.volume;
+    for_pairs([&](int32_t i, int32_t j, float) {
+        const Vec2 d{x[i].x - x[j].x, x[i].y - x[j].y};
+        const float r = std::sqrt(d.x * d.x + d.y * d.y);
+        const Vec2 g = kernel_gradient(d, r, h, sg);
+        const float f = v * (water.lambda[i] + water.lambda[j]);
+        water.delta[i].x += f * g.x;
+        water.delta[i].y += f * g.y;
+        water.delta[j].x -= f * g.x;
+        water.delta[j].y -= f * g.y;
+    });
+    run_ranges(n, [&](int32_t begin, int32_t end) {
+        for (int32_t i = begin; i < end; ++i) {
+            Vec2 delta = water.delta[i];
+            const Vec2 p = x[i];
+            const float li = water.lambda[i];
+            if (li != 0.0f) {
+                for_boundary_near(p, [&](const BoundaryParticle& b) {
+                    const float dx = p.x - b.position.x;
+                    const float dy = p.y - b.position.y;
+                    const float r2 = dx * dx + dy * dy;
+                    if (!(r2 < h * h)) return;
+                    const Vec2 g = kernel_gradient(Vec2{dx, dy}, std::sqrt(r2), h, sg);
+                    delta.x += li * b.volume * g.x;
+                    delta.y += li * b.volume * g.y;
+                });
+            }
+            delta.x *= water_relaxation;
+            delta.y *= water_relaxation;
+            water.delta[i] = delta;
+            x[i].x += delta.x;
+            x[i].y += delta.y;
+            sim.force[i].x += delta.x;
+            sim.force[i].y += delta.y;
+        }
+    });
+}
+
+// What the fluid does to the bodies in this iteration: the reaction to each particle's
+// correction away from a body's boundary particle, m * correction / dt^2, at that particle.
+// One thread, in the order of the boundary particles and the grid's buckets.
+void push_bodies(float dt) {
+    if (sim.geom_count == 0) return;
+    const float h = sim.smooth_radius;
+    const float sg = sigma(h);
+    const float inv_h = 1.0f / h;
+    const int32_t per_row = sim.cells_per_row;
+    const float scale = water_relaxation * water.particle_mass / (dt * dt);
+    for (int32_t k = 0; k < water.boundary_count; ++k) {
+        const BoundaryParticle& b = water.boundary[k];
+        if (b.body < 0) continue;
+        const int32_t cx = cell_of(b.position.x, inv_h, per_row);
+        const int32_t cy = cell_of(b.position.y, inv_h, per_row);
+        Vec2 f{0.0f, 0.0f};
+        for (int32_t y = cy - 1; y <= cy + 1; ++y) {
+            if (y < 0 || y >= per_row) continue;
+            for (int32_t xc = cx - 1; xc <= cx + 1; ++xc) {
+                if (xc < 0 || xc >= per_row) continue;
+                const int64_t c = int64_t{y} * per_row + xc;
+                const uint16_t* bucket = sim.grid.buckets + c * cell_capacity;
+                for (int s = 0; s < sim.grid.cell_fill[c]; ++s) {
+                    const int32_t i = bucket[s];
+                    const float li = water.lambda[i];
+                    if (li == 0.0f) continue;
+                    const float dx = sim.position[i].x - b.position.x;
+                    const float dy = sim.position[i].y - b.position.y;
+                    const float r2 = dx * dx + dy * dy;
+                    if (!(r2 < h * h)) continue;
+                    const Vec2 g = kernel_gradient(Vec2{dx, dy}, std::sqrt(r2), h, sg);
+                    f.x -= scale * li * b.volume * g.x;
+                    f.y -= scale * li * b.volume * g.y;
+                }
+            }
+        }
+        const RigidBody& body = sim.bodies[b.body];
+        water.body_force[b.body].x += f.x;
+        water.body_force[b.body].y += f.y;
+        const float rx = b.position.x - body.center.x;
+        const float ry = b.position.y - body.center.y;
+        water.body_torque[b.body] += rx * f.y - ry * f.x;
+    }
+}
+
+// Viscosity (XSPH: each particle's velocity drawn towards its neighbours' by the setting's
+// fraction) and the colour exchange of mode 1, after the velocities are known.
+void smooth_velocities() {
+    const float h = sim.smooth_radius;
+    const float sg = sigma(h);
+    const int32_t n = sim.count;
+    const float c = water.viscosity;
+    const float v = water.volume;
+    Vec2* vel = sim.velocity;
+    Color3* color = sim.color;
+    const float diffusion = sim.point_diffusion;
+    if (c > 0.0f) {
+        zero_in_lanes(water.delta, n);
+        const Vec2* x = sim.position;
+        for_pairs([&](int32_t i, int32_t j, float) {
+            const float dx = x[i].x - x[j].x;
+            const float dy = x[i].y - x[j].y;
+            const float w = c * v * kernel(std::sqrt(dx * dx + dy * dy), h, sg);
+            const float ux = vel[j].x - vel[i].x;
+            const float uy = vel[j].y - vel[i].y;
+            water.delta[i].x += w * ux;
+            water.delta[i].y += w * uy;
+            water.delta[j].x -= w * ux;
+            water.delta[j].y -= w * uy;
+        });
+        run_ranges(n, [&](int32_t begin, int32_t end) {
+            for (int32_t i = begin; i < end; ++i) {
+                vel[i].x += water.delta[i].x;
+                vel[i].y += water.delta[i].y;
+            }
+        });
+    }
+    if (color != nullptr && diffusion > 0.0f && sim.point_colors != 2) {
+        const float kw = diffusion / kernel(0.0f, h, sg);
+        const Vec2* x = sim.position;
+        for_pairs([&](int32_t i, int32_t j, float) {
+            const float dx = x[i].x - x[j].x;
+            const float dy = x[i].y - x[j].y;
+            const float w = kw * kernel(std::sqrt(dx * dx + dy * dy), h, sg);
+            const Color3 d{(color[j].r - color[i].r) * w, (color[j].g - color[i].g) * w,
+                           (color[j].b - color[i].b) * w};
+            color[i].r += d.r;
+            color[i].g += d.g;
+            color[i].b += d.b;
+            color[j].r -= d.r;
+            color[j].g -= d.g;
+            color[j].b -= d.b;
+        });
+    }
+}
+
+// Rigid motion of the bodies over one sub-step: the fluid's force and gravity, then the walls
+// as hard limits (the body is moved back inside and stops moving into the wall).
+void move_water_bodies(float dt) {
+    const float h = sim.smooth_radius;
+    const float top = sim.field_size;
+    for (int j = 0; j < sim.geom_count; ++j) {
+        RigidBody& body = sim.bodies[j];
+        const float m = water.body_mass[j];
+        const float inertia = water.body_inertia[j];
+        if (!(m > 0.0f) || !(inertia > 0.0f)) continue;
+        body.linear_velocity.x += water.body_force[j].x / m * dt;
+        body.linear_velocity.y += (water.body_force[j].y / m + sim.current_gravity) * dt;
+        body.angular_velocity += water.body_torque[j] / inertia * dt;
+        body.center.x += body.linear_velocity.x * dt;
+        body.center.y += body.linear_velocity.y * dt;
+        body.angle += body.angular_velocity * dt;
+        update_world_vertices(body);
+        Vec2 shift{0.0f, 0.0f};
+        if (body.min_x < h) shift.x = h - body.min_x;
+        if (body.max_x > top) shift.x = top - body.max_x;
+        if (body.min_y < h) shift.y = h - body.min_y;
+        if (body.max_y > top) shift.y = top - body.max_y;
+        if (shift.x != 0.0f || shift.y != 0.0f) {
+            body.center.x += shift.x;
+            body.center.y += shift.y;
+            if (shift.x * body.linear_velocity.x < 0.0f) body.linear_velocity.x = 0.0f;
+            if (shift.y * body.linear_velocity.y < 0.0f) body.linear_velocity.y = 0.0f;
+            // Resting on a wall, the body also stops turning into it.
+            body.angular_velocity *= 0.9f;
+            update_world_vertices(body);
+        }
+    }
+}
+
+void predict(float dt) {
+    const float g = sim.current_gravity;
+    run_ranges(sim.count, [&](int32_t begin, int32_t end) {
+        for (int32_t i = begin; i < end; ++i) {
+            sim.velocity[i].y += dt * g;
+            sim.position[i].x += dt * sim.velocity[i].x;
+            sim.position[i].y += dt * sim.velocity[i].y;
+            sim.force[i] = Vec2{0.0f, 0.0f};
+        }
+    });
+}
+
+// Velocities from the step's corrections; the box as a hard limit for any particle that got
+// past the wall's particles; the dump's and the colours' densities.
+void finish(float dt) {
+    const float h = sim.smooth_radius;
+    const float top = sim.field_size;
+    const float inv_dt = 1.0f / dt;
+    const float inv_rest = 1.0f / sim.rest_density;
+    run_ranges(sim.count, [&](int32_t begin, int32_t end) {
+        for (int32_t i = begin; i < end; ++i) {
+            Vec2 v = sim.velocity[i];
+            v.x += sim.force[i].x * inv_dt;
+            v.y += sim.force[i].y * inv_dt;
+            Vec2 p = sim.position[i];
+            if (p.x < h) {
+                p.x = h;
+                if (v.x < 0.0f) v.x = 0.0f;
+            } else if (p.x > top) {
+                p.x = top;
+                if (v.x > 0.0f) v.x = 0.0f;
+            }
+            if (p.y < h) {
+                p.y = h;
+                if (v.y < 0.0f) v.y = 0.0f;
+            } else if (p.y > top) {
+                p.y = top;
+                if (v.y > 0.0f) v.y = 0.0f;
+            }
+            sim.position[i] = p;
+            sim.velocity[i] = v;
+            sim.density_pressure[i] = Vec2{inv_rest / water.ratio[i], water.lambda[i]};
+            if (!stored_finite(p.x) || !stored_finite(p.y) || !stored_finite(v.x) ||
+                !stored_finite(v.y)) {
+                __atomic_store_n(&sim.blown_up, true, __ATOMIC_RELAXED);
+            }
+        }
+    });
+}
+
+void copy_eval_and_colours() {
+    run_ranges(sim.count, [&](int32_t begin, int32_t end) {
+        for (int32_t i = begin; i < end; ++i) {
+            sim.velocity_eval[i] = sim.velocity[i];
+            if (sim.point_colors == 2 && sim.color != nullptr) {
+                // Blue below the rest density, through grey at it, to red at 3 % above.
+                const float t = (water.ratio[i] - 0.97f) / 0.06f;
+                const float u = t < 0.0f ? 0.0f : (t > 1.0f ? 1.0f : t);
+                sim.color[i] = Color3{u, 0.5f, 1.0f - u};
+            }
+        }
+    });
+}
+
+float fastest_speed() {
+    float v2 = 0.0f;
+    for (int32_t i = 0; i < sim.count; ++i) {
+        const Vec2 v = sim.velocity[i];
+        const float s = v.x * v.x + v.y * v.y;
+        if (s > v2) v2 = s;
+    }
+    return std::sqrt(v2);
+}
+
+double ms_between(Clock::time_point a, Clock::time_point b) {
+    return std::chrono::duration<double, std::milli>(b - a).count();
+}
+
+} // namespace
+
+float water_kernel(float r, float h) {
+    return kernel(r, h, sigma(h));
+}
+
+float water_kernel_slope(float r, float h) {
+    return slope(r, h, sigma(h));
+}
+
+bool water_init(float spacing, float viscosity) {
+    water_free();
+    water.on = true;
+    water.viscosity = viscosity;
+    const float h = sim.smooth_radius;
+    water.spacing = spacing * h;
+    // The particle's volume so that a particle at rest on the square lattice has exactly the
+    // rest density: V = 1 / sum of W over the lattice sites around it.
+    const float sg = sigma(h);
+    float sum = 0.0f;
+    float sq = 0.0f;
+    const int reach = static_cast<int>(1.0f / spacing) + 1;
+    for (int y = -reach; y <= reach; ++y) {
+        for (int x = -reach; x <= reach; ++x) {
+            const float dx = static_cast<float>(x) * water.spacing;
+            const float dy = static_cast<float>(y) * water.spacing;
+            const float r = std::sqrt(dx * dx + dy * dy);
+            sum += kernel(r, h, sg);
+            const float s = slope(r, h, sg);
+            sq += s * s;
+        }
+    }
+    water.volume = 1.0f / sum;
+    float line = 0.0f;
+    for (int x = -reach; x <= reach; ++x)
+        line += kernel(std::fabs(static_cast<float>(x)) * water.spacing, h, sg);
+    water.line_sum = line;
+    water.particle_mass = sim.rest_density * water.volume;
+    // A tenth of a lattice particle's denominator: enough to keep thin neighbourhoods calm,
+    // little enough to leave the interior's projection nearly whole.
+    water.epsilon = 0.1f * water.volume * water.volume * sq;
+    const int32_t n = sim.count;
+    water.ratio = alloc_array<float>(n);
+    water.lambda = alloc_array<float>(n);
+    water.sq = alloc_array<float>(n);
+    water.grad = alloc_array<Vec2>(n);
+    water.delta = alloc_array<Vec2>(n);
+    water.boundary_capacity = boundary_capacity;
+    water.boundary = alloc_array<BoundaryParticle>(boundary_capacity);
+    water.boundary_scratch = alloc_array<BoundaryParticle>(boundary_capacity);
+    water.boundary_start = alloc_array<uint32_t>(int64_t{sim.cell_count} + 1);
+    const int32_t bodies = scene.body_capacity;
+    water.body_mass = alloc_array<float>(bodies);
+    water.body_inertia = alloc_array<float>(bodies);
+    water.body_force = alloc_array<Vec2>(bodies);
+    water.body_torque = alloc_array<float>(bodies);
+    const bool ok = water.ratio && water.lambda && water.sq && water.grad && water.delta &&
+                    water.boundary && water.boundary_scratch && water.boundary_start &&
+                    water.body_mass && water.body_inertia && water.body_force && water.body_torque;
+    if (!ok) water_free();
+    return ok;
+}
+
+void water_set_body(int body, float density) {
+    if (!water.on || body < 0 || body >= scene.body_capacity) return;
+    const RigidBody& b = sim.bodies[body];
+    const int n = stored_vertex_count(b);
+    // Area and polar moment about the body's origin (its centre of rotation).
+    double area = 0.0;
+    double polar = 0.0;
+    for (int k = 0; k < n; ++k) {
+        const Vec2 p = b.local_vertices[k];
+        const Vec2 q = b.local_vertices[k + 1];
+        const double cross = double{p.x} * q.y - double{q.x} * p.y;
+        area += cross * 0.5;
+        polar += cross *
+                 (double{p.x} * p.x + double{p.x} * q.x + double{q.x} * q.x + double{p.y} * p.y +
+                  double{p.y} * q.y + double{q.y} * q.y) /
+                 12.0;
+    }
+    const double rho = static_cast<double>(density) * sim.rest_density;
+    water.body_mass[body] = static_cast<float>(std::fabs(area) * rho);
+    water.body_inertia[body] = static_cast<float>(std::fabs(polar) * rho);
+}
+
+void water_free() {
+    std::free(water.ratio);
+    std::free(water.lambda);
+    std::free(water.sq);
+    std::free(water.grad);
+    std::free(water.delta);
+    std::free(water.boundary);
+    std::free(water.boundary_scratch);
+    std::free(water.boundary_start);
+    std::free(water.body_mass);
+    std::free(water.body_inertia);
+    std::free(water.body_force);
+    std::free(water.body_torque);
+    water = WaterState{};
+}
+
+void water_step(StepProfile* profile) {
+    const Clock::time_point start = Clock::now();
+    double ms[step_stage_count] = {};
+    const float frame_dt = sim.timestep;
+    // CFL: the fastest particle moves at most water_cfl lattice spacings per sub-step.
+    const float fastest = fastest_speed();
+    int substeps = 1;
+    if (fastest * frame_dt > water_cfl * water.spacing) {
+        const float need = fastest * frame_dt / (water_cfl * water.spacing);
+        substeps = need < static_cast<float>(water_max_substeps) ? static_cast<int>(need) + 1
+                                                                 : water_max_substeps;
+    }
+    water.substeps = substeps;
+    const float dt = frame_dt / static_cast<float>(substeps);
+    for (int s = 0; s < substeps && !sim.blown_up; ++s) {
+        Clock::time_point t = Clock::now();
+        auto lap = [&](int stage) {
+            const Clock::time_point now = Clock::now();
+            ms[stage] += ms_between(t, now);
+            t = now;
+        };
+        predict(dt);
+        lap(6);
+        compute_cell_keys();
+        sort_cell_keys();
+        reorder_particles();
+        fill_cell_grid();
+        lap(0);
+        find_neighbours();
+        lap(1);
+        build_boundary();
+        for (int j = 0; j < sim.geom_count; ++j) {
+            water.body_force[j] = Vec2{0.0f, 0.0f};
+            water.body_torque[j] = 0.0f;
+        }
+        lap(5);
+        for (int it = 0; it < water_iterations; ++it) {
+            constraint_sums();
+            lap(2);
+            project();
+            push_bodies(dt);
+            lap(3);
+        }
+        finish(dt);
+        smooth_velocities();
+        lap(6);
+        move_water_bodies(dt);
+        lap(4);
+    }
+    copy_eval_and_colours();
+    {
+        const Clock::time_point t = Clock::now();
+        recycle_drained();
+        advance_scene_time();
+        ms[7] += ms_between(t, Clock::now());
+    }
+    if (profile != nullptr) {
+        for (int k = 0; k < step_stage_count; ++k)
+            profile->stage_ms[k] = ms[k];
+        profile->total = ms_between(start, Clock::now());
+    }
+}

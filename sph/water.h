@@ -1,0 +1,88 @@
+#pragma once
+// Solver 1, water that keeps its volume: position-based fluids (Macklin and Mueller, "Position
+// Based Fluids", ACM TOG 32(4), 2013) with a normalised two-dimensional cubic spline kernel and
+// boundary particles sampled on walls, obstacles, the moving wall and the bodies (Akinci et al.,
+// "Versatile rigid-fluid coupling for incompressible SPH", ACM TOG 31(4), 2012).
+//
+// Why this method: each step projects the particles onto the density constraint
+// rho_i / rest_density = 1 with a few Jacobi iterations, which stays stable at the frame's time
+// step where pressure solvers need many more smaller steps; the fluid then keeps its volume at a
+// cost that still runs in real time at 10,000 particles. Only compressed particles push
+// (the constraint is one-sided), so the free surface does not pull itself into clumps.
+//
+// One process-wide `water` beside `sim` (a record of its own, so solver 0's SimState and its
+// bits stay as they are). With solver 0 it is empty and nothing here runs.
+#include <cstdint>
+
+#include "base/types.h"
+#include "sph/physics_step.h"
+
+// Iterations of the density constraint per step.
+constexpr int water_iterations = 4;
+// Jacobi corrections overshoot where constraints share particles; each is taken at this
+// fraction.
+constexpr float water_relaxation = 0.5f;
+// Sub-steps a step may be cut into to keep the fastest particle within this fraction of a
+// lattice spacing per sub-step (the CFL bound), at most water_max_substeps.
+constexpr float water_cfl = 0.5f;
+constexpr int water_max_substeps = 8;
+
+// A particle the boundary lends the fluid: where it is, the volume it stands for (Akinci:
+// 1 / its kernel sum over its boundary neighbours) and whose it is (-1 fixed, else a body).
+struct BoundaryParticle {
+    Vec2 position;
+    float volume; // in units of the fluid particle's volume scale, see WaterState
+    int32_t body;
+};
+
+// Writers and readers: water_init writes the constants and sizes the arrays; water_step writes
+// everything else each step. The per-particle arrays are indexed like sim's (not permuted: they
+// are recomputed every iteration).
+struct WaterState {
+    bool on;
+    float volume;   // V = 1 / (kernel sum of a particle at rest on the lattice), h-units
+    float spacing;  // lattice spacing, box units
+    float line_sum; // kernel sum of a particle in a straight line of particles one spacing apart
+    float particle_mass; // rest_density * V
+    float epsilon;       // relaxation of the constraint's denominator
+    float viscosity;     // the water_viscosity setting
+    int32_t substeps;    // of the last step
+
+    float* ratio;  // count: rho_i / rest_density in the current iteration
+    float* lambda; // count: the constraint's multiplier
+    float* sq;     // count: sum over neighbours j of |grad_j C_i|^2
+    Vec2* grad;    // count: grad_i C_i
+    Vec2* delta;   // count: this iteration's correction
+
+    // Boundary particles, rebuilt every step in cell order: cell k holds
+    // boundary[boundary_start[k] .. boundary_start[k + 1]).
+    BoundaryParticle* boundary;
+    BoundaryParticle* boundary_scratch;
+    uint32_t* boundary_start; // cell_count + 1
+    int32_t boundary_count;
+    int32_t boundary_capacity;
+
+    // Per body: mass and moment of inertia from its density, and the force and torque the
+    // fluid exerts on it in the current step.
+    float* body_mass;
+    float* body_inertia;
+    Vec2* body_force;
+    float* body_torque;
+};
+
+extern WaterState water;
+
+// Sets up solver 1 for the simulation sim_init_seeded has just built (`spacing` in multiples of
+// smooth_radius, the scene's or 0.5): false when memory runs out.
+bool water_init(float spacing, float viscosity);
+// The mass and moment of inertia of body `body` from its outline and its density relative to
+// the fluid.
+void water_set_body(int body, float density);
+void water_free();
+
+// One step of solver 1, timed into the same stages as solver 0's.
+void water_step(StepProfile* profile);
+
+// The 2D cubic spline kernel with support radius h and its derivative dW/dr, for tests.
+float water_kernel(float r, float h);
+float water_kernel_slope(float r, float h);

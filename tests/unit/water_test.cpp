@@ -1,0 +1,112 @@
+// Solver 1, water: its kernel, that a pool keeps its volume and its walls, that the step gives
+// the same state at every thread count, and that bodies float or sink by their density.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "config/config.h"
+#include "config/scene.h"
+#include "sph/physics_step.h"
+#include "sph/scene_state.h"
+#include "sph/sim_state.h"
+#include "sph/water.h"
+
+namespace {
+
+// A pool the width of the box and `depth` deep, with the given bodies, under solver 1.
+bool start_pool(float depth, int threads, const SceneBody* bodies = nullptr, int body_count = 0) {
+    SceneDescription d{};
+    std::snprintf(d.name, sizeof d.name, "pool");
+    d.spacing = 0.5f;
+    d.fluids[d.fluid_count++] = SceneFluid{false, 0.0f, 0.0f, 1.0f, depth, 0.0f};
+    for (int k = 0; k < body_count; ++k)
+        d.bodies[d.body_count++] = bodies[k];
+    PhysConfig phys = default_phys_config();
+    phys.field_size = 0.3f;
+    phys.geom_count = 0;
+    phys.threads = threads;
+    phys.solver = 1;
+    const int64_t sites =
+        scene_lattice_sites(d, phys.smooth_radius, phys.field_size, nullptr, max_particle_count);
+    phys.count = static_cast<int32_t>(sites);
+    return sites > 0 && sim_init_seeded(1, phys, 0.002f, 7u, &d);
+}
+
+void run(int steps) {
+    for (int s = 0; s < steps && !sim.blown_up; ++s)
+        physics_step(nullptr);
+}
+
+} // namespace
+
+// The kernel integrates to one over the plane and its slope is the derivative of its value.
+TEST(Water, KernelIsNormalisedInTwoDimensions) {
+    const float h = 0.01f;
+    double integral = 0.0;
+    const int rings = 4000;
+    for (int k = 0; k < rings; ++k) {
+        const double r = (k + 0.5) * h / rings;
+        integral +=
+            water_kernel(static_cast<float>(r), h) * 2.0 * 3.141592653589793 * r * h / rings;
+    }
+    EXPECT_NEAR(integral, 1.0, 1e-4);
+    for (const float q : {0.1f, 0.3f, 0.5f, 0.7f, 0.9f}) {
+        const float r = q * h;
+        const float e = 1e-3f * h;
+        const double numeric = (water_kernel(r + e, h) - water_kernel(r - e, h)) / (2.0 * e);
+        EXPECT_NEAR(water_kernel_slope(r, h), numeric, 2e-3 * std::fabs(numeric)) << q;
+    }
+    EXPECT_EQ(water_kernel(h, h), 0.0f);
+}
+
+// A pool a fifth of the box deep settles without losing volume: the particles' mean density
+// stays at the rest density within a few per cent, its surface at its starting height, and
+// every particle inside the walls. Any thread count gives the same state.
+TEST(Water, PoolKeepsItsVolumeAndItsWalls) {
+    ASSERT_TRUE(start_pool(0.2f, 1));
+    const float h = sim.smooth_radius;
+    const float top_start = h + 0.2f * (sim.field_size - h);
+    run(400);
+    ASSERT_FALSE(sim.blown_up);
+    double ratio = 0.0;
+    float highest = 0.0f;
+    int32_t deep = 0;
+    for (int32_t i = 0; i < sim.count; ++i) {
+        const Vec2 p = sim.position[i];
+        EXPECT_TRUE(p.x >= h && p.x <= sim.field_size && p.y >= h && p.y <= sim.field_size);
+        highest = std::max(highest, p.y);
+        if (p.y < top_start - 3.0f * h) {
+            ratio += 1.0 / (sim.density_pressure[i].x * sim.rest_density);
+            ++deep;
+        }
+    }
+    ASSERT_GT(deep, 100);
+    EXPECT_NEAR(ratio / deep, 1.0, 0.03);
+    EXPECT_NEAR(highest, top_start, 2.0f * h);
+
+    std::vector<Vec2> one(sim.position, sim.position + sim.count);
+    for (const int threads : {2, 3}) {
+        ASSERT_TRUE(start_pool(0.2f, threads));
+        run(400);
+        EXPECT_EQ(std::memcmp(one.data(), sim.position, one.size() * sizeof(Vec2)), 0)
+            << threads << " threads";
+    }
+}
+
+// A block half as dense as the water floats at the surface; one twice as dense goes to the
+// floor.
+TEST(Water, LightBodiesFloatHeavyOnesSink) {
+    const SceneBody bodies[2] = {{0, 0.3f, 0.42f, 0.15f, 0.15f, 0.0f, 0.5f},
+                                 {0, 0.7f, 0.42f, 0.15f, 0.15f, 0.0f, 2.0f}};
+    ASSERT_TRUE(start_pool(0.35f, 1, bodies, 2));
+    ASSERT_EQ(sim.geom_count, 2);
+    run(1200);
+    ASSERT_FALSE(sim.blown_up);
+    const float h = sim.smooth_radius;
+    const float side = 0.15f * (sim.field_size - h);
+    const float surface = h + 0.35f * (sim.field_size - h);
+    EXPECT_GT(sim.bodies[0].center.y, surface - side);
+    EXPECT_LT(sim.bodies[1].center.y, h + side);
+}

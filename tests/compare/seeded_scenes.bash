@@ -1,8 +1,9 @@
 # The seeded scenes every same-bits comparison runs (sourced): stirring both ways, density
 # colours, ten bodies (contacts between bodies), the outline lattice, and the largest count
-# accepted for a few steps; and three built-in scenes: the moving wall and a fixed obstacle, the
-# drain and the jet, bodies weighed by their density. The flow is chaotic, so one differently
-# rounded operation anywhere grows into visibly different dumps within these step counts.
+# accepted for a few steps; three built-in scenes: the moving wall and a fixed obstacle, the drain
+# and the jet, bodies weighed by their density; and water (solver 1) with floating bodies. The
+# flow is chaotic, so one differently rounded operation anywhere grows into visibly different
+# dumps within these step counts.
 
 # Writes the settings file of every scene (NAME.ini) into folder $1.
 write_scene_settings() {
@@ -25,5 +26,6 @@ big big 12 5
 wave defaults 13 500 --scene wave_machine
 fountain defaults 14 400 --scene fountain
 floating defaults 15 400 --scene floating
+water defaults 16 150 --scene floating --solver 1
 SCENES
 }

@@ -27,6 +27,7 @@ const KeyHelp key_help[] = {
     {"n or .", "one step while paused"},
     {"r", "restart with a new seed"},
     {"l", "reload settings, restart"},
+    {"w", "save settings to your file"},
     {"e", "next scene, restart"},
     {"0 1 2", "points / outline / sprites"},
     {"c", "colours: white, gradient,"},
@@ -85,6 +86,8 @@ void start_play(PlayState& play, const GraphConfig& graph, const PhysConfig& phy
     play.written = texts;
     play.graph = graph;
     play.phys = phys;
+    play.read_graph = graph;
+    play.read_phys = phys;
     play.file_mouse_force = phys.mouse_force;
     play.realtime = graph.realtime != 0;
     play.overlay = overlay;
@@ -128,6 +131,8 @@ Action action_for_key(unsigned char key) {
         return Action::strength_up;
     case 't':
         return Action::realtime;
+    case 'w':
+        return Action::save_settings;
     case 's':
         return Action::screenshot;
     case 'h':
@@ -214,6 +219,9 @@ void apply_action(PlayState& play, SimState& state, Action action) {
     case Action::realtime:
         play.realtime = !play.realtime;
         play.graph.realtime = play.realtime ? 1 : 0;
+        break;
+    case Action::save_settings:
+        play.requests |= request_save;
         break;
     case Action::screenshot:
         play.requests |= request_screenshot;

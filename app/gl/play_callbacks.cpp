@@ -11,6 +11,7 @@
 #include "app/session.h"
 #include "app/startup.h"
 #include "app/tools.h"
+#include "app/user_settings.h"
 #include "config/config.h"
 #include "config/scene_file.h"
 #include "platform/window.h"
@@ -87,6 +88,21 @@ void next_scene() {
         play.graph.render_type = 0;
 }
 
+// Saves to the file named with --config, else to the user's own: never to the config.ini beside
+// the program, which the next build or install replaces.
+void save() {
+    PlayState& play = play_state;
+    const std::string target =
+        program_options.config_named ? program_options.config_path : user_settings_file;
+    if (!save_settings(play, program_options.config_path.c_str(), target, stdout, stderr)) {
+        set_status(play, "settings not saved (see the console)");
+        return;
+    }
+    // l reads what was saved from now on, as the next start will.
+    program_options.config_path = target;
+    set_status(play, "settings saved to %s", printable_text(target.c_str()).c_str());
+}
+
 } // namespace
 
 void serve_requests() {
@@ -99,6 +115,10 @@ void serve_requests() {
     if (play.requests & request_next_scene) {
         play.requests &= ~request_next_scene;
         next_scene();
+    }
+    if (play.requests & request_save) {
+        play.requests &= ~request_save;
+        save();
     }
     if (play.requests & request_mode) {
         play.requests &= ~request_mode;

@@ -31,7 +31,7 @@ int main(int argc, char** argv) {
     case ParseOutcome::exit_usage:
         return 2;
     }
-    exe_folder = program_folder(argc > 0 ? argv[0] : nullptr);
+    exe_folder = data_folder(program_folder(argc > 0 ? argv[0] : nullptr));
     if (program_options.scene == "help") {
         print_scene_list(exe_folder, stdout);
         return stdout_written("tarnwell", stderr) ? 0 : 1;

@@ -208,7 +208,7 @@ Options parse_arguments(int argc, char** argv) {
     if (options.dump_every != 0 && options.dump_path.empty()) {
         usage_error("--dump-every needs --dump PATH, which names its files", nullptr);
     }
-    exe_folder = program_folder(argv[0]);
+    exe_folder = data_folder(program_folder(argv[0]));
     if (options.scene == "help") {
         print_scene_list(exe_folder, stdout);
         std::exit(stdout_written("tarnwell-sim", stderr) ? 0 : 1);

@@ -26,8 +26,8 @@ const KeyHelp key_help[] = {
     {"Space", "pause / resume"},
     {"n or .", "one step while paused"},
     {"r", "restart with a new seed"},
-    {"l", "reload settings, restart"},
-    {"w", "save settings to your file"},
+    {"l / w", "reload / save settings"},
+    {"p", "settings panel"},
     {"e", "next scene, restart"},
     {"0 1 2", "points / outline / sprites"},
     {"c", "colours: white, gradient,"},
@@ -133,6 +133,8 @@ Action action_for_key(unsigned char key) {
         return Action::realtime;
     case 'w':
         return Action::save_settings;
+    case 'p':
+        return Action::panel;
     case 's':
         return Action::screenshot;
     case 'h':
@@ -222,6 +224,9 @@ void apply_action(PlayState& play, SimState& state, Action action) {
         break;
     case Action::save_settings:
         play.requests |= request_save;
+        break;
+    case Action::panel:
+        play.requests |= request_panel;
         break;
     case Action::screenshot:
         play.requests |= request_screenshot;

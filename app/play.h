@@ -30,6 +30,7 @@ enum class Action {
     strength_up,
     realtime,
     save_settings,
+    panel,
     screenshot,
     overlay,
     fullscreen,
@@ -45,7 +46,8 @@ constexpr uint32_t request_screenshot = 1u << 4;
 constexpr uint32_t request_fullscreen = 1u << 5;
 constexpr uint32_t request_quit = 1u << 6;
 constexpr uint32_t request_next_scene = 1u << 7;
-constexpr uint32_t request_save = 1u << 8; // the settings, to the user's file (w)
+constexpr uint32_t request_save = 1u << 8;  // the settings, to the user's file (w)
+constexpr uint32_t request_panel = 1u << 9; // show or hide the settings panel (p)
 
 constexpr int status_text_size = 160;
 constexpr int overlay_line_size = 96;

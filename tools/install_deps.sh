@@ -6,7 +6,8 @@
 # dpkg-shlibdeps names; desktop-file-utils and lintian check the package.
 set -euo pipefail
 
-packages=(build-essential cmake freeglut3-dev libglu1-mesa-dev mesa-common-dev libgl1-mesa-dri libpng-dev
+packages=(build-essential cmake pkg-config freeglut3-dev libglu1-mesa-dev mesa-common-dev libgl1-mesa-dri libpng-dev
+          libimgui-dev
           libgtest-dev libgmock-dev googletest libbenchmark-dev
           xvfb xauth xdotool x11-utils imagemagick gdb python3 locales
           file desktop-file-utils lintian "$@")

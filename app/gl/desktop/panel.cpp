@@ -6,6 +6,7 @@
 #include <backends/imgui_impl_opengl2.h>
 #include <imgui.h>
 
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -24,10 +25,60 @@ namespace {
 
 bool made = false;
 bool taken[3] = {false, false, false}; // buttons pressed on the panel, released there too
-std::vector<std::string> scene_names;  // beside the program, read when the panel is made
+// This imgui reads the buttons and keys as they stand at each frame: a press let go before the
+// next frame would never be seen. Such a release waits until a frame has seen the press.
+int64_t panel_frames = 0;
+int64_t pressed_in[3] = {-1, -1, -1};
+bool release_waiting[3] = {false, false, false};
+int64_t key_pressed_in[256];
+// Where the panel was drawn last: a press there is the panel's even when it comes before any
+// frame has seen the pointer arrive (imgui's own WantCaptureMouse is a frame behind).
+ImVec2 panel_min(0.0f, 0.0f);
+ImVec2 panel_max(0.0f, 0.0f);
+
+bool over_panel(int x, int y) {
+    const float fx = static_cast<float>(x);
+    const float fy = static_cast<float>(y);
+    return ImGui::GetIO().WantCaptureMouse ||
+           (fx >= panel_min.x && fx < panel_max.x && fy >= panel_min.y && fy < panel_max.y);
+}
+bool key_up_waiting[256];
+std::vector<std::string> scene_names; // beside the program, read when the panel is made
 
 const ImVec4 restart_colour(1.0f, 0.8f, 0.3f, 1.0f);
 const ImVec4 refusal_colour(1.0f, 0.45f, 0.4f, 1.0f);
+
+// GLUT tells the modifiers only inside its input callbacks.
+void take_modifiers() {
+    ImGuiIO& io = ImGui::GetIO();
+    const int modifiers = glutGetModifiers();
+    io.KeyCtrl = (modifiers & GLUT_ACTIVE_CTRL) != 0;
+    io.KeyShift = (modifiers & GLUT_ACTIVE_SHIFT) != 0;
+    io.KeyAlt = (modifiers & GLUT_ACTIVE_ALT) != 0;
+}
+
+void on_key_up(unsigned char key, int x, int y) {
+    if (key_pressed_in[key] == panel_frames) {
+        key_up_waiting[key] = true;
+        return;
+    }
+    ImGui_ImplGLUT_KeyboardUpFunc(key, x, y);
+}
+
+// Releases held back for the frame that has now seen their presses.
+void let_go_waiting() {
+    for (int b = 0; b < 3; ++b)
+        if (release_waiting[b]) {
+            release_waiting[b] = false;
+            ImGui_ImplGLUT_MouseFunc(b, GLUT_UP, static_cast<int>(ImGui::GetIO().MousePos.x),
+                                     static_cast<int>(ImGui::GetIO().MousePos.y));
+        }
+    for (int k = 0; k < 256; ++k)
+        if (key_up_waiting[k]) {
+            key_up_waiting[k] = false;
+            ImGui_ImplGLUT_KeyboardUpFunc(static_cast<unsigned char>(k), 0, 0);
+        }
+}
 
 void make_panel() {
     if (made) return;
@@ -42,7 +93,7 @@ void make_panel() {
     ImGui_ImplOpenGL2_Init();
     ImGui_ImplGLUT_ReshapeFunc(window_width, window_height);
     // Key releases reach the panel's fields, so a held key does not repeat for ever.
-    glutKeyboardUpFunc(ImGui_ImplGLUT_KeyboardUpFunc);
+    glutKeyboardUpFunc(on_key_up);
     glutSpecialUpFunc(ImGui_ImplGLUT_SpecialUpFunc);
     scene_names = builtin_scene_names(exe_folder);
     made = true;
@@ -117,9 +168,14 @@ bool setting_widget(const SettingInfo& info) {
     if (ImGui::IsItemHovered()) {
         char accepted[64];
         accepted_text(info, accepted, sizeof accepted);
-        ImGui::SetTooltip("%s\naccepted: %s%s", info.description, accepted,
-                          panel_effect(info) == PanelEffect::restart ? "\ntakes effect with Restart"
-                                                                     : "");
+        ImGui::BeginTooltip();
+        ImGui::PushTextWrapPos(ImGui::GetFontSize() * 32.0f);
+        ImGui::TextUnformatted(info.description);
+        ImGui::Text("accepted: %s%s", accepted,
+                    panel_effect(info) == PanelEffect::restart ? "; takes effect with Restart"
+                                                               : "");
+        ImGui::PopTextWrapPos();
+        ImGui::EndTooltip();
     }
     return changed;
 }
@@ -165,7 +221,11 @@ void draw_panel() {
     ImGui::SetNextWindowSize(ImVec2(380.0f, static_cast<float>(window_height) * 0.8f),
                              ImGuiCond_FirstUseEver);
     bool open = true;
-    if (ImGui::Begin("Settings (p)", &open)) {
+    const bool expanded = ImGui::Begin("Settings (p)", &open);
+    panel_min = ImGui::GetWindowPos();
+    panel_max =
+        ImVec2(panel_min.x + ImGui::GetWindowSize().x, panel_min.y + ImGui::GetWindowSize().y);
+    if (expanded) {
         ImGui::PushItemWidth(-150.0f);
         if (ImGui::Button("Save (w)")) play_state.requests |= request_save;
         ImGui::SameLine();
@@ -183,6 +243,8 @@ void draw_panel() {
     ImGui::End();
     ImGui::Render();
     ImGui_ImplOpenGL2_RenderDrawData(ImGui::GetDrawData());
+    ++panel_frames;
+    let_go_waiting();
     if (!open) toggle_panel();
     // Mode, colours and saving asked for by the panel are served as the keys' are.
     if (play_state.requests & (request_mode | request_colours | request_save)) serve_requests();
@@ -192,19 +254,27 @@ bool panel_mouse(int button, int state, int x, int y) {
     if (!panel_state.visible) return false;
     ImGui_ImplGLUT_MotionFunc(x, y);
     if (button == 3 || button == 4) {
-        if (!ImGui::GetIO().WantCaptureMouse) return false;
+        if (!over_panel(x, y)) return false;
         if (state == GLUT_DOWN) ImGui_ImplGLUT_MouseWheelFunc(0, button == 3 ? 1 : -1, x, y);
         return true;
     }
     if (button < 0 || button > 2) return false;
     if (state == GLUT_DOWN) {
-        if (!ImGui::GetIO().WantCaptureMouse) return false;
+        if (!over_panel(x, y)) return false;
         taken[button] = true;
+        pressed_in[button] = panel_frames;
+        release_waiting[button] = false;
+        // Ctrl+click types a value into a slider.
+        take_modifiers();
         ImGui_ImplGLUT_MouseFunc(button, state, x, y);
         return true;
     }
     // A release belongs where its press went: a stir begun on the fluid ends there.
-    ImGui_ImplGLUT_MouseFunc(button, state, x, y);
+    take_modifiers();
+    if (taken[button] && pressed_in[button] == panel_frames)
+        release_waiting[button] = true;
+    else
+        ImGui_ImplGLUT_MouseFunc(button, state, x, y);
     const bool was_taken = taken[button];
     taken[button] = false;
     return was_taken;
@@ -218,6 +288,9 @@ bool panel_motion(int x, int y) {
 
 bool panel_key(unsigned char key, int x, int y) {
     if (!panel_state.visible || !ImGui::GetIO().WantCaptureKeyboard) return false;
+    take_modifiers(); // Ctrl left over from a Ctrl+click would block the typing
+    key_pressed_in[key] = panel_frames;
+    key_up_waiting[key] = false;
     ImGui_ImplGLUT_KeyboardFunc(key, x, y);
     return true;
 }

@@ -18,4 +18,3 @@ bool panel_special(int, int, int) {
 }
 void panel_reshape(int, int) {}
 void release_panel() {}
-void restart_with_panel() {}

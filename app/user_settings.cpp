@@ -49,14 +49,19 @@ std::size_t field_size(const SettingInfo& info) {
     return sizeof(SettingText);
 }
 
-// The shortest %g text that reads back (as the loaders read it) to the same float.
+// The shortest %g text that reads back (as the loaders read it) to the same float, written
+// without an exponent where one is not needed ("600", not "6e+02").
 std::string float_text(float value) {
     char text[48];
+    char first[48] = "";
     for (int digits = 1; digits <= 9; ++digits) {
         std::snprintf(text, sizeof text, "%.*g", digits, static_cast<double>(value));
-        if (setting_bits(ini_to_float(text)) == setting_bits(value)) break;
+        if (setting_bits(ini_to_float(text)) != setting_bits(value)) continue;
+        if (first[0] == '\0') std::memcpy(first, text, sizeof text);
+        if (std::strchr(text, 'e') == nullptr) return text;
     }
-    return text;
+    // Very small or very large: the exponent it is, or every digit when nothing shorter reads back.
+    return first[0] != '\0' ? first : text;
 }
 
 // One line of a text, without its line end, and the line end as written.

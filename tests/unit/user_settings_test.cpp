@@ -220,3 +220,21 @@ TEST(UserSettings, SaveMakesTheFolderAndRefusesWhatItCannotWrite) {
     EXPECT_NE(err3.text().find("--config"), std::string::npos) << err3.text();
     std::system(("rm -rf " + dir).c_str());
 }
+
+TEST(UserSettings, NumbersAreWrittenAsPeopleWriteThem) {
+    GraphConfig graph = default_graph_config();
+    PhysConfig phys = default_phys_config();
+    phys.rest_density = 700.0f;
+    phys.ext_stiff = 200000.0f;
+    phys.mass = 0.0003f;
+    phys.geom_mass_min = 0.000004f; // too small for plain digits in %g: the exponent stays
+    phys.timestep = 0.1f + 0.2f;    // a float no short text gives: every digit it needs
+    const std::string text = merge_settings_text("", graph, phys);
+    for (const char* want :
+         {"rest_density=700\n", "ext_stiff=200000\n", "mass=0.0003\n", "geom_mass_min=4e-06\n"})
+        EXPECT_NE(text.find(want), std::string::npos) << want << " missing from\n" << text;
+    GraphConfig back_graph;
+    PhysConfig back_phys;
+    load_text(text, &back_graph, &back_phys);
+    EXPECT_EQ(setting_bits(back_phys.timestep), setting_bits(phys.timestep)) << text;
+}

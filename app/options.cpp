@@ -24,8 +24,10 @@ const char usage_text[] =
 const char options_text[] =
     "An interactive 2D fluid toy: stir the fluid with the mouse, play with the keys below.\n"
     "\n"
-    "  --config PATH      settings file (default: config.ini beside the program; when that\n"
-    "                     file is absent every setting takes its default)\n"
+    "  --config PATH      settings file, where w also saves (default: your own,\n"
+    "                     $XDG_CONFIG_HOME/tarnwell/config.ini or ~/.config/tarnwell/\n"
+    "                     config.ini, when it exists, else config.ini beside the program;\n"
+    "                     when that file is absent every setting takes its default)\n"
     "  --scene NAME|PATH  what is in the box, in place of the scene setting: NAME is\n"
     "                     scenes/NAME.ini beside the program, anything with a '/' or\n"
     "                     ending in .ini a scene file; --scene help lists the scenes\n"

@@ -26,7 +26,8 @@ const KeyHelp key_help[] = {
     {"Space", "pause / resume"},
     {"n or .", "one step while paused"},
     {"r", "restart with a new seed"},
-    {"l", "reload settings, restart"},
+    {"l / w", "reload / save settings"},
+    {"p", "settings panel"},
     {"e", "next scene, restart"},
     {"v", "solver: particles / water"},
     {"0 1 2", "points / outline / sprites"},
@@ -88,6 +89,8 @@ void start_play(PlayState& play, const GraphConfig& graph, const PhysConfig& phy
     play.written = texts;
     play.graph = graph;
     play.phys = phys;
+    play.read_graph = graph;
+    play.read_phys = phys;
     play.file_mouse_force = phys.mouse_force;
     play.realtime = graph.realtime != 0;
     play.overlay = overlay;
@@ -133,6 +136,10 @@ Action action_for_key(unsigned char key) {
         return Action::strength_up;
     case 't':
         return Action::realtime;
+    case 'w':
+        return Action::save_settings;
+    case 'p':
+        return Action::panel;
     case 's':
         return Action::screenshot;
     case 'h':
@@ -225,6 +232,12 @@ void apply_action(PlayState& play, SimState& state, Action action) {
     case Action::realtime:
         play.realtime = !play.realtime;
         play.graph.realtime = play.realtime ? 1 : 0;
+        break;
+    case Action::save_settings:
+        play.requests |= request_save;
+        break;
+    case Action::panel:
+        play.requests |= request_panel;
         break;
     case Action::screenshot:
         play.requests |= request_screenshot;

@@ -30,6 +30,8 @@ enum class Action {
     strength_down,
     strength_up,
     realtime,
+    save_settings,
+    panel,
     screenshot,
     overlay,
     fullscreen,
@@ -45,10 +47,12 @@ constexpr uint32_t request_screenshot = 1u << 4;
 constexpr uint32_t request_fullscreen = 1u << 5;
 constexpr uint32_t request_quit = 1u << 6;
 constexpr uint32_t request_next_scene = 1u << 7;
+constexpr uint32_t request_save = 1u << 8;  // the settings, to the user's file (w)
+constexpr uint32_t request_panel = 1u << 9; // show or hide the settings panel (p)
 
 constexpr int status_text_size = 160;
 constexpr int overlay_line_size = 96;
-constexpr int overlay_max_lines = 24;
+constexpr int overlay_max_lines = 25;
 
 // Stirring bounds: the radius in whole steps of h, the strength in steps of 25 % either way of
 // the file's value.
@@ -62,6 +66,10 @@ struct PlayState {
     // start from these; graph_config and phys_config hold them after the start-up fix-ups.
     GraphConfig graph;
     PhysConfig phys;
+    // graph and phys as they were read, before any key changed them: what the user changed is
+    // what differs (app/user_settings.h).
+    GraphConfig read_graph;
+    PhysConfig read_phys;
     float file_mouse_force; // strength_step scales it: mouse_force = file * 1.25^step
     int32_t strength_step;
     bool paused;

@@ -1,6 +1,9 @@
 #include "app/startup.h"
 
+#include <sys/stat.h>
+
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 
 #include "config/config.h"
@@ -26,6 +29,24 @@ std::string exe_folder_of(const char* path) {
 
 std::string program_folder(const char* argv0) {
     return exe_folder_of(program_path(argv0).c_str());
+}
+
+#ifndef TARNWELL_DATA_FROM_BIN
+#define TARNWELL_DATA_FROM_BIN "../share/tarnwell"
+#endif
+const char* const installed_data_path = TARNWELL_DATA_FROM_BIN;
+
+std::string data_folder(const std::string& folder) {
+    if (folder.empty()) return folder;
+    const std::string installed = folder + installed_data_path + "/";
+    struct stat st;
+    if (stat((installed + "config.ini").c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return folder;
+    // /usr/share/tarnwell/ reads better in messages than /usr/bin/../share/tarnwell/.
+    char* resolved = realpath(installed.c_str(), nullptr);
+    if (resolved == nullptr) return installed;
+    std::string path = std::string(resolved) + "/";
+    std::free(resolved);
+    return path;
 }
 
 namespace {

@@ -3,8 +3,9 @@
 
 constexpr const char* program_title = "Tarnwell SPH v 1.09a";
 
-// The program's own folder, '/' included (empty when started by a bare name). config.ini,
-// vs.glsl and fs.glsl are looked up with it as prefix.
+// The folder of the program's data, '/' included: its own folder (empty when started by a bare
+// name), or the installed data folder (data_folder). config.ini, vs.glsl, fs.glsl and scenes/
+// are looked up with it as prefix.
 extern std::string exe_folder;
 
 // Folder part of a program path, up to and including its last '/'; empty without one or for a
@@ -15,6 +16,13 @@ std::string exe_folder_of(const char* path);
 // bare name through PATH, through a link, from anywhere. Falls back to exe_folder_of(argv0)
 // where /proc is missing.
 std::string program_folder(const char* argv0);
+
+// Where the data of a program in `folder` (program_folder's) is: an installed program finds
+// it in installed_data_path relative to its own folder (../share/tarnwell from bin/), which the
+// install marks with config.ini; a program anywhere else, a build folder among them, beside
+// itself. Either way with a '/' at the end, or empty for an empty `folder`.
+std::string data_folder(const std::string& folder);
+extern const char* const installed_data_path;
 
 #include <cstdint>
 #include <cstdio>

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Tries the README's two commands as a new user would: bootstraps a minimal Debian 12 root from
 # the Debian mirror this machine is configured with, installs only git in it, clones this
-# repository's committed HEAD and runs ./test.sh, then ./run.sh, inside it. Fails when either
-# fails or when run.sh's screenshot is not the whole 740 x 740 window.
+# repository's committed HEAD and runs ./test.sh, then ./run.sh, inside it, then builds the Debian
+# package, installs it with apt-get and starts the installed program from PATH. Fails when any
+# of these fails or when a screenshot is not the whole 740 x 740 window.
 #
 #   sudo tools/fresh_root_check.sh
 #
@@ -128,4 +129,18 @@ in_root 'cd /root/tarnwell && ./run.sh' >"$root/root/run.log" 2>&1 || {
 size=$(in_root 'identify -format "%wx%h" /root/tarnwell/build/screenshot.png')
 stage "./run.sh (screenshot $size)"
 [ "$size" = 740x740 ] || { echo "FAIL: run.sh's screenshot is $size, not the whole 740x740 window" >&2; exit 1; }
-echo "fresh root: both commands work"
+
+# The package as a user installs it: apt works out what it needs; the program then runs from
+# PATH, away from the source and build folders.
+in_root 'cd /root/tarnwell/build/release && cpack -G DEB -B /root/package &&
+         apt-get install -y -q /root/package/tarnwell_*.deb &&
+         cd / && tarnwell-sim --scene dam_break --steps 10 &&
+         xvfb-run -a tarnwell --frames 30 --screenshot /root/package.png' >"$root/root/package.log" 2>&1 || {
+    tail -n 40 "$root/root/package.log"
+    echo "FAIL: the package in a fresh root" >&2
+    exit 1
+}
+size=$(in_root 'identify -format "%wx%h" /root/package.png')
+stage "installed the package, ran tarnwell (screenshot $size)"
+[ "$size" = 740x740 ] || { echo "FAIL: the installed program's screenshot is $size" >&2; exit 1; }
+echo "fresh root: both commands work, and so does the package"

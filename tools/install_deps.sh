@@ -2,12 +2,15 @@
 # Installs the Debian packages the build, the tests and run.sh need, only those missing.
 # Further packages named as arguments are installed the same way (CI adds the fuzzing compiler).
 # python3 drives the window tests; locales brings the locale sources the decimal-comma test
-# compiles a German locale from.
+# compiles a German locale from. file lets cpack find the programs whose libraries
+# dpkg-shlibdeps names; desktop-file-utils and lintian check the package.
 set -euo pipefail
 
-packages=(build-essential cmake freeglut3-dev libglu1-mesa-dev mesa-common-dev libgl1-mesa-dri libpng-dev
+packages=(build-essential cmake pkg-config freeglut3-dev libglu1-mesa-dev mesa-common-dev libgl1-mesa-dri libpng-dev
+          libimgui-dev
           libgtest-dev libgmock-dev googletest libbenchmark-dev
-          xvfb xauth xdotool x11-utils imagemagick gdb python3 locales "$@")
+          xvfb xauth xdotool x11-utils imagemagick gdb python3 locales
+          file desktop-file-utils lintian "$@")
 
 missing=()
 for p in "${packages[@]}"; do

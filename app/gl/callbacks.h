@@ -32,6 +32,22 @@ void on_close();
 
 // Draws the keys and the live state, and the status line, over the frame.
 void draw_overlay();
+
+// The settings panel (p), over the frame and the overlay. While it is hidden none of these
+// does anything. The input functions return whether the panel took the event, which then
+// stirs nothing and presses no key.
+void toggle_panel();
+void draw_panel();
+bool panel_mouse(int button, int state, int x, int y);
+bool panel_motion(int x, int y);
+bool panel_key(unsigned char key, int x, int y);
+bool panel_special(int key, int x, int y);
+void panel_reshape(int width, int height);
+// Its GL objects, before the context goes.
+void release_panel();
+// The panel's Restart: its restart settings given to the play, then a restart as r does (a new
+// scene as e does), the window resized to a new window_size.
+void restart_with_panel();
 // Work the keys left for the window: mode, colours, restarts, fullscreen.
 void serve_requests();
 // Takes the picture of the frame just drawn (in the back buffer) and starts writing it: to

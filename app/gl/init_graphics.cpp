@@ -57,6 +57,7 @@ void init_graphics(int argc, char** argv) {
 // glutMainLoop returns, the window and its context are gone.
 void on_close() {
     save_final_screenshot(false);
+    release_panel();
     release_shader_program();
 }
 

@@ -29,6 +29,7 @@ Vec2 pointer_at(int x, int y) {
 }
 
 void on_reshape(int width, int height) {
+    panel_reshape(width, height);
     set_viewport(width, height);
     window_width = width;
     window_height = height;
@@ -39,6 +40,7 @@ void on_reshape(int width, int height) {
 }
 
 void on_mouse(int glut_button, int state, int x, int y) {
+    if (panel_mouse(glut_button, state, x, y)) return;
     const int button = freeglut_button(glut_button);
     map_pointer(mouse_state, x, y, window_width, window_height, world_extent());
     // The modifiers are only known in this callback; a tool's release needs none of them.
@@ -49,12 +51,14 @@ void on_mouse(int glut_button, int state, int x, int y) {
 }
 
 void on_motion(int x, int y) {
+    if (panel_motion(x, y)) return;
     map_pointer(mouse_state, x, y, window_width, window_height, world_extent());
     tool_motion(tool_state, play_state, mouse_state.pointer);
 }
 
 // The pointer itself is not followed without a button, as before; only the buttons are.
-void on_passive_motion(int, int) {
+void on_passive_motion(int x, int y) {
+    panel_motion(x, y); // where the panel's hover follows the pointer
     release_held_buttons(mouse_state, sim);
     drop_tool(tool_state);
 }

@@ -65,6 +65,7 @@ void on_display() {
     const int32_t t1 = glut_time_ms();
     draw_frame();
     draw_overlay();
+    draw_panel();
     ++frames_drawn;
     const bool last =
         quitting || (program_options.frames > 0 && frames_drawn >= program_options.frames);

@@ -7,10 +7,12 @@
 #include "app/gl/callbacks.h"
 #include "app/input.h"
 #include "app/options.h"
+#include "app/panel.h"
 #include "app/play.h"
 #include "app/session.h"
 #include "app/startup.h"
 #include "app/tools.h"
+#include "app/user_settings.h"
 #include "config/config.h"
 #include "config/scene_file.h"
 #include "platform/window.h"
@@ -87,10 +89,62 @@ void next_scene() {
         play.graph.render_type = 0;
 }
 
+// Saves to the file named with --config, else to the user's own: never to the config.ini beside
+// the program, which the next build or install replaces.
+void save() {
+    PlayState& play = play_state;
+    const std::string target =
+        program_options.config_named ? program_options.config_path : user_settings_file;
+    if (!save_settings(play, program_options.config_path.c_str(), target, stdout, stderr)) {
+        set_status(play, "settings not saved (see the console)");
+        return;
+    }
+    // l reads what was saved from now on, as the next start will.
+    program_options.config_path = target;
+    set_status(play, "settings saved to %s", printable_text(target.c_str()).c_str());
+}
+
 } // namespace
+
+void restart_with_panel() {
+    PlayState& play = play_state;
+    const int32_t window_size = graph_config.window_size;
+    const PlayState before = play;
+    const PanelState wanted = panel_state;
+    bool restart_needed = true;
+    if (panel_take_restart(panel_state, play)) {
+        drop_tool(tool_state);
+        const std::string choice = play.scene_choice;
+        play = before; // the scene's settings come from the files, as with e
+        if (!switch_scene(play, program_options.config_path.c_str(), program_options.config_named,
+                          choice.c_str(), next_seed(play.seed), stdout, stderr)) {
+            set_status(play, "scene %s refused: %s goes on (see the console)", choice.c_str(),
+                       play.scene.name);
+            panel_sync(panel_state, play);
+            return;
+        }
+        // What else the panel changed goes on top of them.
+        restart_needed = false;
+        for (int i = 0; i < setting_count; ++i) {
+            const SettingInfo& info = setting_infos[i];
+            if (panel_effect(info) != PanelEffect::restart || info.type == SettingType::text ||
+                setting_value_bits(info, wanted.graph, wanted.phys) ==
+                    setting_value_bits(info, before.graph, before.phys))
+                continue;
+            copy_setting(info, wanted.graph, wanted.phys, &play.graph, &play.phys);
+            restart_needed = true;
+        }
+    }
+    if (restart_needed) restart(false);
+    if (graph_config.window_size != window_size)
+        glutReshapeWindow(graph_config.window_size, graph_config.window_size);
+    panel_sync(panel_state, play);
+}
 
 void serve_requests() {
     PlayState& play = play_state;
+    const bool replaced =
+        (play.requests & (request_restart | request_reload | request_next_scene)) != 0;
     if (play.requests & (request_restart | request_reload)) {
         const bool reload = (play.requests & request_reload) != 0;
         play.requests &= ~(request_restart | request_reload);
@@ -99,6 +153,16 @@ void serve_requests() {
     if (play.requests & request_next_scene) {
         play.requests &= ~request_next_scene;
         next_scene();
+    }
+    // The panel shows the settings the restart left.
+    if (replaced && panel_state.visible) panel_sync(panel_state, play);
+    if (play.requests & request_panel) {
+        play.requests &= ~request_panel;
+        toggle_panel();
+    }
+    if (play.requests & request_save) {
+        play.requests &= ~request_save;
+        save();
     }
     if (play.requests & request_mode) {
         play.requests &= ~request_mode;
@@ -116,13 +180,15 @@ void serve_requests() {
 }
 
 void on_keyboard(unsigned char key, int x, int y) {
+    if (panel_key(key, x, y)) return; // typed into the panel
     const Action action = action_for_key(key);
     if (action == Action::drop_body) drop_body_from_key(play_state, pointer_at(x, y));
     apply_action(play_state, sim, action);
     serve_requests();
 }
 
-void on_special(int key, int, int) {
+void on_special(int key, int x, int y) {
+    if (panel_special(key, x, y)) return;
     apply_action(play_state, sim, action_for_special_key(key));
     serve_requests();
 }

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <string>
@@ -13,6 +14,7 @@
 #include "app/play.h"
 #include "app/startup.h"
 #include "app/state_dump.h"
+#include "app/user_settings.h"
 #include "config/config.h"
 #include "config/scene_file.h"
 #include "io/output_file.h"
@@ -29,19 +31,26 @@ int main(int argc, char** argv) {
     case ParseOutcome::exit_usage:
         return 2;
     }
-    exe_folder = program_folder(argc > 0 ? argv[0] : nullptr);
+    exe_folder = data_folder(program_folder(argc > 0 ? argv[0] : nullptr));
     if (program_options.scene == "help") {
         print_scene_list(exe_folder, stdout);
         return stdout_written("tarnwell", stderr) ? 0 : 1;
     }
     const bool named_config = program_options.config_named;
-    if (!named_config) program_options.config_path = exe_folder + "config.ini";
-    const std::string& config_path = program_options.config_path;
-    // No output may overwrite the settings it was made from, or another output.
-    const NamedPath files[] = {{"the settings file", config_path},
-                               {"--dump", program_options.dump_path},
-                               {"--screenshot", program_options.screenshot_path}};
-    if (!distinct_files("tarnwell", files, 3, stderr)) return 2;
+    user_settings_file = user_settings_path(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"));
+    if (!named_config)
+        program_options.config_path = settings_file_to_read(user_settings_file, exe_folder);
+    // A copy: w may move the program to the user's file, which l then reads.
+    const std::string config_path = program_options.config_path;
+    // No output may overwrite the settings it was made from or the file w saves to, or another
+    // output.
+    const NamedPath files[] = {
+        {"the settings file", config_path},
+        {"--dump", program_options.dump_path},
+        {"--screenshot", program_options.screenshot_path},
+        {"your settings file",
+         named_config || config_path == user_settings_file ? std::string() : user_settings_file}};
+    if (!distinct_files("tarnwell", files, 4, stderr)) return 2;
 
     std::printf("%s\n%s\n\n", program_title,
                 "Mouse: hold left to pull the fluid, right to push it, middle to float "

@@ -19,6 +19,7 @@
 #include "app/options.h"
 #include "app/startup.h"
 #include "app/state_dump.h"
+#include "app/user_settings.h"
 #include "base/thread_tuning.h"
 #include "base/workers.h"
 #include "config/config.h"
@@ -48,8 +49,10 @@ const char usage_text[] =
 const char help_text[] =
     "Runs the fluid simulation without a window and reports the time per step.\n"
     "\n"
-    "  --config PATH    settings file (default: config.ini beside this tool; when that\n"
-    "                   file is absent every setting takes its default)\n"
+    "  --config PATH    settings file (default: $XDG_CONFIG_HOME/tarnwell/config.ini,\n"
+    "                   ~/.config/tarnwell/config.ini without it, when it exists, else\n"
+    "                   config.ini beside this tool; when that file is absent every\n"
+    "                   setting takes its default)\n"
     "  --scene NAME|PATH  what is in the box, in place of the scene setting: NAME is\n"
     "                   scenes/NAME.ini beside this tool, anything with a '/' or ending in\n"
     "                   .ini a scene file; --scene help lists the scenes and their lines\n"
@@ -214,12 +217,15 @@ Options parse_arguments(int argc, char** argv) {
     if (options.dump_every != 0 && options.dump_path.empty()) {
         usage_error("--dump-every needs --dump PATH, which names its files", nullptr);
     }
-    exe_folder = program_folder(argv[0]);
+    exe_folder = data_folder(program_folder(argv[0]));
     if (options.scene == "help") {
         print_scene_list(exe_folder, stdout);
         std::exit(stdout_written("tarnwell-sim", stderr) ? 0 : 1);
     }
-    if (!options.config_named) options.config_path = exe_folder + "config.ini";
+    // The window program's rule, so that both run on the same settings.
+    if (!options.config_named)
+        options.config_path = settings_file_to_read(
+            user_settings_path(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME")), exe_folder);
     // A dump over the settings file would replace the settings it was made from. Later numbered
     // dumps are compared with it as they are written.
     const NamedPath files[] = {

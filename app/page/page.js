@@ -21,6 +21,9 @@
   // wheel taken only over the canvas, so the page still scrolls everywhere else.
   const add_listener = window.addEventListener;
   window.addEventListener = function (type, listener, options) {
+    // Touch is the page's own (pointer events below): the runtime's reading of it as a mouse
+    // would press a second button under the same finger.
+    if (['touchstart', 'touchmove', 'touchend', 'touchcancel'].includes(type)) return undefined;
     if (type === 'mousewheel' || type === 'DOMMouseScroll') {
       const inner = listener;
       listener = (event) => { if (event.target === canvas) inner(event); };
@@ -156,6 +159,206 @@
       .replace('; the window keeps showing it.', '; the canvas keeps showing it.');
   }
 
+  // The settings as HTML controls, from the table the program sends (app/page/panel.cpp): a
+  // slider for a whole number with a range, a number field otherwise, the scene list; each with
+  // its description. A change goes back to the program, which bounds and checks it as the
+  // window's panel does and sends the settings again, so the controls always show what it took.
+  const controls = document.getElementById('controls');
+  const control_list = document.getElementById('control-list');
+  const restart_button = document.getElementById('restart');
+  const control_message = document.getElementById('control-message');
+  const copied = document.getElementById('copied');
+  let table = null;
+  const inputs = new Map();
+
+  function make_control(setting, index) {
+    const row = document.createElement('div');
+    row.className = 'control';
+    const label = document.createElement('label');
+    const id = `setting-${setting.key}`;
+    label.htmlFor = id;
+    label.textContent = setting.key;
+    if (setting.restart) {
+      const mark = document.createElement('span');
+      mark.className = 'restart-mark';
+      mark.textContent = 'R';
+      mark.title = 'takes effect with Restart';
+      label.append(' ', mark);
+    }
+    let input;
+    if (setting.type === 'text') {
+      input = document.createElement('select');
+      for (const name of table.scenes) input.add(new Option(name, name));
+      input.addEventListener('change', () => {
+        window.Module._tarnwell_panel_scene(table.scenes.indexOf(input.value));
+      });
+    } else {
+      input = document.createElement('input');
+      input.type = setting.type === 'whole' && setting.range ? 'range' : 'number';
+      input.step = setting.type === 'whole' ? '1' : 'any';
+      if (setting.range || setting.positive) input.min = String(setting.lo);
+      if (setting.range) input.max = String(setting.hi);
+      input.addEventListener('change', () => {
+        const value = Number(input.value);
+        // An empty or unreadable field keeps the value the program has.
+        if (input.value.trim() === '' || !Number.isFinite(value)) {
+          input.value = table.settings[index].value;
+          return;
+        }
+        window.Module._tarnwell_panel_set(index, value);
+      });
+    }
+    input.id = id;
+    const shown = document.createElement('output');
+    shown.htmlFor = id;
+    const about = document.createElement('small');
+    const accepted = setting.range ? `; ${setting.lo} to ${setting.hi}`
+                   : setting.positive ? '; above 0' : '';
+    about.textContent = setting.description + accepted;
+    row.append(label, input, shown, about);
+    inputs.set(setting.key, { input, shown });
+    return row;
+  }
+
+  function show_settings(json) {
+    const first = table === null;
+    table = JSON.parse(json);
+    window.tarnwell_settings = table; // what the controls show, for the page's tests
+    if (first) {
+      let section = null;
+      let group = null;
+      table.settings.forEach((setting, index) => {
+        if (setting.section !== section) {
+          section = setting.section;
+          group = document.createElement('fieldset');
+          const legend = document.createElement('legend');
+          legend.textContent = `[${section}]`;
+          group.appendChild(legend);
+          control_list.appendChild(group);
+        }
+        group.appendChild(make_control(setting, index));
+      });
+      controls.hidden = false;
+    }
+    for (const setting of table.settings) {
+      const { input, shown } = inputs.get(setting.key);
+      if (document.activeElement !== input || input.type !== 'number') input.value = setting.value;
+      shown.textContent = input.type === 'range' ? setting.value : '';
+      input.closest('.control').classList.toggle('waiting', setting.value !== setting.running);
+    }
+    restart_button.disabled = !table.restart_waiting;
+    control_message.textContent = table.message;
+  }
+
+  // The address of what runs now: the settings that differ from their defaults, the scene and
+  // the seed, so that the link starts the same frames.
+  function link() {
+    const params = new URLSearchParams();
+    for (const setting of table.settings) {
+      if (setting.key === 'scene') continue;
+      const same = setting.type === 'text' ? setting.running === setting.default
+                                           : Number(setting.running) === Number(setting.default);
+      if (!same) params.set(setting.key, setting.running);
+    }
+    params.set('scene', table.settings.find((s) => s.key === 'scene').running);
+    params.set('seed', String(table.seed));
+    return `${location.origin}${location.pathname}?${params}`;
+  }
+
+  restart_button.addEventListener('click', () => window.Module._tarnwell_panel_restart());
+  document.getElementById('copy-link').addEventListener('click', async () => {
+    const address = link();
+    history.replaceState(null, '', address);
+    try {
+      await navigator.clipboard.writeText(address);
+      copied.textContent = 'Copied; the address bar shows it too.';
+    } catch (e) {
+      copied.textContent = 'The address bar shows the link (the clipboard refused it).';
+    }
+  });
+
+  // Touch and pen, as pointer events on the canvas (a mouse stays the runtime's): one finger
+  // pulls, two push at their midpoint, a long press floats and lets go with gravity reversed,
+  // a pinch turns the stirring radius. Each becomes the mouse action the program already has.
+  const touches = new Map();
+  let held = -1;         // GLUT button the fingers hold: 0 pull, 1 float, 2 push
+  let long_press = null; // timer of a finger that has not moved yet
+  let pinch = 0;         // the two fingers' distance when the radius last turned
+  const long_press_ms = 600;
+
+  function canvas_point(x, y) {
+    const r = canvas.getBoundingClientRect();
+    return [Math.round((x - r.left) * canvas.width / r.width),
+            Math.round((y - r.top) * canvas.height / r.height)];
+  }
+  function touch_centre() {
+    const points = [...touches.values()];
+    const x = points.reduce((s, p) => s + p.x, 0) / points.length;
+    const y = points.reduce((s, p) => s + p.y, 0) / points.length;
+    return canvas_point(x, y);
+  }
+  function press(button) {
+    const [x, y] = touch_centre();
+    if (held >= 0) window.Module._tarnwell_touch_button(held, 0, x, y);
+    held = button;
+    if (button >= 0) window.Module._tarnwell_touch_button(button, 1, x, y);
+  }
+  function spread() {
+    const [a, b] = [...touches.values()];
+    return Math.hypot(a.x - b.x, a.y - b.y);
+  }
+  function stop_long_press() {
+    if (long_press !== null) clearTimeout(long_press);
+    long_press = null;
+  }
+  canvas.style.touchAction = 'none';
+  canvas.addEventListener('pointerdown', (event) => {
+    if (event.pointerType === 'mouse' || !window.Module || !window.Module._tarnwell_touch_button) return;
+    event.preventDefault();
+    canvas.setPointerCapture(event.pointerId);
+    touches.set(event.pointerId, { x: event.clientX, y: event.clientY, x0: event.clientX,
+                                   y0: event.clientY });
+    stop_long_press();
+    if (touches.size === 1) {
+      press(0);
+      long_press = setTimeout(() => { long_press = null; if (touches.size === 1) press(1); },
+                              long_press_ms);
+    } else if (touches.size === 2) {
+      press(2);
+      pinch = spread();
+    }
+  });
+  canvas.addEventListener('pointermove', (event) => {
+    const touch = touches.get(event.pointerId);
+    if (touch === undefined) return;
+    event.preventDefault();
+    touch.x = event.clientX;
+    touch.y = event.clientY;
+    if (Math.hypot(touch.x - touch.x0, touch.y - touch.y0) > 10) stop_long_press();
+    if (touches.size === 2 && pinch > 0) {
+      // A quarter wider or narrower turns the radius one step, as a wheel notch does.
+      const ratio = spread() / pinch;
+      if (ratio > 1.25 || ratio < 0.8) {
+        window.Module._tarnwell_touch_radius(ratio > 1 ? 1 : -1);
+        pinch = spread();
+      }
+    }
+    window.Module._tarnwell_touch_move(...touch_centre());
+  });
+  function touch_end(event) {
+    if (!touches.has(event.pointerId)) return;
+    event.preventDefault();
+    stop_long_press();
+    const [x, y] = canvas_point(event.clientX, event.clientY);
+    touches.delete(event.pointerId);
+    if (touches.size === 0) {
+      if (held >= 0) window.Module._tarnwell_touch_button(held, 0, x, y);
+      held = -1;
+    }
+  }
+  canvas.addEventListener('pointerup', touch_end);
+  canvas.addEventListener('pointercancel', touch_end);
+
   // Enough for every warning a start and a few reloads give; older ones make way.
   const most_messages = 200;
 
@@ -234,6 +437,8 @@
         overlay.hidden = text === '';
       },
       onKeys: (text) => { keys.textContent = text; },
+      onSettings: show_settings,
+      onPanel: () => controls.scrollIntoView({ block: 'start' }),
       onStop: () => {
         document.body.dataset.state = 'stopped';
         stopped.hidden = false;

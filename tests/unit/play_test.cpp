@@ -36,6 +36,7 @@ TEST_F(PlayFixture, KeysThatOnlyAskTheShellLeaveTheirRequestAndNothingElse) {
         uint32_t request;
     };
     const Case cases[] = {{'r', request_restart},    {'l', request_reload},
+                          {'w', request_save},       {'p', request_panel},
                           {'s', request_screenshot}, {'f', request_fullscreen},
                           {'q', request_quit},       {27, request_quit}};
     for (const Case& c : cases) {

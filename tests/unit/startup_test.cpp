@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 
 #include "app/startup.h"
@@ -62,4 +63,24 @@ TEST(Startup, FixupsFollowTheRenderAndColourModes) {
         EXPECT_EQ(g.window_size, 400);
         EXPECT_EQ(p.count, 1234);
     }
+}
+
+TEST(Startup, InstalledProgramsFindTheirDataBesideBin) {
+    char name[] = "/tmp/tarnwell-data-XXXXXX";
+    ASSERT_NE(mkdtemp(name), nullptr);
+    const std::string root = name;
+    const std::string bin = root + "/bin/";
+    const std::string data = root + "/bin/" + installed_data_path + "/";
+    ASSERT_EQ(std::system(("mkdir -p " + bin + " " + data).c_str()), 0);
+    EXPECT_EQ(data_folder(bin), bin) << "no config.ini there: not an install";
+    ASSERT_EQ(std::system(("mkdir " + data + "config.ini").c_str()), 0);
+    EXPECT_EQ(data_folder(bin), bin) << "a folder named config.ini marks no install";
+    ASSERT_EQ(std::system(("rmdir " + data + "config.ini && touch " + data + "config.ini").c_str()),
+              0);
+    const std::string found = data_folder(bin);
+    EXPECT_EQ(found.back(), '/');
+    EXPECT_EQ(found.find("/bin/.."), std::string::npos) << found;
+    EXPECT_EQ(std::system(("test -f " + found + "config.ini").c_str()), 0) << found;
+    EXPECT_EQ(data_folder(""), "") << "a bare name looks in the working folder, as ever";
+    std::system(("rm -rf " + root).c_str());
 }

@@ -5,7 +5,7 @@
 # compiles a German locale from.
 set -euo pipefail
 
-packages=(build-essential cmake freeglut3-dev libglu1-mesa-dev mesa-common-dev libgl1-mesa-dri libpng-dev
+packages=(build-essential cmake freeglut3-dev libglu1-mesa-dev mesa-common-dev libgl1-mesa-dri libpng-dev libgif-dev
           libgtest-dev libgmock-dev googletest libbenchmark-dev
           xvfb xauth xdotool x11-utils imagemagick gdb python3 locales "$@")
 

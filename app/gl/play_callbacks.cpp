@@ -34,8 +34,7 @@ void switch_mode() {
     }
     if (!switch_render_mode(wanted, exe_folder.c_str())) {
         std::printf("Mode %d (%s) is not available (%s); drawing mode 0 (points).\n", wanted,
-                    render_mode_name(wanted),
-                    wanted == 2 ? "the shaders could not be built" : "no outline lattice");
+                    render_mode_name(wanted), render_mode_refusal());
         set_status(play, "mode %d not available: drawing points", wanted);
         play.graph.render_type = 0;
     } else {

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "app/frame_stats.h"
 #include "app/input.h"
 #include "app/play.h"
 #include "config/config.h"
@@ -194,7 +195,7 @@ TEST_F(PlayFixture, ToggleKeysAndTheOverlayText) {
     key('2');
     key('c');
     char lines[overlay_max_lines][overlay_line_size];
-    const int n = format_overlay(play, state, lines, overlay_max_lines);
+    const int n = format_overlay(play, state, LiveFigures{}, lines, overlay_max_lines);
     std::string text;
     for (int i = 0; i < n; ++i)
         text += std::string(lines[i]) + "\n";
@@ -203,7 +204,7 @@ TEST_F(PlayFixture, ToggleKeysAndTheOverlayText) {
           "colours density", "radius 13 h", "strength 75", "real time on", "Space", "q or Esc"})
         EXPECT_NE(text.find(want), std::string::npos) << want << " missing from\n" << text;
     // Fewer lines than the text has: cut, never overrun.
-    EXPECT_EQ(format_overlay(play, state, lines, 3), 3);
+    EXPECT_EQ(format_overlay(play, state, LiveFigures{}, lines, 3), 3);
 }
 
 TEST_F(PlayFixture, StartKeepsPauseAndOverlayButTakesTheNewSettings) {

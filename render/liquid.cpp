@@ -98,9 +98,9 @@ void main()
     float diffuse = 0.72 + 0.28 * dot(n, light);
     float highlight = pow(max(dot(reflect(-light, n), vec3(0.0, 0.0, 1.0)), 0.0), 24.0);
     // A lighter rim where the fluid thins out towards its edge.
-    float rim = 1.0 - smoothstep(edge, edge * 3.0, a);
+    float rim = 1.0 - smoothstep(edge, edge * 2.0, a);
     colour = colour * diffuse;
-    colour = mix(colour, vec3(1.0), 0.35 * rim + 0.3 * highlight);
+    colour = mix(colour, vec3(1.0), 0.45 * rim + 0.35 * highlight);
     gl_FragColor = vec4(colour, inside);
 }
 )";

@@ -65,6 +65,7 @@ void init_graphics(int argc, char** argv) {
 // glutMainLoop returns, the window and its context are gone.
 void on_close() {
     save_final_screenshot(false);
+    stop_recording();
     release_shader_program();
     release_liquid();
 }

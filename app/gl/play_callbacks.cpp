@@ -107,6 +107,13 @@ void serve_requests() {
         play.requests &= ~request_colours;
         switch_colours(play, stderr);
     }
+    if (play.requests & request_record) {
+        play.requests &= ~request_record;
+        if (recording_active())
+            stop_recording();
+        else
+            start_recording(nullptr);
+    }
     if (play.requests & request_fullscreen) {
         play.requests &= ~request_fullscreen;
         toggle_fullscreen();

@@ -367,6 +367,7 @@ void add_wrapped(char (*lines)[overlay_line_size], int* n, int max_lines, const 
             std::snprintf(last + used, overlay_line_size - used, ", %.40s", item);
             return;
         }
+        if (*n >= max_lines) return;
         if (used > 0 && used + 1 < static_cast<size_t>(overlay_line_size)) {
             last[used] = ',';
             last[used + 1] = '\0';

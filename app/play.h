@@ -50,7 +50,7 @@ constexpr uint32_t request_record = 1u << 8; // start or stop the key's recordin
 
 constexpr int status_text_size = 160;
 constexpr int overlay_line_size = 96;
-constexpr int overlay_max_lines = 30;
+constexpr int overlay_max_lines = 36;
 
 // Stirring bounds: the radius in whole steps of h, the strength in steps of 25 % either way of
 // the file's value.

@@ -118,7 +118,8 @@ void draw_stirring_circle() {
         glColor3f(1.0f, 0.85f, 0.4f);
     else
         glColor3f(0.5f, 0.8f, 1.0f);
-    glLineWidth(1.0f);
+    // Thin, but wide enough that line smoothing does not fade it into the dark.
+    glLineWidth(1.5f);
     draw_arrays(GL_LINE_LOOP, circle, nullptr, circle_points);
     glLineWidth(graph_config.surf_size);
 }

@@ -32,7 +32,7 @@
     X(int32_t, point_colors, "1", none, 0, 0, always, "",                                          \
       "particle colours: 0 white, 1 a gradient by start position that mixes as the "               \
       "fluid moves, 2 by density, 3 by speed (viridis, up to speed_scale)")                        \
-    X(float, speed_scale, "2.0", positive, 0, 0, always,                                           \
+    X(float, speed_scale, "3.0", positive, 0, 0, always,                                           \
       "speeds are coloured as a fraction of it",                                                   \
       "speed colours (3): the speed, in box units per second, shown in the brightest colour "      \
       "of the map; faster particles get that colour too")                                          \

@@ -1,7 +1,7 @@
-// Mode 3, the liquid: every particle is splatted as a soft disc into an offscreen picture at a
-// third of the window's size, adding its colour weighted by the disc and the weight itself (alpha);
-// one pass over the window then keeps where the summed weight passes a threshold, divides the
-// colour back out, and shades it from the weight's slope with a lighter rim at the edge. The
+// Mode 3, the liquid: every particle is splatted as a soft disc into an offscreen picture of up to
+// a third of the window's size, adding its colour weighted by the disc and the weight itself
+// (alpha); one pass over the window then keeps where the summed weight passes a threshold, divides
+// the colour back out, and shades it from the weight's slope with a lighter rim at the edge. The
 // particles' overlapping discs leave no holes inside the fluid, and the threshold of a smooth sum
 // gives a smooth edge; drops that fly off stay round.
 #include <GL/gl.h>
@@ -170,13 +170,26 @@ void set_uniform(GLhandleARB program, const char* name, float value) {
 }
 
 // The offscreen picture's size against the window's: the summed weight is smooth, and bilinear
-// reads of a smaller picture keep the edge smooth, while every splat costs a ninth as much.
-constexpr int picture_divisor = 3;
+// reads of a smaller picture keep the edge smooth while every splat costs a ninth as much at a
+// third of the size. A disc must keep a few pixels of radius there, though, or the edge turns
+// into steps: small windows and small particles get a larger picture, up to the window's own.
+constexpr int largest_divisor = 3;
+constexpr float smallest_disc_radius = 4.0f;
+
+int picture_divisor(int window_h) {
+    const float world = sim.smooth_radius + sim.field_size;
+    const float radius = splat_radius_h * sim.smooth_radius / world * static_cast<float>(window_h);
+    int divisor = largest_divisor;
+    while (divisor > 1 && radius / static_cast<float>(divisor) < smallest_disc_radius)
+        --divisor;
+    return divisor;
+}
 
 // The offscreen picture for a window of this size; false when the driver cannot draw into it.
 bool size_picture(int window_w, int window_h) {
-    const int w = window_w / picture_divisor > 1 ? window_w / picture_divisor : 1;
-    const int h = window_h / picture_divisor > 1 ? window_h / picture_divisor : 1;
+    const int divisor = picture_divisor(window_h);
+    const int w = window_w / divisor > 1 ? window_w / divisor : 1;
+    const int h = window_h / divisor > 1 ? window_h / divisor : 1;
     if (liquid.texture != 0 && w == liquid.width && h == liquid.height) return true;
     if (liquid.texture == 0) glGenTextures(1, &liquid.texture);
     if (liquid.framebuffer == 0) liquid.gen_framebuffers(1, &liquid.framebuffer);

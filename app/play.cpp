@@ -357,10 +357,11 @@ namespace {
 // Short enough for the overlay of a 400-pixel window, like the key help.
 constexpr int overlay_wrap = 40;
 
-// Appends `item` to the lines from lines[*n], starting a new line when it would pass the wrap.
+// Appends `item` to the list in the lines from lines[*n] (each indented by two blanks), starting
+// a new line when it would pass the wrap.
 void add_wrapped(char (*lines)[overlay_line_size], int* n, int max_lines, const char* item) {
     const size_t length = std::strlen(item);
-    if (*n > 0) {
+    if (*n > 0 && lines[*n - 1][0] == ' ') {
         char* last = lines[*n - 1];
         const size_t used = std::strlen(last);
         if (used > 0 && used + 2 + length <= static_cast<size_t>(overlay_wrap)) {

@@ -215,6 +215,8 @@ TEST_F(PlayFixture, OverlayShowsTheFiguresOfTheLastSecondOnceKnown) {
         figures.stage_ms[k] = 0.001 * (k + 1);
     figures.step_ms = 0.036;
     const std::string text = text_of(figures);
+    // The list of stages starts on a line of its own, items joined by commas only.
+    EXPECT_NE(text.find("0.036 ms a step:\n  sort and grid 0.001, "), std::string::npos) << text;
     for (const char* want : {"58 fps", "x0.087", "58 steps", "0.036 ms a step",
                              "sort and grid 0.001", "neighbours 0.002", "emitters 0.008"})
         EXPECT_NE(text.find(want), std::string::npos) << want << " missing from\n" << text;

@@ -30,6 +30,8 @@ constexpr float edge_weight = 0.25f * splat_peak;
 // A disc's radius in smoothing radii: large enough that neighbours at rest overlap into one body.
 constexpr float splat_radius_h = 1.4f;
 
+// GLSL 1.20 for the desktop; the page drops the #version line and its emulation puts the
+// precision of GLSL ES in front (a precision line here would come after its own declarations).
 const char* const splat_vertex = R"(#version 120
 uniform float size;
 void main()
@@ -42,9 +44,6 @@ void main()
 
 // Colour times weight in rgb, the weight in alpha; the sums come from additive blending.
 const char* const splat_fragment = R"(#version 120
-#ifdef GL_ES
-precision mediump float;
-#endif
 uniform float peak;
 void main()
 {
@@ -69,9 +68,6 @@ void main()
 )";
 
 const char* const shade_fragment = R"(#version 120
-#ifdef GL_ES
-precision mediump float;
-#endif
 uniform sampler2D field;
 uniform float texel_x;
 uniform float texel_y;

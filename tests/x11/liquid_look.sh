@@ -38,6 +38,18 @@ eval "$(colours "$work/liquid.png" 0 0 300 300 140 128 112 6)"
 echo "mode 3: $near pixels in the bodies' fill colour"
 [ "$near" -ge 60 ] || fail "mode 3: the bodies are not drawn filled ($near pixels)"
 
+# Without what mode 3 needs it says so and draws points: the bodies only outlined (a few points
+# come near their fill colour, the filled bodies above cover over 700 pixels).
+# (Asking Mesa to hide an extension it cannot hide leaves the shader objects out of its list.)
+MESA_EXTENSION_OVERRIDE=-GL_ARB_shader_objects run_program 300 --seed 7 --frames 1500 \
+    --screenshot "$work/fallback.png"
+[ "$exit_status" = 0 ] || fail "mode 3 without shader objects: exit status $exit_status"
+grep -q 'Mode 3 (liquid) is not available (the driver offers no GL_ARB_shader_objects); drawing mode 0 (points)' \
+    "$work/out.txt" || fail "mode 3 without shader objects: no message saying so"
+eval "$(colours "$work/fallback.png" 0 0 300 300 140 128 112 6)"
+echo "mode 3 without shader objects: points, $near pixels in the bodies' fill colour"
+[ "$near" -lt 150 ] || fail "mode 3 without shader objects: bodies drawn filled ($near pixels)"
+
 # 2. The colour bar in the upper right corner: with density and speed colours, not with the
 # gradient (cell 1 in a 300-pixel window: the bar runs from x 194 to 294, rows 17 to 25).
 for scheme in 1 2 3; do

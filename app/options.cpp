@@ -197,7 +197,7 @@ ParseOutcome parse_program_options(int argc, char** argv, ProgramOptions& option
             break;
         case opt_record: {
             const size_t length = std::strlen(arg);
-            if (length < 5 || strcasecmp(arg + length - 4, ".gif") != 0)
+            if (length < 4 || strcasecmp(arg + length - 4, ".gif") != 0)
                 return usage_error(
                     err, "--record writes an animated GIF: give a path ending in .gif, got", arg);
             options.record_path = arg;

@@ -96,6 +96,18 @@ xdotool mouseup 3
 wait_for released '[ "$(count released cool)" = 0 ]' "the stirring circle stayed after the release" 10
 cp "$work/held.png" "$work/pushed.png" "$shots/" 2>/dev/null || true
 echo "stirring circle: drawn while held (left and right), gone after the release"
+# The v key starts a recording to a new name in the current folder and stops it.
+focus_window
+press v
+wait_for recording 'grep -q "^Recording to tarnwell-" "$work/out.txt"' "v started no recording" 10
+sleep 1
+press v
+wait_for stopped 'grep -q "^Recording saved: tarnwell-" "$work/out.txt"' "v did not stop the recording" 10
+made=("$work"/elsewhere/tarnwell-*.gif)
+[ ${#made[@]} = 1 ] && [ -f "${made[0]}" ] || fail "the v key's recording: ${made[*]}"
+kept=$(identify "${made[0]}" | wc -l)
+[ "$kept" -ge 2 ] || fail "the v key's recording holds $kept frames"
+echo "v key: $(basename "${made[0]}"), $kept frames"
 press q
 wait_for_exit 20
 

@@ -1,6 +1,7 @@
 #include "app/options.h"
 
 #include <getopt.h>
+#include <strings.h>
 
 #include <cctype>
 #include <cerrno>
@@ -18,7 +19,7 @@ namespace {
 
 const char usage_text[] =
     "usage: tarnwell [--config PATH] [--scene NAME|PATH] [--solver N] [--seed N] [--frames N]\n"
-    "                [--screenshot PATH] [--dump PATH]\n"
+    "                [--screenshot PATH] [--dump PATH] [--record PATH.gif]\n"
     "                [GLUT options such as -display NAME, -geometry WxH+X+Y]\n";
 
 const char options_text[] =
@@ -32,7 +33,7 @@ const char options_text[] =
     "                     scenes/NAME.ini beside the program, anything with a '/' or\n"
     "                     ending in .ini a scene file; --scene help lists the scenes\n"
     "  --solver N         fluid model in place of the solver setting: 0 the particle model,\n"
-    "                     1 water that keeps its volume (v switches while running)\n"
+    "                     1 water that keeps its volume (m switches while running)\n"
     "  --seed N           seed of the random generator, 0..4294967295 (default: the clock);\n"
     "                     the same seed and settings give the same frames\n"
     "  --frames N         quit after N frames, 1..1000000000\n"
@@ -40,7 +41,10 @@ const char options_text[] =
     "                     8192 x 8192 pixels)\n"
     "  --dump PATH        write the simulation state as text when quitting (the format of\n"
     "                     tarnwell-sim --dump)\n"
-    "                     Both PATHs are checked at start: a folder, device or pipe, a file\n"
+    "  --record PATH.gif  record the run as an animated GIF: every record_every-th frame,\n"
+    "                     at most record_size pixels a side, 25 frames a second (see\n"
+    "                     config.ini); the v key records to a new tarnwell-*.gif instead\n"
+    "                     The PATHs are checked at start: a folder, device or pipe, a file\n"
     "                     you may not write, or the settings file is refused, and an older\n"
     "                     file stays whole until the new one is complete\n"
     "  --help             show this text\n"
@@ -81,6 +85,7 @@ enum OptionId {
     opt_seed,
     opt_frames,
     opt_screenshot,
+    opt_record,
     opt_dump,
     opt_help,
     opt_version
@@ -93,6 +98,7 @@ const option long_options[] = {
     {"seed", required_argument, nullptr, opt_seed},
     {"frames", required_argument, nullptr, opt_frames},
     {"screenshot", required_argument, nullptr, opt_screenshot},
+    {"record", required_argument, nullptr, opt_record},
     {"dump", required_argument, nullptr, opt_dump},
     {"help", no_argument, nullptr, opt_help},
     {"version", no_argument, nullptr, opt_version},
@@ -201,6 +207,14 @@ ParseOutcome parse_program_options(int argc, char** argv, ProgramOptions& option
             if (arg[0] == '\0') return usage_error(err, "--screenshot needs a file path, got", arg);
             options.screenshot_path = arg;
             break;
+        case opt_record: {
+            const size_t length = std::strlen(arg);
+            if (length < 4 || strcasecmp(arg + length - 4, ".gif") != 0)
+                return usage_error(
+                    err, "--record writes an animated GIF: give a path ending in .gif, got", arg);
+            options.record_path = arg;
+            break;
+        }
         case opt_dump:
             if (arg[0] == '\0') return usage_error(err, "--dump needs a file path, got", arg);
             options.dump_path = arg;

@@ -16,6 +16,7 @@ struct ProgramOptions {
     int64_t frames = 0;           // quit after this many frames; 0: run until closed
     std::string screenshot_path;  // PNG of the last frame drawn, written at quit
     std::string dump_path;        // simulation state as text, written at quit
+    std::string record_path;      // animated GIF of the whole run, written as it goes
     std::vector<char*> glut_args; // argv[0], then GLUT's options with their values
 };
 

@@ -4,6 +4,7 @@
 #include <cstdarg>
 #include <cstring>
 
+#include "app/frame_stats.h"
 #include "app/input.h"
 #include "base/thread_tuning.h"
 #include "base/workers.h"
@@ -29,16 +30,18 @@ const KeyHelp key_help[] = {
     {"l / w", "reload / save settings"},
     {"p", "settings panel"},
     {"e", "next scene, restart"},
-    {"v", "solver: particles / water"},
-    {"0 1 2", "points / outline / sprites"},
+    {"m", "model: particles / water"},
+    {"0 1 2 3", "points / outline / sprites /"},
+    {"", "liquid"},
     {"c", "colours: white, gradient,"},
-    {"", "density"},
+    {"", "density, speed"},
     {"g", "reverse gravity"},
     {"b", "drop a body at the pointer"},
     {"+ - wheel", "stirring radius up / down"},
     {"[ ]", "stirring strength - / +"},
     {"t", "real-time pacing on / off"},
     {"s or F12", "save a screenshot (PNG)"},
+    {"v", "record a GIF: start / stop"},
     {"h or F1", "this help and live state"},
     {"f", "fullscreen on / off"},
     {"q or Esc", "quit"},
@@ -111,7 +114,7 @@ Action action_for_key(unsigned char key) {
         return Action::reload;
     case 'e':
         return Action::next_scene;
-    case 'v':
+    case 'm':
         return Action::switch_solver;
     case '0':
         return Action::mode_points;
@@ -119,6 +122,8 @@ Action action_for_key(unsigned char key) {
         return Action::mode_outline;
     case '2':
         return Action::mode_sprites;
+    case '3':
+        return Action::mode_liquid;
     case 'c':
         return Action::cycle_colours;
     case 'g':
@@ -142,6 +147,8 @@ Action action_for_key(unsigned char key) {
         return Action::panel;
     case 's':
         return Action::screenshot;
+    case 'v':
+        return Action::record;
     case 'h':
         return Action::overlay;
     case 'f':
@@ -197,13 +204,15 @@ void apply_action(PlayState& play, SimState& state, Action action) {
     case Action::mode_points:
     case Action::mode_outline:
     case Action::mode_sprites:
+    case Action::mode_liquid:
         play.graph.render_type = action == Action::mode_points    ? 0
                                  : action == Action::mode_outline ? 1
-                                                                  : 2;
+                                 : action == Action::mode_sprites ? 2
+                                                                  : 3;
         play.requests |= request_mode;
         break;
     case Action::cycle_colours:
-        play.graph.point_colors = play.graph.point_colors >= 0 && play.graph.point_colors < 2
+        play.graph.point_colors = play.graph.point_colors >= 0 && play.graph.point_colors < 3
                                       ? play.graph.point_colors + 1
                                       : 0;
         play.requests |= request_colours;
@@ -243,6 +252,9 @@ void apply_action(PlayState& play, SimState& state, Action action) {
         play.requests |= request_screenshot;
         if (play.screenshots_wanted < 8) ++play.screenshots_wanted;
         break;
+    case Action::record:
+        play.requests |= request_record;
+        break;
     case Action::overlay:
         play.overlay = !play.overlay;
         break;
@@ -274,6 +286,7 @@ void advance_one_step(PlayState& play, const MouseState& mouse) {
     StepProfile profile;
     physics_step(&profile);
     tune_pool_after_step(profile.total);
+    add_step(frame_stats.steps, profile, static_cast<double>(sim.timestep));
     if (sim.blown_up) {
         play.step_count += 1;
         play.paused = true;
@@ -333,6 +346,8 @@ const char* render_mode_name(int32_t mode) {
         return "outline";
     case 2:
         return "sprites";
+    case 3:
+        return "liquid";
     default:
         return "none";
     }
@@ -346,6 +361,8 @@ const char* colour_scheme_name(int32_t scheme) {
         return "gradient";
     case 2:
         return "density";
+    case 3:
+        return "speed";
     default:
         return "white";
     }
@@ -360,8 +377,34 @@ void print_key_help(std::FILE* out) {
         std::fprintf(out, "  %-12s %s\n", k.keys, k.what);
 }
 
-int format_overlay(const PlayState& play, const SimState& state, char (*lines)[overlay_line_size],
-                   int max_lines) {
+namespace {
+// Short enough for the overlay of a 400-pixel window, like the key help.
+constexpr int overlay_wrap = 40;
+
+// Appends `item` to the list in the lines from lines[*n] (each indented by two blanks), starting
+// a new line when it would pass the wrap.
+void add_wrapped(char (*lines)[overlay_line_size], int* n, int max_lines, const char* item) {
+    const size_t length = std::strlen(item);
+    if (*n > 0 && lines[*n - 1][0] == ' ') {
+        char* last = lines[*n - 1];
+        const size_t used = std::strlen(last);
+        if (used > 0 && used + 2 + length <= static_cast<size_t>(overlay_wrap)) {
+            std::snprintf(last + used, overlay_line_size - used, ", %.40s", item);
+            return;
+        }
+        if (*n >= max_lines) return;
+        if (used > 0 && used + 1 < static_cast<size_t>(overlay_line_size)) {
+            last[used] = ',';
+            last[used + 1] = '\0';
+        }
+    }
+    if (*n >= max_lines) return;
+    std::snprintf(lines[(*n)++], overlay_line_size, "  %.80s", item);
+}
+} // namespace
+
+int format_overlay(const PlayState& play, const SimState& state, const LiveFigures& figures,
+                   char (*lines)[overlay_line_size], int max_lines) {
     int n = 0;
     for (const KeyHelp& k : key_help) {
         if (n >= max_lines) return n;
@@ -369,7 +412,7 @@ int format_overlay(const PlayState& play, const SimState& state, char (*lines)[o
     }
     const double seconds =
         static_cast<double>(play.step_count) * static_cast<double>(state.timestep);
-    char live[6][overlay_line_size];
+    char live[7][overlay_line_size];
     std::snprintf(live[0], overlay_line_size, "%s  step %lld  time %.3f s",
                   play.paused ? "PAUSED" : "running", static_cast<long long>(play.step_count),
                   seconds);
@@ -383,10 +426,23 @@ int format_overlay(const PlayState& play, const SimState& state, char (*lines)[o
                   static_cast<double>(state.mouse_radius), static_cast<double>(state.mouse_force));
     std::snprintf(live[4], overlay_line_size, "real time %s", play.realtime ? "on" : "off");
     std::snprintf(live[5], overlay_line_size, "scene %s", play.scene.name);
+    std::snprintf(live[6], overlay_line_size, "%d particles", state.count);
     if (n < max_lines) lines[n++][0] = '\0';
     for (const char* line : live) {
         if (n >= max_lines) return n;
         std::memcpy(lines[n++], line, overlay_line_size);
+    }
+    if (!figures.known) return n;
+    if (n < max_lines)
+        std::snprintf(lines[n++], overlay_line_size, "%d fps  simulated x%.3f of wall time",
+                      figures.fps, figures.simulated_per_wall);
+    if (n < max_lines)
+        std::snprintf(lines[n++], overlay_line_size, "%d steps  %.3f ms a step:", figures.steps,
+                      figures.step_ms);
+    for (int k = 0; k < step_stage_count; ++k) {
+        char item[overlay_line_size];
+        std::snprintf(item, sizeof item, "%s %.3f", step_stages[k].name, figures.stage_ms[k]);
+        add_wrapped(lines, &n, max_lines, item);
     }
     return n;
 }

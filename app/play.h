@@ -22,6 +22,7 @@ enum class Action {
     mode_points,
     mode_outline,
     mode_sprites,
+    mode_liquid,
     cycle_colours,
     reverse_gravity,
     drop_body, // the shell drops it at the pointer (drop_body_from_key, app/tools.h)
@@ -33,6 +34,7 @@ enum class Action {
     save_settings,
     panel,
     screenshot,
+    record, // starts or stops a recording to a new GIF
     overlay,
     fullscreen,
     quit,
@@ -47,12 +49,13 @@ constexpr uint32_t request_screenshot = 1u << 4;
 constexpr uint32_t request_fullscreen = 1u << 5;
 constexpr uint32_t request_quit = 1u << 6;
 constexpr uint32_t request_next_scene = 1u << 7;
-constexpr uint32_t request_save = 1u << 8;  // the settings, to the user's file (w)
-constexpr uint32_t request_panel = 1u << 9; // show or hide the settings panel (p)
+constexpr uint32_t request_save = 1u << 8;    // the settings, to the user's file (w)
+constexpr uint32_t request_panel = 1u << 9;   // show or hide the settings panel (p)
+constexpr uint32_t request_record = 1u << 10; // start or stop the key's recording
 
 constexpr int status_text_size = 160;
 constexpr int overlay_line_size = 96;
-constexpr int overlay_max_lines = 25;
+constexpr int overlay_max_lines = 37;
 
 // Stirring bounds: the radius in whole steps of h, the strength in steps of 25 % either way of
 // the file's value.
@@ -137,6 +140,9 @@ const char* colour_scheme_name(int32_t scheme);
 
 // The keys, one per line, as --help and the README list them.
 void print_key_help(std::FILE* out);
-// The overlay: the keys, then the live state. Returns the number of lines written.
-int format_overlay(const PlayState& play, const SimState& state, char (*lines)[overlay_line_size],
-                   int max_lines);
+struct LiveFigures;
+// The overlay: the keys, then the live state, with the figures of the last second (frames,
+// simulated time per wall second, each stage's milliseconds per step) once they are known.
+// Returns the number of lines written.
+int format_overlay(const PlayState& play, const SimState& state, const LiveFigures& live,
+                   char (*lines)[overlay_line_size], int max_lines);

@@ -111,8 +111,8 @@ bool switch_colours(PlayState& play, std::FILE* err) {
     GraphConfig graph = graph_config;
     graph.point_colors = play.graph.point_colors;
     graph.point_diffusion = play.graph.point_diffusion;
-    // The density ramp is recomputed every step: diffusing it would only blur it.
-    if (graph.point_colors == 2) graph.point_diffusion = 0.0f;
+    // The density and speed maps are recomputed every step: diffusing them would only blur them.
+    if (graph.point_colors == 2 || graph.point_colors == 3) graph.point_diffusion = 0.0f;
     if (validate_settings(graph, phys_config, &play.written, err) != 0 ||
         !sim_set_colours(graph.point_colors, graph.point_diffusion)) {
         std::fprintf(err, "Colours stay %s.\n", colour_scheme_name(graph_config.point_colors));

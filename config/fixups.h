@@ -4,5 +4,5 @@ struct GraphConfig;
 struct PhysConfig;
 
 // Settings that depend on each other, written into the records so every reader sees them:
-// mode 1 has no colours, diffusion or bodies; density colours do not diffuse.
+// mode 1 has no colours, diffusion or bodies; density and speed colours do not diffuse.
 void apply_fixups(GraphConfig& graph, PhysConfig& phys);

@@ -25,12 +25,17 @@
       "window width and height in pixels at start (the window is square)")                         \
     X(int32_t, render_type, "0", none, 0, 0, always, "",                                           \
       "drawing mode: 0 particles as points, 1 outline of the fluid (no colours, no "               \
-      "bodies), 2 shaded sprites; any other value draws nothing")                                  \
+      "bodies), 2 shaded sprites, 3 liquid (a filled, shaded surface); any other value draws "     \
+      "nothing")                                                                                   \
     X(float, point_size, "3.0", finite, 0, 0, always, "",                                          \
       "point size in pixels in mode 0; the `scalar` uniform of the shaders in mode 2")             \
     X(int32_t, point_colors, "1", none, 0, 0, always, "",                                          \
       "particle colours: 0 white, 1 a gradient by start position that mixes as the "               \
-      "fluid moves, 2 by density")                                                                 \
+      "fluid moves, 2 by density, 3 by speed (viridis, up to speed_scale)")                        \
+    X(float, speed_scale, "3.0", positive, 0, 0, always,                                           \
+      "speeds are coloured as a fraction of it",                                                   \
+      "speed colours (3): the speed, in box units per second, shown in the brightest colour "      \
+      "of the map; faster particles get that colour too")                                          \
     X(float, point_diffusion, "0.002", finite, 0, 0, always, "",                                   \
       "colour exchange between neighbours per step, as a fraction (colours 1 only, 0 "             \
       "for none)")                                                                                 \
@@ -55,7 +60,15 @@
     X(SettingText, scene, "box", none, 0, 0, always, "",                                           \
       "what is in the box at start: the name of a scene beside the program (scenes/NAME.ini; "     \
       "--scene help lists them) or the path of a scene file; its [graph] and [phys] keys "         \
-      "override this file's; box is the seed's random block")
+      "override this file's; box is the seed's random block")                                      \
+    X(int32_t, record_every, "2", range, 1, 1000, always,                                          \
+      "a recording keeps one of every record_every frames",                                        \
+      "recordings (--record, v): keep every record_every-th frame; the GIF plays 25 of them a "    \
+      "second")                                                                                    \
+    X(int32_t, record_size, "360", range, 16, 2048, always,                                        \
+      "a recording's frames are at most record_size pixels on their longer side",                  \
+      "recordings: longer side of the GIF in pixels; a smaller window is recorded at its own "     \
+      "size")
 
 #define TARNWELL_SIM_SETTINGS(X)                                                                   \
     X(int32_t, count, "10000", range, 0, 65536, always, "particle indices are 16-bit",             \

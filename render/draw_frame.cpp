@@ -31,7 +31,15 @@ void draw_frame() {
         draw_scene_marks();
         if (sim.geom_count != 0) draw_bodies();
         break;
+    case 3:
+        draw_scene_solids();
+        draw_liquid();
+        draw_scene_marks();
+        if (sim.geom_count != 0) draw_bodies();
+        break;
     default:
         break;
     }
+    draw_stirring_circle();
+    draw_colour_bar();
 }

@@ -13,6 +13,7 @@
 
 namespace {
 GLint viewport_limit[2] = {0, 0}; // GL_MAX_VIEWPORT_DIMS; 0 until the context was asked
+const char* refusal = "";
 
 const char* gl_text(GLenum name) {
     const GLubyte* text = glGetString(name);
@@ -65,6 +66,12 @@ void apply_mode_state(const GraphConfig& g) {
         glColor3f(1.0f, 1.0f, 1.0f);
         break;
     }
+    case 3:
+        // The liquid's passes set their own blending; the outlines of the bodies are smoothed.
+        if (g.graph_smooth != 0) glEnable(GL_LINE_SMOOTH);
+        glLineWidth(g.surf_size);
+        gluOrtho2D(0.0, world, 0.0, world);
+        break;
     case 2:
         // Blending is switched on by every shader pass, whatever graph_blend says.
         if (g.graph_smooth != 0) glEnable(GL_LINE_SMOOTH);
@@ -91,18 +98,22 @@ void reset_mode_state() {
 // The outline lattice (mode 1) or the shader program (mode 2), made the first time the mode is
 // used; false when it cannot be made.
 bool make_mode_objects(const GraphConfig& g, const char* program_folder) {
+    refusal = "";
     if (g.render_type == 1) {
         if (surface_grid == nullptr)
             create_surface_grid(g.surf_radius, g.surf_resolution, phys_config.field_size,
                                 sim.position, sim.count);
+        if (surface_grid == nullptr) refusal = "no outline lattice";
         return surface_grid != nullptr;
     }
+    if (g.render_type == 3) return make_liquid(&refusal);
     if (g.render_type == 2) {
         if (!shader_program_linked()) {
             // A failed earlier attempt: drop it and read the files again.
             if (arb_shader_api != nullptr) release_shader_program();
             build_shader_program(program_folder, g.point_size, static_cast<float>(g.window_size));
         }
+        if (!shader_program_linked()) refusal = "the shaders could not be built";
         return shader_program_linked();
     }
     return true;
@@ -110,13 +121,15 @@ bool make_mode_objects(const GraphConfig& g, const char* program_folder) {
 
 } // namespace
 
-void setup_render_state(const char* program_folder) {
+bool setup_render_state(const char* program_folder) {
     glGetIntegerv(GL_MAX_VIEWPORT_DIMS, viewport_limit);
-    // A failure is not fatal here: the mode draws what it can (nothing, or plain points).
-    make_mode_objects(graph_config, program_folder);
+    // A failure is not fatal here: the mode draws what it can (nothing, or plain points), and
+    // the caller may switch to points.
+    const bool made = make_mode_objects(graph_config, program_folder);
     apply_mode_state(graph_config);
     set_viewport(graph_config.window_size, graph_config.window_size);
     glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+    return made;
 }
 
 bool switch_render_mode(int32_t mode, const char* program_folder) {
@@ -130,6 +143,10 @@ bool switch_render_mode(int32_t mode, const char* program_folder) {
     apply_mode_state(g);
     graph_config.render_type = g.render_type;
     return made;
+}
+
+const char* render_mode_refusal() {
+    return refusal;
 }
 
 void set_viewport(int width, int height) {

@@ -9,10 +9,10 @@ void draw_particles() {
     // White is the colour of every point when per-particle colours are off.
     glColor3f(1.0f, 1.0f, 1.0f);
     glVertexPointer(2, GL_FLOAT, 0, sim.position);
-    const bool colours = graph_config.point_colors != 0 && sim.color != nullptr;
-    if (colours) glColorPointer(3, GL_FLOAT, 0, sim.color);
+    const float* colours = particle_colours();
+    if (colours != nullptr) glColorPointer(3, GL_FLOAT, 0, colours);
     glEnableClientState(GL_VERTEX_ARRAY);
-    if (colours) {
+    if (colours != nullptr) {
         glEnableClientState(GL_COLOR_ARRAY);
         glDrawArrays(GL_POINTS, 0, sim.count);
         glDisableClientState(GL_COLOR_ARRAY);

@@ -9,7 +9,8 @@ void print_gl_info();
 // Fixed-function state of the chosen render mode: smoothing, blending, line width, point size,
 // projection; creates the surface grid (mode 1) or the shader program (mode 2); then viewport
 // and clear colour. Called once after the window exists; the shaders come from `program_folder`.
-void setup_render_state(const char* program_folder);
+// Returns whether the mode's objects could be made (render_mode_refusal says why not).
+bool setup_render_state(const char* program_folder);
 // Viewport over the whole client area after a resize; the projection stays, so the picture
 // stretches with the window.
 void set_viewport(int width, int height);
@@ -33,3 +34,18 @@ void draw_scene_solids();
 void draw_scene_marks();
 // Mode 1: rebuilds and draws the iso-lines.
 void draw_surface();
+// Mode 3: the shader programs and the offscreen picture of the liquid, made once. False, with
+// what the driver lacks in `why`, when they cannot be made (then the points are drawn).
+bool make_liquid(const char** why);
+void release_liquid();
+// Mode 3: the fluid as a filled, shaded surface in the particles' colours, the bodies filled.
+void draw_liquid();
+// Why the last switch to a mode failed, in words for a message ("" when it did not).
+const char* render_mode_refusal();
+// The particles' colours as drawn (the scheme's, speed colours computed from the velocities
+// now), or null for white.
+const float* particle_colours();
+// Over every mode: the stirring circle while a stirring button is held, and the colour bar of a
+// scheme that shows a quantity (density, speed) with its values, in the lower right corner.
+void draw_stirring_circle();
+void draw_colour_bar();

@@ -7,7 +7,7 @@
 set -euo pipefail
 
 packages=(build-essential cmake pkg-config freeglut3-dev libglu1-mesa-dev mesa-common-dev libgl1-mesa-dri libpng-dev
-          libimgui-dev
+          libgif-dev libimgui-dev
           libgtest-dev libgmock-dev googletest libbenchmark-dev
           xvfb xauth xdotool x11-utils imagemagick gdb python3 locales
           file desktop-file-utils lintian "$@")

@@ -61,5 +61,17 @@ void poll_screenshots();
 // --screenshot was not written.
 bool finish_screenshots();
 
+// Recordings (--record, the v key): an animated GIF of every record_every-th frame drawn, to
+// `path` (replaced only once the recording is whole) or to a new tarnwell-*.gif in the current
+// folder when `path` is null. Refusals go to stderr and the status line; returns whether the
+// recording runs.
+bool start_recording(const char* path);
+bool recording_active();
+// Keeps the frame just drawn (in the back buffer) when it is one the recording keeps.
+void record_drawn_frame();
+// Ends a running recording and reports it; returns false when any recording of this run could
+// not be saved.
+bool stop_recording();
+
 // Current GLUT clock, milliseconds since glutInit.
 int glut_time_ms();

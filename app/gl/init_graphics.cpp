@@ -3,6 +3,7 @@
 
 #include "app/gl/callbacks.h"
 #include "app/input.h"
+#include "app/play.h"
 #include "app/startup.h"
 #include "config/config.h"
 #include "platform/swap_control.h"
@@ -39,7 +40,14 @@ void init_graphics(int argc, char** argv) {
     on_window_close(on_close);
 
     disable_vsync();
-    setup_render_state(exe_folder.c_str());
+    if (!setup_render_state(exe_folder.c_str()) && graph_config.render_type == 3) {
+        // Mode 2 without its shaders still draws plain points; the liquid would draw nothing.
+        std::printf("Mode 3 (liquid) is not available (%s); drawing mode 0 (points).\n",
+                    render_mode_refusal());
+        std::fflush(stdout);
+        switch_render_mode(0, exe_folder.c_str());
+        play_state.graph.render_type = 0;
+    }
     if (!fits_max_viewport(window_width, window_height)) {
         int width = window_width;
         int height = window_height;
@@ -58,7 +66,9 @@ void init_graphics(int argc, char** argv) {
 void on_close() {
     save_final_screenshot(false);
     release_panel();
+    stop_recording();
     release_shader_program();
+    release_liquid();
 }
 
 int glut_time_ms() {

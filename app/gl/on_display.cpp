@@ -64,6 +64,8 @@ void on_display() {
 
     const int32_t t1 = glut_time_ms();
     draw_frame();
+    // Recordings show the fluid, not the help or the status line over it.
+    record_drawn_frame();
     draw_overlay();
     draw_panel();
     ++frames_drawn;

@@ -36,8 +36,7 @@ void switch_mode() {
     }
     if (!switch_render_mode(wanted, exe_folder.c_str())) {
         std::printf("Mode %d (%s) is not available (%s); drawing mode 0 (points).\n", wanted,
-                    render_mode_name(wanted),
-                    wanted == 2 ? "the shaders could not be built" : "no outline lattice");
+                    render_mode_name(wanted), render_mode_refusal());
         set_status(play, "mode %d not available: drawing points", wanted);
         play.graph.render_type = 0;
     } else {
@@ -171,6 +170,13 @@ void serve_requests() {
     if (play.requests & request_colours) {
         play.requests &= ~request_colours;
         switch_colours(play, stderr);
+    }
+    if (play.requests & request_record) {
+        play.requests &= ~request_record;
+        if (recording_active())
+            stop_recording();
+        else
+            start_recording(nullptr);
     }
     if (play.requests & request_fullscreen) {
         play.requests &= ~request_fullscreen;

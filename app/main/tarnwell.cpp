@@ -48,9 +48,10 @@ int main(int argc, char** argv) {
         {"the settings file", config_path},
         {"--dump", program_options.dump_path},
         {"--screenshot", program_options.screenshot_path},
+        {"--record", program_options.record_path},
         {"your settings file",
          named_config || config_path == user_settings_file ? std::string() : user_settings_file}};
-    if (!distinct_files("tarnwell", files, 4, stderr)) return 2;
+    if (!distinct_files("tarnwell", files, 5, stderr)) return 2;
 
     std::printf("%s\n%s\n\n", program_title,
                 "Mouse: hold left to pull the fluid, right to push it, middle to float "
@@ -90,6 +91,8 @@ int main(int argc, char** argv) {
     DumpFile dump;
     if ((!program_options.screenshot_path.empty() &&
          !check_output("tarnwell", "the screenshot", program_options.screenshot_path, stderr)) ||
+        (!program_options.record_path.empty() &&
+         !check_output("tarnwell", "the recording", program_options.record_path, stderr)) ||
         (!program_options.dump_path.empty() &&
          !open_dump("tarnwell", program_options.dump_path, &dump))) {
         sim_free();
@@ -104,11 +107,14 @@ int main(int argc, char** argv) {
     format_title(title_text, 0, 0.0f, frame_stats.physics_ms, phys_config.count);
     show_title(title_text);
     frame_stats.frame_start_ms = glut_time_ms();
+    // A recording that cannot start is reported now and makes the exit status 1 at the end.
+    if (!program_options.record_path.empty()) start_recording(program_options.record_path.c_str());
 
     glutMainLoop();
 
     // The window is gone; a picture still being encoded is finished first.
     bool outputs_ok = finish_screenshots();
+    outputs_ok = stop_recording() && outputs_ok;
     // A simulation that blew up has no state worth keeping, as in tarnwell-sim: an older dump
     // stays as it was, and the status says so.
     const bool blown_up = sim.blown_up;

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "app/frame_stats.h"
 #include "app/gl/callbacks.h"
 #include "app/play.h"
 #include "sph/sim_state.h"
@@ -54,7 +55,8 @@ void draw_overlay() {
     }
     const PlayState& play = play_state;
     const bool status = play.status[0] != '\0';
-    int n = play.overlay ? format_overlay(play, sim, lines, overlay_max_lines) : 0;
+    int n =
+        play.overlay ? format_overlay(play, sim, frame_stats.live, lines, overlay_max_lines) : 0;
     if (status) std::memcpy(lines[n++], play.status, overlay_line_size - 1);
     std::size_t used = 0;
     for (int i = 0; i < n; ++i) {

@@ -86,6 +86,25 @@ GLint get_uniform_location(GLhandleARB program, const GLcharARB* name) {
     return glGetUniformLocation(program, name);
 }
 
+// Mode 3 draws into a texture: WebGL has framebuffer objects in its core, under the names
+// without the EXT.
+void gen_framebuffers(GLsizei n, GLuint* ids) {
+    glGenFramebuffers(n, ids);
+}
+void delete_framebuffers(GLsizei n, const GLuint* ids) {
+    glDeleteFramebuffers(n, ids);
+}
+void bind_framebuffer(GLenum target, GLuint id) {
+    glBindFramebuffer(target, id);
+}
+void framebuffer_texture_2d(GLenum target, GLenum attachment, GLenum textarget, GLuint texture,
+                            GLint level) {
+    glFramebufferTexture2D(target, attachment, textarget, texture, level);
+}
+GLenum check_framebuffer_status(GLenum target) {
+    return glCheckFramebufferStatus(target);
+}
+
 struct Entry {
     const char* name;
     GlProc proc;
@@ -108,6 +127,11 @@ const Entry entries[] = {
     {"glGetObjectParameterivARB", as_proc(get_object_parameteriv)},
     {"glGetInfoLogARB", as_proc(get_info_log)},
     {"glGetUniformLocationARB", as_proc(get_uniform_location)},
+    {"glGenFramebuffersEXT", as_proc(gen_framebuffers)},
+    {"glDeleteFramebuffersEXT", as_proc(delete_framebuffers)},
+    {"glBindFramebufferEXT", as_proc(bind_framebuffer)},
+    {"glFramebufferTexture2DEXT", as_proc(framebuffer_texture_2d)},
+    {"glCheckFramebufferStatusEXT", as_proc(check_framebuffer_status)},
 };
 
 } // namespace
@@ -121,6 +145,10 @@ GlProc gl_get_proc_address(const char* name) {
 
 bool gl_extension_offered(const char* name) {
     // The adapters above stand in for the extension; everything else is what WebGL lists.
-    if (name != nullptr && std::strcmp(name, "GL_ARB_shader_objects") == 0) return true;
+    // Point sprites (gl_PointCoord) and framebuffer objects are WebGL's own.
+    if (name != nullptr && (std::strcmp(name, "GL_ARB_shader_objects") == 0 ||
+                            std::strcmp(name, "GL_EXT_framebuffer_object") == 0 ||
+                            std::strcmp(name, "GL_ARB_point_sprite") == 0))
+        return true;
     return extension_listed(reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS)), name);
 }

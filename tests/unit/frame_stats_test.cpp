@@ -79,3 +79,39 @@ TEST(FrameStats, ClockReadingsFarApartDoNotOverflow) {
     ASSERT_TRUE(record_frame(s, INT32_MIN, INT32_MAX, INT32_MIN, INT32_MAX, 1, t));
     EXPECT_GT(s.elapsed_ms, 4e9f - 1000.0f);
 }
+
+TEST(FrameStats, LiveFiguresOfTheLastSecond) {
+    FrameStats s{};
+    char t[title_text_size] = "";
+    StepProfile profile{};
+    for (int k = 0; k < step_stage_count; ++k)
+        profile.stage_ms[k] = 0.125 * (k + 1);
+    // 40 frames of 25 ms, two steps of 1.5 ms simulated time each: 0.12 s simulated in 1 s.
+    int32_t start = 0;
+    for (int i = 0; i < 41; ++i) {
+        add_step(s.steps, profile, 0.0015);
+        add_step(s.steps, profile, 0.0015);
+        record_frame(s, start, start + 25, start + 26, start + 27, 500, t);
+        start += 25;
+    }
+    ASSERT_TRUE(s.live.known);
+    EXPECT_EQ(s.live.fps, 41);
+    EXPECT_EQ(s.live.steps, 82);
+    EXPECT_NEAR(s.live.simulated_per_wall, 82 * 0.0015 / 1.025, 1e-9);
+    double total = 0.0;
+    for (int k = 0; k < step_stage_count; ++k) {
+        EXPECT_DOUBLE_EQ(s.live.stage_ms[k], 0.125 * (k + 1)); // the mean per step
+        total += s.live.stage_ms[k];
+    }
+    EXPECT_DOUBLE_EQ(s.live.step_ms, total);
+    EXPECT_EQ(s.steps.steps, 0); // the next second starts empty
+
+    // A second without steps (paused) shows no stage times rather than the last ones or NaN.
+    for (int i = 0; i < 41; ++i) {
+        record_frame(s, start, start + 25, start + 25, start + 26, 500, t);
+        start += 25;
+    }
+    EXPECT_EQ(s.live.steps, 0);
+    EXPECT_EQ(s.live.simulated_per_wall, 0.0);
+    EXPECT_EQ(s.live.step_ms, 0.0);
+}

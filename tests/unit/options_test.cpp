@@ -95,6 +95,13 @@ TEST(Options, NumbersAtTheirBoundsAndBeyond) {
         {"--screenshot", "", false},
         {"--config", "", false},
         {"--dump", "", false},
+        {"--record", "run.gif", true},
+        {"--record", "out/RUN.GIF", true}, // the ending in any case
+        {"--record", ".gif", true},
+        {"--record", "", false},
+        {"--record", "run.png", false}, // a GIF is all it writes
+        {"--record", "run.gif.bak", false},
+        {"--record", "gif", false},
     };
     for (const Case& c : cases) {
         const Parsed p = parse({c.option, c.value});
@@ -111,6 +118,7 @@ TEST(Options, NumbersAtTheirBoundsAndBeyond) {
     }
     EXPECT_EQ(parse({"--seed", "4294967295"}).options.seed, 4294967295u);
     EXPECT_EQ(parse({"--frames", "1000000000"}).options.frames, max_frames);
+    EXPECT_EQ(parse({"--record", "out/RUN.GIF"}).options.record_path, "out/RUN.GIF");
 }
 
 TEST(Options, MissingValuesUnknownOptionsAndStrayWords) {
@@ -147,7 +155,7 @@ TEST(Options, HelpAndVersionAnswerOnStandardOutput) {
     const Parsed help = parse({"--seed", "3", "--help", "--bogus"});
     EXPECT_EQ(help.outcome, ParseOutcome::exit_ok);
     EXPECT_EQ(help.err, "");
-    for (const char* want : {"--config", "--seed", "--frames", "--screenshot", "--dump",
+    for (const char* want : {"--config", "--seed", "--frames", "--screenshot", "--dump", "--record",
                              "--version", "Space", "F12", "Esc"})
         EXPECT_NE(help.out.find(want), std::string::npos) << want;
     const Parsed version = parse({"--version"});

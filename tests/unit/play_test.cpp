@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <string>
 #include <vector>
 
+#include "app/frame_stats.h"
 #include "app/input.h"
 #include "app/play.h"
 #include "config/config.h"
@@ -53,7 +55,7 @@ TEST_F(PlayFixture, KeysThatOnlyAskTheShellLeaveTheirRequestAndNothingElse) {
     EXPECT_EQ(play.requests, request_screenshot);
     // Keys without a meaning, other special keys and the upper case change nothing at all.
     play.requests = 0;
-    const unsigned char idle[] = {'x', 'Q', 'R', 'N', '3', '\r', '\t', 200};
+    const unsigned char idle[] = {'x', 'Q', 'R', 'N', '4', 'V', '\r', '\t', 200};
     for (unsigned char k : idle)
         key(k);
     apply_action(play, state, action_for_special_key(2));
@@ -89,11 +91,13 @@ TEST_F(PlayFixture, ModeAndColourKeysChooseWhatTheShellSwitchesTo) {
     EXPECT_EQ(play.requests, request_mode);
     key('2');
     EXPECT_EQ(play.graph.render_type, 2);
+    key('3');
+    EXPECT_EQ(play.graph.render_type, 3);
     key('0');
     EXPECT_EQ(play.graph.render_type, 0);
 
     play.requests = 0;
-    const int32_t cycle[] = {2, 0, 1, 2}; // from the default gradient
+    const int32_t cycle[] = {2, 3, 0, 1, 2}; // from the default gradient, speed before white
     for (int32_t want : cycle) {
         key('c');
         EXPECT_EQ(play.graph.point_colors, want);
@@ -180,6 +184,48 @@ TEST_F(PlayFixture, StirringStrengthStepsByAQuarterAndComesBackExactly) {
     EXPECT_GT(state.mouse_force, 0.0f);
 }
 
+TEST_F(PlayFixture, RecordKeyLeavesARequestEachPress) {
+    key('v');
+    EXPECT_EQ(play.requests, request_record);
+    // The shell starts or stops by whether a recording runs; the press only asks.
+    play.requests = 0;
+    key('v');
+    EXPECT_EQ(play.requests, request_record);
+}
+
+TEST_F(PlayFixture, OverlayShowsTheFiguresOfTheLastSecondOnceKnown) {
+    char lines[overlay_max_lines][overlay_line_size];
+    auto text_of = [&](const LiveFigures& figures) {
+        const int n = format_overlay(play, state, figures, lines, overlay_max_lines);
+        std::string text;
+        for (int i = 0; i < n; ++i) {
+            EXPECT_LE(std::strlen(lines[i]), 40u) << lines[i]; // a 400-pixel window's overlay
+            text += std::string(lines[i]) + "\n";
+        }
+        return text;
+    };
+    state.count = 10000;
+    EXPECT_EQ(text_of(LiveFigures{}).find("fps"), std::string::npos); // nothing measured yet
+    EXPECT_NE(text_of(LiveFigures{}).find("10000 particles"), std::string::npos);
+    LiveFigures figures{};
+    figures.known = true;
+    figures.fps = 58;
+    figures.simulated_per_wall = 0.087;
+    figures.steps = 58;
+    for (int k = 0; k < step_stage_count; ++k)
+        figures.stage_ms[k] = 0.001 * (k + 1);
+    figures.step_ms = 0.036;
+    const std::string text = text_of(figures);
+    // The list of stages starts on a line of its own, items joined by commas only.
+    EXPECT_NE(text.find("0.036 ms a step:\n  sort and grid 0.001, "), std::string::npos) << text;
+    for (const char* want : {"58 fps", "x0.087", "58 steps", "0.036 ms a step",
+                             "sort and grid 0.001", "neighbours 0.002", "emitters 0.008"})
+        EXPECT_NE(text.find(want), std::string::npos) << want << " missing from\n" << text;
+    // Every stage is named, from the step's own list.
+    for (int k = 0; k < step_stage_count; ++k)
+        EXPECT_NE(text.find(step_stages[k].name), std::string::npos) << step_stages[k].name;
+}
+
 TEST_F(PlayFixture, ToggleKeysAndTheOverlayText) {
     key('t');
     EXPECT_TRUE(play.realtime);
@@ -195,7 +241,7 @@ TEST_F(PlayFixture, ToggleKeysAndTheOverlayText) {
     key('2');
     key('c');
     char lines[overlay_max_lines][overlay_line_size];
-    const int n = format_overlay(play, state, lines, overlay_max_lines);
+    const int n = format_overlay(play, state, LiveFigures{}, lines, overlay_max_lines);
     std::string text;
     for (int i = 0; i < n; ++i)
         text += std::string(lines[i]) + "\n";
@@ -204,7 +250,7 @@ TEST_F(PlayFixture, ToggleKeysAndTheOverlayText) {
           "colours density", "radius 13 h", "strength 75", "real time on", "Space", "q or Esc"})
         EXPECT_NE(text.find(want), std::string::npos) << want << " missing from\n" << text;
     // Fewer lines than the text has: cut, never overrun.
-    EXPECT_EQ(format_overlay(play, state, lines, 3), 3);
+    EXPECT_EQ(format_overlay(play, state, LiveFigures{}, lines, 3), 3);
 }
 
 TEST_F(PlayFixture, StartKeepsPauseAndOverlayButTakesTheNewSettings) {

@@ -45,6 +45,15 @@ def colourful(shot):
     return n / (width * height)
 
 
+def _crop(shot, x, y, w, h):
+    """The RGB bytes of a rectangle of a screenshot, row by row."""
+    width, _, rgb = shot
+    out = bytearray()
+    for row in range(y, y + h):
+        out += rgb[3 * (row * width + x):3 * (row * width + x + w)]
+    return out
+
+
 def page(b):
     # Defaults: the packaged config.ini alone. Two statistics lines a few seconds apart: both
     # in the title's format, with frames counted and the particle count of the settings.
@@ -92,6 +101,21 @@ def page(b):
     print("mode 2: lit %.3f below" % lit)
     check(lit > 0.6, "mode 2 does not show sprites")
     check(not b.console_errors(), "console errors in mode 2: %s" % b.console_errors())
+
+    # Mode 3: the liquid fills the fluid's area; speed colours bring the colour bar's strip of
+    # colour to the upper right corner (in the 740-pixel canvas, lettering twice the size: the
+    # bar runs from x 528 to 728, rows 34 to 50 from the top).
+    started(b, "?render_type=3&point_colors=3")
+    b.sleep(3)
+    shot = b.screenshot()
+    lit = region_lit(shot, 0, h // 2, w, h // 2)
+    bar = colourful((170, 8, bytes(_crop(shot, 540, 38, 170, 8))))
+    print("mode 3: lit %.3f below, colour bar %.3f coloured" % (lit, bar))
+    check(not any("not available" in line for line in b.console_lines()),
+          "mode 3 fell back to points: %s" % [l for l in b.console_lines() if "available" in l])
+    check(lit > 0.6, "mode 3 does not fill the fluid")
+    check(bar > 0.5, "mode 3 with speed colours shows no colour bar")
+    check(not b.console_errors(), "console errors in mode 3: %s" % b.console_errors())
 
     # A scene from the address: its lattice blocks give the count, its bodies are drawn.
     started(b, "?scene=floating")

@@ -15,7 +15,7 @@ count=500
 INI
 cp "$d/s.ini" "$d/s.ini.orig"
 echo "old picture" >"$d/old.png"
-mkdir "$d/folder"
+mkdir "$d/folder" "$d/folder.gif"
 mkfifo "$d/fifo"
 ln -s nowhere.png "$d/dangling.png"
 ln -s s.ini "$d/settings-link.ini"
@@ -31,13 +31,19 @@ row() {
     local got=$?
     [ "$got" = "$want" ] || fail "$name: exit status $got, want $want"
     grep -qE -- "$message" "$work/err.txt" || fail "$name: no /$message/ on stderr"
-    grep -q 'Vendor:' "$work/out.txt" && [ "$want" != 0 ] && [ "$name" != "full disk" ] &&
+    grep -q 'Vendor:' "$work/out.txt" && [ "$want" != 0 ] && [[ $name != "full disk"* ]] &&
         fail "$name: refused only after the window opened"
     echo "ok: $name -> $got: $(head -1 "$work/err.txt")"
 }
 app="$work/app/tarnwell"
 row "screenshot on a folder" 1 "cannot write the screenshot 'folder': it is a folder, not a regular file" \
     "$app" --config s.ini --seed 1 --frames 3 --screenshot folder
+row "recording on a folder" 1 "cannot write the recording 'folder.gif': it is a folder, not a regular file" \
+    "$app" --config s.ini --seed 1 --frames 3 --record folder.gif
+row "recording that is no GIF" 2 "--record writes an animated GIF: give a path ending in .gif, got 'movie.mp4'" \
+    "$app" --config s.ini --seed 1 --frames 3 --record movie.mp4
+row "recording over the screenshot" 2 "--screenshot 'same.gif' and --record 'same.gif' are the same file" \
+    "$app" --config s.ini --seed 1 --frames 3 --screenshot same.gif --record same.gif
 row "dump on a FIFO" 1 "cannot write the dump 'fifo': it is a FIFO \(named pipe\)" \
     "$app" --config s.ini --seed 1 --frames 3 --dump fifo
 row "sim dump on a FIFO" 1 "cannot write the dump 'fifo': it is a FIFO" \
@@ -94,15 +100,19 @@ if [ $root = 1 ] && mkdir "$work/full" && mount -t tmpfs -o size=1m tmpfs "$work
     cp "$d/s.ini" "$work/full/s.ini"
     echo "old picture" >"$work/full/old.png"
     echo "old dump" >"$work/full/old.txt"
+    echo "old recording" >"$work/full/old.gif"
     dd if=/dev/zero of="$work/full/filler" bs=4k 2>/dev/null
     d="$work/full"
     row "full disk" 1 "cannot write the screenshot 'old.png': No space left on device" \
         "$app" --config s.ini --seed 1 --frames 3 --screenshot old.png
+    row "full disk, recording" 1 "cannot write the recording 'old.gif': No space left on device" \
+        "$app" --config s.ini --seed 1 --frames 3 --record old.gif
     row "full disk, sim dump" 1 "cannot write the dump 'old.txt': No space left on device" \
         "$sim" --config s.ini --seed 1 --steps 3 --dump old.txt
     [ "$(cat "$work/full/old.png")" = "old picture" ] || fail "full disk: the old picture was lost"
     [ "$(cat "$work/full/old.txt")" = "old dump" ] || fail "full disk: the old dump was lost"
-    [ "$(ls "$work/full" | wc -l)" = 4 ] || fail "full disk: files left behind: $(ls "$work/full")"
+    [ "$(cat "$work/full/old.gif")" = "old recording" ] || fail "full disk: the old recording was lost"
+    [ "$(ls "$work/full" | wc -l)" = 5 ] || fail "full disk: files left behind: $(ls "$work/full")"
     umount "$work/full"
 else
     echo "skipped: full disk (mounting a small file system needs root)"

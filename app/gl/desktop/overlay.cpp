@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "app/frame_stats.h"
 #include "app/gl/callbacks.h"
 #include "app/input.h"
 #include "app/play.h"
@@ -21,7 +22,8 @@ void draw_overlay() {
     const PlayState& play = play_state;
     const bool status = play.status[0] != '\0';
     if (!play.overlay && !status) return;
-    int n = play.overlay ? format_overlay(play, sim, lines, overlay_max_lines) : 0;
+    int n =
+        play.overlay ? format_overlay(play, sim, frame_stats.live, lines, overlay_max_lines) : 0;
     if (status) std::memcpy(lines[n++], play.status, overlay_line_size - 1);
     lines[n - 1][overlay_line_size - 1] = '\0';
     size_t widest = 0;

@@ -92,6 +92,8 @@ set(web_tests ${CMAKE_CURRENT_SOURCE_DIR}/tests/web)
 add_test(NAME web.same_bits COMMAND bash ${web_tests}/same_bits.sh ${CMAKE_CURRENT_BINARY_DIR}
                                     ${CMAKE_CURRENT_SOURCE_DIR})
 set_tests_properties(web.same_bits PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 900 LABELS web)
+add_test(NAME web.simd COMMAND bash ${web_tests}/simd.sh ${CMAKE_CURRENT_BINARY_DIR})
+set_tests_properties(web.simd PROPERTIES LABELS web)
 file(GLOB browser_tests CONFIGURE_DEPENDS ${web_tests}/*_test.py)
 foreach(script ${browser_tests})
     get_filename_component(name ${script} NAME_WE)

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds the program (release preset, SSE2) and starts it. Without a display it runs under a
 # virtual X server for 300 frames and saves the last one as a screenshot.
-# ./run.sh --web builds the page instead (web preset) and serves it on 127.0.0.1; without a
-# display it photographs the page in headless chromium after about five seconds and stops.
+# ./run.sh --web builds the page instead (web preset) and serves it on 127.0.0.1, cross-origin
+# isolated so that it has threads; without a display it photographs the page in headless
+# chromium after about five seconds and stops.
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -13,15 +14,14 @@ if [ "${1:-}" = "--web" ]; then
     if [ -n "${DISPLAY:-}" ]; then
         port=${TARNWELL_WEB_PORT:-8000}
         echo "Serving the page at http://127.0.0.1:$port/ (Ctrl-C stops)"
-        exec /usr/bin/python3 -m http.server --bind 127.0.0.1 --directory build/web "$port"
+        exec /usr/bin/python3 tests/web/browser.py serve build/web "$port"
     fi
     # Nobody is looking: any free port will do.
     port=${TARNWELL_WEB_PORT:-$(/usr/bin/python3 -c 'import socket; s = socket.socket()
 s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')}
     shot="$PWD/build/web-screenshot.png"
     rm -f "$shot"
-    /usr/bin/python3 -m http.server --bind 127.0.0.1 --directory build/web "$port" \
-        >build/web-server.log 2>&1 &
+    /usr/bin/python3 tests/web/browser.py serve build/web "$port" >build/web-server.log 2>&1 &
     server=$!
     trap 'kill "$server" 2>/dev/null || true' EXIT
     for (( i = 0; i < 50; ++i )); do

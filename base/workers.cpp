@@ -17,6 +17,9 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(__EMSCRIPTEN_PTHREADS__)
+#include <emscripten/threading.h>
+#endif
 
 namespace {
 
@@ -28,17 +31,35 @@ constexpr bool threads_built = false;
 constexpr bool threads_built = true;
 #endif
 
-// The count last asked of a build without threads: a restart with the same settings does not
-// say it again.
-int one_thread_said = 1;
+// WebAssembly threads are Web Workers started with the module (platform/web/web.cmake): a
+// thread beyond them could start only once the caller gave back the event loop, which it does
+// not while it waits for the thread, so the pool never asks for more.
+#if defined(TARNWELL_WEB_THREADS)
+constexpr int threads_at_most =
+    TARNWELL_WEB_THREADS < max_threads ? TARNWELL_WEB_THREADS : max_threads;
+#else
+constexpr int threads_at_most = threads_built ? max_threads : 1;
+#endif
 
-void say_one_thread(int threads) {
-    if (threads > 1 && threads != one_thread_said)
-        std::fprintf(stderr,
-                     "warning: threads = %d: this build has no threads and runs the simulation "
-                     "on one; the results are the same as with %d\n",
-                     threads, threads);
-    one_thread_said = threads;
+// The count last cut: a restart with the same settings does not say it again.
+int cut_said = 0;
+
+// A count cut to what the build can start is said once on stderr; max_threads itself is
+// silent, as it is the setting's own limit.
+void say_fewer_threads(int threads) {
+    if (threads > threads_at_most && threads != cut_said) {
+        if (threads_at_most == 1)
+            std::fprintf(stderr,
+                         "warning: threads = %d: this build has no threads and runs the "
+                         "simulation on one; the results are the same as with %d\n",
+                         threads, threads);
+        else
+            std::fprintf(stderr,
+                         "warning: threads = %d: this build starts at most %d threads and runs "
+                         "the simulation on those; the results are the same as with %d\n",
+                         threads, threads_at_most, threads);
+    }
+    cut_said = threads;
 }
 
 // One dispatch at a time, from the thread that started the pool. The fields a dispatch hands
@@ -97,6 +118,31 @@ void cpu_relax() {
 #endif
 }
 
+// Lets another thread have this core for a moment. A Web Worker cannot yield: emscripten's
+// sched_yield returns at once and a sleep under 0.1 ms spins, so with more threads than free
+// cores the thread waited for would get no core until the system takes this one away (steps
+// of seconds were measured under node). A short wait on a futex nobody wakes does give it up.
+// The browser's main thread may not wait at all, and there the runtime spins instead.
+#if defined(__EMSCRIPTEN_PTHREADS__)
+void give_way(double milliseconds) {
+    static int never_woken = 0;
+    emscripten_futex_wait(&never_woken, 0, milliseconds);
+}
+void yield_core() {
+    give_way(0.005);
+}
+void sleep_briefly() {
+    give_way(0.05);
+}
+#else
+void yield_core() {
+    std::this_thread::yield();
+}
+void sleep_briefly() {
+    std::this_thread::sleep_for(std::chrono::microseconds(50));
+}
+#endif
+
 void run_available_lanes(WorkerPool& p) {
     for (;;) {
         const int lane = p.next_lane.fetch_add(1, std::memory_order_relaxed);
@@ -115,7 +161,7 @@ template <typename Ready> bool spin_until(const Ready& ready) {
         if ((round & 63) == 0) {
             const auto waited = std::chrono::steady_clock::now() - start;
             if (waited > spin_time) return false;
-            if (oversubscribed || waited > pause_time) std::this_thread::yield();
+            if (oversubscribed || waited > pause_time) yield_core();
         }
         cpu_relax();
     }
@@ -161,11 +207,9 @@ int available_cores() {
 
 void start_workers(int threads) {
     stop_workers();
-    if (!threads_built) {
-        // 0 leaves the count to the program, and one thread is all this build has.
-        say_one_thread(threads);
-        return;
-    }
+    // 0 leaves the count to the program, which never asks for more than the build has.
+    if (threads_at_most < max_threads) say_fewer_threads(threads);
+    if (!threads_built) return;
     const bool chosen_here = threads <= 0;
     int start = threads;
     if (chosen_here) {
@@ -173,7 +217,7 @@ void start_workers(int threads) {
         start = available_cores();
     }
     if (threads <= 0) threads = 1;
-    if (threads > max_threads) threads = max_threads;
+    if (threads > threads_at_most) threads = threads_at_most;
     if (threads == 1) return;
     oversubscribed = threads > static_cast<int>(std::thread::hardware_concurrency());
     pool = new WorkerPool;
@@ -254,8 +298,8 @@ void pause_waiting(int* rounds) {
     } else if (*rounds < 100000) {
         // The lane waited for has not moved for a while: it may be off its core (more threads
         // than cores, a busy machine), so let it have this one.
-        std::this_thread::yield();
+        yield_core();
     } else {
-        std::this_thread::sleep_for(std::chrono::microseconds(50));
+        sleep_briefly();
     }
 }

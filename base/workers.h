@@ -19,7 +19,8 @@ using LaneTask = void (*)(const void* context, int lane);
 // the steps' own times then adjust (base/thread_tuning.h). Replaces any earlier pool. If the
 // system refuses a thread, the pool runs with those it got. A build without threads (WebAssembly
 // compiled without them) runs every count on the caller alone and says so on stderr for a count
-// above 1.
+// above 1; WebAssembly with threads has the workers it started with (TARNWELL_WEB_THREADS in
+// all) and says so for a count above that.
 void start_workers(int threads);
 void stop_workers();
 // Threads that run lanes now, the caller included (1 without a pool).

@@ -413,6 +413,9 @@
         console.warn(text);
         // The runtime's own notes on its GL emulation are no message of the program's.
         if (text.startsWith('WARNING: using emscripten GL')) return;
+        // Nor its note that the browser's main thread waits: there the program waits for the
+        // step's lanes on the workers, a few microseconds at a time.
+        if (text.startsWith('Blocking on the main thread is very dangerous')) return;
         const line = page_words(text, settings);
         if (line === null) return;
         errors.push(line);
@@ -459,9 +462,14 @@
         for (const { name, text } of scenes) fs.writeFile(`scenes/${name}.ini`, text);
       }],
     };
+    // Threads share the module's memory as a SharedArrayBuffer, which a browser gives only a
+    // cross-origin isolated page; elsewhere the same program built without threads runs, and
+    // the page says why it has one thread.
+    const threaded = window.crossOriginIsolated === true;
+    document.getElementById('one-thread').hidden = threaded;
     status.textContent = 'Starting…';
     const script = document.createElement('script');
-    script.src = 'tarnwell.js';
+    script.src = threaded ? 'tarnwell.js' : 'tarnwell-one-thread.js';
     document.body.appendChild(script);
   }
 

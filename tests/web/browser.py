@@ -9,8 +9,10 @@ server is named. Used by the page tests and by ./run.sh --web.
 
 Needs only Debian packages: chromium, python3-websockets, imagemagick (for the pixels).
 
-As a command, takes a picture of a served page after a few seconds:
+As a command, takes a picture of a served page after a few seconds, or serves a folder on
+127.0.0.1 cross-origin isolated, as the page needs for threads (./run.sh --web):
     browser.py screenshot http://127.0.0.1:PORT/ OUT.png [SECONDS]
+    browser.py serve FOLDER PORT
 """
 import asyncio
 import base64
@@ -29,9 +31,36 @@ import urllib.request
 import websockets
 
 
+# What a server sends to make the page cross-origin isolated, which is what lets a browser give
+# it the SharedArrayBuffer its threads share (./run.sh --web sends the same).
+ISOLATION_HEADERS = (("Cross-Origin-Opener-Policy", "same-origin"),
+                     ("Cross-Origin-Embedder-Policy", "require-corp"))
+
+
 class Quiet(http.server.SimpleHTTPRequestHandler):
+    """Serves a folder without logging, cross-origin isolated unless `isolated` is False."""
+    isolated = True
+
+    def end_headers(self):
+        if self.isolated:
+            for name, value in ISOLATION_HEADERS:
+                self.send_header(name, value)
+        super().end_headers()
+
     def log_message(self, *args):
         pass
+
+
+class NotIsolated(Quiet):
+    isolated = False
+
+
+def serve(folder, isolated=True):
+    """Serves `folder` on 127.0.0.1 from a thread; returns the server (shutdown() stops it)."""
+    handler = functools.partial(Quiet if isolated else NotIsolated, directory=folder)
+    server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
+    threading.Thread(target=server.serve_forever, daemon=True).start()
+    return server
 
 
 def chromium_command(user_data_dir):
@@ -52,9 +81,11 @@ def chromium_command(user_data_dir):
 
 
 class Browser:
-    def __init__(self, web_dir=None, base=None):
-        """Serves web_dir itself, or uses the server at `base` (a URL ending in "/")."""
+    def __init__(self, web_dir=None, base=None, isolated=True):
+        """Serves web_dir itself (with or without the isolation headers), or uses the server
+        at `base` (a URL ending in "/")."""
         self.web_dir = os.path.abspath(web_dir) if web_dir else None
+        self.isolated = isolated
         self.base = base
         self.server = None
         self.loop = asyncio.new_event_loop()
@@ -65,9 +96,7 @@ class Browser:
     # -- lifetime ---------------------------------------------------------------------------
     def __enter__(self):
         if self.web_dir:
-            handler = functools.partial(Quiet, directory=self.web_dir)
-            self.server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
-            threading.Thread(target=self.server.serve_forever, daemon=True).start()
+            self.server = serve(self.web_dir, self.isolated)
             self.base = "http://127.0.0.1:%d/" % self.server.server_address[1]
 
         self.profile = tempfile.mkdtemp(prefix="tarnwell-chromium-")
@@ -313,6 +342,9 @@ def screenshot_command(base, out, seconds):
 
 
 if __name__ == "__main__":
+    if len(sys.argv) == 4 and sys.argv[1] == "serve":
+        handler = functools.partial(Quiet, directory=sys.argv[2])
+        http.server.ThreadingHTTPServer(("127.0.0.1", int(sys.argv[3])), handler).serve_forever()
     if len(sys.argv) not in (4, 5) or sys.argv[1] != "screenshot":
         sys.exit(__doc__)
     sys.exit(screenshot_command(sys.argv[2], sys.argv[3],

@@ -6,19 +6,16 @@ what the program warns of shows on the page in the address's words.
 Usage: page_test.py WEB_DIR [SHOT_DIR]
 """
 import contextlib
-import functools
-import http.server
 import json
 import os
 import re
 import shutil
 import sys
 import tempfile
-import threading
 
 # The browser harness beside the tests (./run.sh --web uses it too).
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from browser import Quiet, check, region_lit, run
+from browser import check, region_lit, run, serve
 
 TITLE = re.compile(r"^Tarnwell SPH v 1\.09a   <<<   FPS: (\d+)   Render: \d+\.\d{3}   "
                    r"Phys: \d+\.\d{3}   Count: (\d+)   >>>$")
@@ -183,9 +180,7 @@ def served_config(b, edit):
         text = edit(f.read())
     with open(os.path.join(folder, "config.ini"), "w") as f:
         f.write(text)
-    server = http.server.ThreadingHTTPServer(
-        ("127.0.0.1", 0), functools.partial(Quiet, directory=folder))
-    threading.Thread(target=server.serve_forever, daemon=True).start()
+    server = serve(folder)
     base, b.base = b.base, "http://127.0.0.1:%d/" % server.server_address[1]
     try:
         yield text
@@ -233,9 +228,6 @@ def messages(b):
         text = shown("?render_type=1&seed=3&point_size=2",
                      "warning: config.ini:%d: 'count=4000 grains': not a whole number" % number)
     check(len(text.splitlines()) == 1, "more than the one warning: %r" % text)
-
-    # More threads than the build has: one thread, said on the page, and no abort.
-    shown("?threads=2&seed=4", "threads = 2: this build has no threads")
 
     # A blow-up: the warning at start, then the message when it happens, and nothing on the
     # page sends the reader to a terminal or console they do not have.

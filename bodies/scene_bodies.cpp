@@ -54,21 +54,21 @@ float outline_area(const Vec2* v, int n) {
     return static_cast<float>(twice * 0.5);
 }
 
-bool make_scene_body(const SceneBody& spec, const SceneFrame& frame, RigidBody* out) {
-    const float hw = spec.width * frame.width * 0.5f;
-    const float hh = spec.height * frame.width * 0.5f;
+bool make_scene_body(const SceneBody& shape, const SceneFrame& frame, RigidBody* out) {
+    const float hw = shape.width * frame.width * 0.5f;
+    const float hh = shape.height * frame.width * 0.5f;
     Vec2 corners[body_vertex_capacity];
     int n = 0;
-    if (spec.corners == 0) {
+    if (shape.corners == 0) {
         corners[n++] = Vec2{-hw, hh};
         corners[n++] = Vec2{hw, hh};
         corners[n++] = Vec2{hw, -hh};
         corners[n++] = Vec2{-hw, -hh};
     } else {
-        if (spec.corners < 3 || spec.corners > body_vertex_capacity) return false;
+        if (shape.corners < 3 || shape.corners > body_vertex_capacity) return false;
         // Like the random bodies: the first corner at the top, then clockwise.
-        for (int k = 0; k < spec.corners; ++k) {
-            const double t = 2.0 * 3.14159265358979323846 * k / spec.corners;
+        for (int k = 0; k < shape.corners; ++k) {
+            const double t = 2.0 * 3.14159265358979323846 * k / shape.corners;
             corners[n++] =
                 Vec2{static_cast<float>(std::sin(t)) * hw, static_cast<float>(std::cos(t)) * hh};
         }
@@ -82,10 +82,10 @@ bool make_scene_body(const SceneBody& spec, const SceneFrame& frame, RigidBody* 
 
     RigidBody body{};
     set_outline(&body, corners, n);
-    body.center = scene_point(frame, spec.x, spec.y);
-    body.angle = static_cast<float>(spec.angle * degrees);
+    body.center = scene_point(frame, shape.x, shape.y);
+    body.angle = static_cast<float>(shape.angle * degrees);
     const float per_area =
-        spec.density * (frame.particle_mass / reference_mass) / (frame.spacing * frame.spacing);
+        shape.density * (frame.particle_mass / reference_mass) / (frame.spacing * frame.spacing);
     body.body_mass = per_area * area * mean_arm;
     body.inertia = per_area * polar_moment(corners, n);
     if (!(body.body_mass > 0.0f && body.inertia > 0.0f && std::isfinite(body.body_mass) &&

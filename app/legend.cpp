@@ -39,6 +39,7 @@ constexpr Glyph glyphs[] = {
     {'n', {0, 0, 0x16, 0x19, 0x11, 0x11, 0x11}},
     {'o', {0, 0, 0x0E, 0x11, 0x11, 0x11, 0x0E}},
     {'p', {0, 0, 0x1E, 0x11, 0x1E, 0x10, 0x10}},
+    {'r', {0, 0, 0x16, 0x19, 0x10, 0x10, 0x10}},
     {'s', {0, 0, 0x0F, 0x10, 0x0E, 0x01, 0x1E}},
     {'t', {0x08, 0x08, 0x1C, 0x08, 0x08, 0x09, 0x06}},
     {'x', {0, 0, 0x11, 0x0A, 0x04, 0x0A, 0x11}},
@@ -57,10 +58,29 @@ float ramp_density(const SimState& state, float t) {
     return state.poly6_coef * (6.0f * h2 * h2 * h2) * t;
 }
 
-bool describe_legend(int32_t scheme, const SimState& state, float speed_scale, Legend* legend) {
+bool describe_legend(int32_t scheme, const SimState& state, const LegendScales& scales,
+                     Legend* legend) {
     *legend = Legend{};
     legend->scheme = scheme;
-    if (scheme == 2) {
+    legend->water = scales.water;
+    const float speed_scale = scales.speed;
+    if (scheme == 2 && scales.water) {
+        legend->bottom = water_ramp_low;
+        legend->top = water_ramp_low + water_ramp_span;
+        std::snprintf(legend->title, sizeof legend->title, "density/rest");
+        set_tick(&legend->ticks[0], 0.0f, legend->bottom);
+        set_tick(&legend->ticks[1], 0.5f, 1.0f);
+        set_tick(&legend->ticks[2], 1.0f, legend->top);
+    } else if (scheme == 4) {
+        const float range = scales.compression;
+        if (!(range > 0.0f) || !(range < 1.0f)) return false;
+        legend->bottom = 1.0f - range;
+        legend->top = 1.0f + range;
+        std::snprintf(legend->title, sizeof legend->title, "density/rest");
+        set_tick(&legend->ticks[0], 0.0f, legend->bottom);
+        set_tick(&legend->ticks[1], 0.5f, 1.0f);
+        set_tick(&legend->ticks[2], 1.0f, legend->top);
+    } else if (scheme == 2) {
         // Yellow (t = 1) between blue and red (t = 3) is worth a value of its own.
         legend->top = ramp_density(state, density_ramp_top);
         std::snprintf(legend->title, sizeof legend->title, "density");
@@ -84,7 +104,10 @@ bool describe_legend(int32_t scheme, const SimState& state, float speed_scale, L
 Color3 legend_colour(const Legend& legend, float fraction) {
     if (!(fraction > 0.0f)) fraction = 0.0f;
     if (fraction > 1.0f) fraction = 1.0f;
+    if (legend.scheme == 2 && legend.water)
+        return water_density_ramp(water_ramp_low + fraction * water_ramp_span);
     if (legend.scheme == 2) return density_ramp(fraction * density_ramp_top);
+    if (legend.scheme == 4) return cool_warm(fraction);
     return viridis(fraction);
 }
 

@@ -20,11 +20,12 @@ bool is(const SettingInfo& info, const char* key) {
 
 // The settings the simulation, the drawing or the play read afresh every step or frame; every
 // other sizes something built at the start (arrays, grid, bodies, lattice, window, scene).
-const char* const live_keys[] = {"render_type",  "point_size",   "point_colors", "point_diffusion",
-                                 "surf_size",    "graph_smooth", "graph_blend",  "realtime",
-                                 "timestep",     "viscosity",    "stiff",        "rest_density",
-                                 "gravity",      "ext_stiff",    "damp",         "geom_stiff",
-                                 "mouse_radius", "mouse_force",  "threads"};
+const char* const live_keys[] = {
+    "render_type",     "point_size", "point_colors", "speed_scale",  "compression_range",
+    "point_diffusion", "surf_size",  "graph_smooth", "graph_blend",  "realtime",
+    "timestep",        "viscosity",  "stiff",        "rest_density", "gravity",
+    "ext_stiff",       "damp",       "geom_stiff",   "mouse_radius", "mouse_force",
+    "threads"};
 
 // The first line the checks wrote, for the panel.
 void first_line(const char* text, char* out, std::size_t size) {

@@ -13,6 +13,7 @@
 #include "sph/sim_state.h"
 #include "sph/stability.h"
 #include "sph/steps.h"
+#include "sph/water.h"
 
 PlayState play_state;
 
@@ -34,7 +35,7 @@ const KeyHelp key_help[] = {
     {"0 1 2 3", "points / outline / sprites /"},
     {"", "liquid"},
     {"c", "colours: white, gradient,"},
-    {"", "density, speed"},
+    {"", "density, speed, compression"},
     {"g", "reverse gravity"},
     {"b", "drop a body at the pointer"},
     {"+ - wheel", "stirring radius up / down"},
@@ -212,7 +213,7 @@ void apply_action(PlayState& play, SimState& state, Action action) {
         play.requests |= request_mode;
         break;
     case Action::cycle_colours:
-        play.graph.point_colors = play.graph.point_colors >= 0 && play.graph.point_colors < 3
+        play.graph.point_colors = play.graph.point_colors >= 0 && play.graph.point_colors < 4
                                       ? play.graph.point_colors + 1
                                       : 0;
         play.requests |= request_colours;
@@ -363,6 +364,8 @@ const char* colour_scheme_name(int32_t scheme) {
         return "density";
     case 3:
         return "speed";
+    case 4:
+        return "compression";
     default:
         return "white";
     }
@@ -412,7 +415,7 @@ int format_overlay(const PlayState& play, const SimState& state, const LiveFigur
     }
     const double seconds =
         static_cast<double>(play.step_count) * static_cast<double>(state.timestep);
-    char live[7][overlay_line_size];
+    char live[8][overlay_line_size];
     std::snprintf(live[0], overlay_line_size, "%s  step %lld  time %.3f s",
                   play.paused ? "PAUSED" : "running", static_cast<long long>(play.step_count),
                   seconds);
@@ -427,10 +430,18 @@ int format_overlay(const PlayState& play, const SimState& state, const LiveFigur
     std::snprintf(live[4], overlay_line_size, "real time %s", play.realtime ? "on" : "off");
     std::snprintf(live[5], overlay_line_size, "scene %s", play.scene.name);
     std::snprintf(live[6], overlay_line_size, "%d particles", state.count);
+    int live_count = 7;
+    if (water.on) {
+        // How well the water keeps its volume, as of the last step.
+        const CompressionError e = compression_error(state);
+        std::snprintf(live[live_count++], overlay_line_size,
+                      "density error %.2f %% mean, %.2f %% max",
+                      100.0 * static_cast<double>(e.mean), 100.0 * static_cast<double>(e.largest));
+    }
     if (n < max_lines) lines[n++][0] = '\0';
-    for (const char* line : live) {
+    for (int k = 0; k < live_count; ++k) {
         if (n >= max_lines) return n;
-        std::memcpy(lines[n++], line, overlay_line_size);
+        std::memcpy(lines[n++], live[k], overlay_line_size);
     }
     if (!figures.known) return n;
     if (n < max_lines)

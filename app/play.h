@@ -55,7 +55,7 @@ constexpr uint32_t request_record = 1u << 10; // start or stop the key's recordi
 
 constexpr int status_text_size = 160;
 constexpr int overlay_line_size = 96;
-constexpr int overlay_max_lines = 37;
+constexpr int overlay_max_lines = 38;
 
 // Stirring bounds: the radius in whole steps of h, the strength in steps of 25 % either way of
 // the file's value.

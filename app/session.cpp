@@ -3,6 +3,7 @@
 #include "app/play.h"
 #include "app/startup.h"
 #include "config/config.h"
+#include "config/fixups.h"
 #include "config/scene_file.h"
 #include "sph/settings_check.h"
 #include "sph/sim_state.h"
@@ -111,8 +112,7 @@ bool switch_colours(PlayState& play, std::FILE* err) {
     GraphConfig graph = graph_config;
     graph.point_colors = play.graph.point_colors;
     graph.point_diffusion = play.graph.point_diffusion;
-    // The density and speed maps are recomputed every step: diffusing them would only blur them.
-    if (graph.point_colors == 2 || graph.point_colors == 3) graph.point_diffusion = 0.0f;
+    if (colours_show_quantity(graph.point_colors)) graph.point_diffusion = 0.0f;
     if (validate_settings(graph, phys_config, &play.written, err) != 0 ||
         !sim_set_colours(graph.point_colors, graph.point_diffusion)) {
         std::fprintf(err, "Colours stay %s.\n", colour_scheme_name(graph_config.point_colors));

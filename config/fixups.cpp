@@ -8,9 +8,7 @@ void apply_fixups(GraphConfig& graph, PhysConfig& phys) {
         graph.point_colors = 0;
         phys.geom_count = 0;
         graph.point_diffusion = 0.0f;
-    } else if (graph.point_colors == 2 || graph.point_colors == 3) {
-        // Density and speed colours are recomputed every step; diffusing them would only blur
-        // the map.
+    } else if (colours_show_quantity(graph.point_colors)) {
         graph.point_diffusion = 0.0f;
     }
 }

@@ -31,11 +31,16 @@
       "point size in pixels in mode 0; the `scalar` uniform of the shaders in mode 2")             \
     X(int32_t, point_colors, "1", none, 0, 0, always, "",                                          \
       "particle colours: 0 white, 1 a gradient by start position that mixes as the "               \
-      "fluid moves, 2 by density, 3 by speed (viridis, up to speed_scale)")                        \
+      "fluid moves, 2 by density, 3 by speed (viridis, up to speed_scale), 4 by compression "      \
+      "(density / rest_density: blue below 1, grey at 1, red above)")                              \
     X(float, speed_scale, "3.0", positive, 0, 0, always,                                           \
       "speeds are coloured as a fraction of it",                                                   \
       "speed colours (3): the speed, in box units per second, shown in the brightest colour "      \
       "of the map; faster particles get that colour too")                                          \
+    X(float, compression_range, "0.03", positive, 0, 0, always,                                    \
+      "compressions are coloured as a fraction of it",                                             \
+      "compression colours (4): the bar runs from 1 - compression_range (blue) to 1 + "            \
+      "compression_range (red) times rest_density; 0.03 shows the water's 3 %")                    \
     X(float, point_diffusion, "0.002", finite, 0, 0, always, "",                                   \
       "colour exchange between neighbours per step, as a fraction (colours 1 only, 0 "             \
       "for none)")                                                                                 \

@@ -14,11 +14,12 @@
 #include "config/config.h"
 #include "render/render.h"
 #include "sph/sim_state.h"
+#include "sph/water.h"
 #include "surface/surface.h"
 
 namespace {
 
-Color3 speed_colours[setting_limit::count_hi];
+Color3 quantity_colours[setting_limit::count_hi];
 
 // Where box units land in the current projection: the world itself, or the outline lattice in
 // mode 1 (the mapping of the splat in surface.cpp, as scene_draw.cpp places the scene).
@@ -90,15 +91,23 @@ void draw_arrays(GLenum primitive, const Vec2* vertices, const Color3* colours, 
 } // namespace
 
 const float* particle_colours() {
-    if (graph_config.point_colors == 0 || sim.color == nullptr) return nullptr;
-    if (graph_config.point_colors != 3) return &sim.color[0].r;
+    const int32_t scheme = graph_config.point_colors;
+    if (scheme == 0 || sim.color == nullptr) return nullptr;
+    if (scheme != 3 && scheme != 4) return &sim.color[0].r;
     const int32_t n = sim.count < setting_limit::count_hi ? sim.count : setting_limit::count_hi;
-    const float scale = graph_config.speed_scale > 0.0f ? 1.0f / graph_config.speed_scale : 0.0f;
-    for (int32_t i = 0; i < n; ++i) {
-        const Vec2 v = sim.velocity[i];
-        speed_colours[i] = viridis(std::sqrt(v.x * v.x + v.y * v.y) * scale);
+    if (scheme == 3) {
+        const float scale =
+            graph_config.speed_scale > 0.0f ? 1.0f / graph_config.speed_scale : 0.0f;
+        for (int32_t i = 0; i < n; ++i) {
+            const Vec2 v = sim.velocity[i];
+            quantity_colours[i] = viridis(std::sqrt(v.x * v.x + v.y * v.y) * scale);
+        }
+    } else {
+        for (int32_t i = 0; i < n; ++i)
+            quantity_colours[i] = cool_warm(
+                compression_fraction(particle_compression(sim, i), graph_config.compression_range));
     }
-    return &speed_colours[0].r;
+    return &quantity_colours[0].r;
 }
 
 void draw_stirring_circle() {
@@ -126,7 +135,8 @@ void draw_stirring_circle() {
 
 void draw_colour_bar() {
     Legend legend;
-    if (!describe_legend(graph_config.point_colors, sim, graph_config.speed_scale, &legend)) return;
+    const LegendScales scales{graph_config.speed_scale, graph_config.compression_range, water.on};
+    if (!describe_legend(graph_config.point_colors, sim, scales, &legend)) return;
     if (window_width <= 0 || window_height <= 0) return;
     const float cell = window_height >= 600 ? 2.0f : 1.0f;
     const float margin = 6.0f * cell;

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/colour_map.h"
 #include "bodies/bodies.h"
 #include "bodies/world_vertices.h"
 #include "sph/row_pipeline.h"
@@ -488,10 +489,7 @@ void copy_eval_and_colours() {
         for (int32_t i = begin; i < end; ++i) {
             sim.velocity_eval[i] = sim.velocity[i];
             if (sim.point_colors == 2 && sim.color != nullptr) {
-                // Blue below the rest density, through grey at it, to red at 3 % above.
-                const float t = (water.ratio[i] - 0.97f) / 0.06f;
-                const float u = t < 0.0f ? 0.0f : (t > 1.0f ? 1.0f : t);
-                sim.color[i] = Color3{u, 0.5f, 1.0f - u};
+                sim.color[i] = water_density_ramp(water.ratio[i]);
             }
         }
     });
@@ -673,4 +671,18 @@ void water_step(StepProfile* profile) {
             profile->stage_ms[k] = ms[k];
         profile->total = ms_between(start, Clock::now());
     }
+}
+
+CompressionError compression_error(const SimState& state) {
+    CompressionError e{0.0f, 0.0f};
+    if (state.count <= 0 || state.density_pressure == nullptr) return e;
+    double sum = 0.0;
+    for (int32_t i = 0; i < state.count; ++i) {
+        const float over = particle_compression(state, i) - 1.0f;
+        if (!(over > 0.0f)) continue;
+        sum += over;
+        if (over > e.largest) e.largest = over;
+    }
+    e.mean = static_cast<float>(sum / state.count);
+    return e;
 }

@@ -16,6 +16,7 @@
 
 #include "base/types.h"
 #include "sph/physics_step.h"
+#include "sph/sim_state.h"
 
 // Iterations of the density constraint per step.
 constexpr int water_iterations = 4;
@@ -82,6 +83,21 @@ void water_free();
 
 // One step of solver 1, timed into the same stages as solver 0's.
 void water_step(StepProfile* profile);
+
+// Particle i's density / rest_density in the last step, from the dump's 1/density (either
+// solver: the particle model's density is its own kernel sum times poly6_coef).
+inline float particle_compression(const SimState& state, int32_t i) {
+    return 1.0f / (state.density_pressure[i].x * state.rest_density);
+}
+
+// How far the fluid is squeezed above its rest density: the mean over all particles of
+// max(0, compression - 1), and the largest. Particles below rest density (at the free surface,
+// which the one-sided constraint leaves alone) count as 0.
+struct CompressionError {
+    float mean;
+    float largest;
+};
+CompressionError compression_error(const SimState& state);
 
 // The 2D cubic spline kernel with support radius h and its derivative dW/dr, for tests.
 float water_kernel(float r, float h);

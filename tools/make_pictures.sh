@@ -89,6 +89,9 @@ picture colours-white 300 "${scheme}0\n"
 picture colours-gradient 300 "${scheme}1\n"
 picture colours-density 300 "${scheme}2\n"
 picture colours-speed 300 "${scheme}3\n"
+# Compression is what tells the two fluid models apart: the water's dam break, squeezed by a
+# percent or two at the bottom.
+picture colours-compression 300 "${scheme}4\n" --scene dam_break --solver 1
 # Scenes: the moment that shows what each is about.
 small='[graph]\nwindow_size=320\n'
 picture scene-box 300 "$small" --scene box

@@ -17,6 +17,9 @@ void expect_colour(const Color3& c, float r, float g, float b, float tolerance =
     EXPECT_NEAR(c.g, g, tolerance);
     EXPECT_NEAR(c.b, b, tolerance);
 }
+LegendScales speed(float scale) {
+    return LegendScales{scale, 0.03f, false};
+}
 float lightness(const Color3& c) {
     return 0.2126f * c.r + 0.7152f * c.g + 0.0722f * c.b;
 }
@@ -45,6 +48,27 @@ TEST(ColourMap, ViridisGetsLighterAllTheWay) {
         const float now = lightness(viridis(static_cast<float>(k) / 200.0f));
         EXPECT_GT(now, last) << "at " << k / 200.0;
         last = now;
+    }
+}
+
+TEST(ColourMap, CoolWarmIsGreyInTheMiddleAndEquallyLightOnBothSides) {
+    // Moreland's table: #3B4CC0, #DDDDDD, #B40426.
+    expect_colour(cool_warm(0.0f), 59 / 255.0f, 76 / 255.0f, 192 / 255.0f);
+    expect_colour(cool_warm(0.5f), 221 / 255.0f, 221 / 255.0f, 221 / 255.0f);
+    expect_colour(cool_warm(1.0f), 180 / 255.0f, 4 / 255.0f, 38 / 255.0f);
+    expect_colour(cool_warm(std::numeric_limits<float>::quiet_NaN()), 59 / 255.0f, 76 / 255.0f,
+                  192 / 255.0f);
+    expect_colour(cool_warm(40.0f), 180 / 255.0f, 4 / 255.0f, 38 / 255.0f);
+    // Rest is the lightest colour: lightness falls away from the grey middle on both sides.
+    for (int k = 1; k <= 50; ++k) {
+        const float d = static_cast<float>(k) / 100.0f;
+        const float below = lightness(cool_warm(0.5f - d));
+        const float above = lightness(cool_warm(0.5f + d));
+        EXPECT_LT(below, lightness(cool_warm(0.5f - d + 0.01f))) << d;
+        EXPECT_LT(above, lightness(cool_warm(0.5f + d - 0.01f))) << d;
+        // Blue below, red above.
+        EXPECT_GT(cool_warm(0.5f - d).b, cool_warm(0.5f - d).r);
+        EXPECT_GT(cool_warm(0.5f + d).r, cool_warm(0.5f + d).b);
     }
 }
 
@@ -78,19 +102,19 @@ TEST(ColourMap, DensityRampIsTheDensityStagesOwn) {
 TEST(ColourBar, OnlyForSchemesThatShowAQuantity) {
     HandState state(1, 1);
     Legend legend;
-    EXPECT_FALSE(describe_legend(0, sim, 2.0f, &legend)); // white
-    EXPECT_FALSE(describe_legend(1, sim, 2.0f, &legend)); // gradient
-    EXPECT_FALSE(describe_legend(7, sim, 2.0f, &legend));
+    EXPECT_FALSE(describe_legend(0, sim, speed(2.0f), &legend)); // white
+    EXPECT_FALSE(describe_legend(1, sim, speed(2.0f), &legend)); // gradient
+    EXPECT_FALSE(describe_legend(7, sim, speed(2.0f), &legend));
     // A scale the settings would refuse draws no bar rather than NaN labels.
     for (float bad : {0.0f, -1.0f, std::numeric_limits<float>::infinity(),
                       std::numeric_limits<float>::quiet_NaN()})
-        EXPECT_FALSE(describe_legend(3, sim, bad, &legend)) << bad;
+        EXPECT_FALSE(describe_legend(3, sim, speed(bad), &legend)) << bad;
 }
 
 TEST(ColourBar, ValuesOfDensityAndSpeed) {
     HandState state(1, 2);
     Legend legend;
-    ASSERT_TRUE(describe_legend(2, sim, 2.0f, &legend));
+    ASSERT_TRUE(describe_legend(2, sim, speed(2.0f), &legend));
     EXPECT_STREQ(legend.title, "density");
     ASSERT_EQ(legend.tick_count, 3);
     // The defaults: t = 1 is 6 h^6 * mass * 315 / (64 pi h^9) = 1880 (rest density is 600).
@@ -101,7 +125,7 @@ TEST(ColourBar, ValuesOfDensityAndSpeed) {
     expect_colour(legend_colour(legend, legend.ticks[1].at), 1.0f, 1.0f, 0.0f, 1e-5f);
     expect_colour(legend_colour(legend, 1.0f), 1.0f, 0.0f, 0.0f);
 
-    ASSERT_TRUE(describe_legend(3, sim, 2.5f, &legend));
+    ASSERT_TRUE(describe_legend(3, sim, speed(2.5f), &legend));
     EXPECT_STREQ(legend.title, "speed, box/s");
     EXPECT_STREQ(legend.ticks[1].text, "1.25");
     EXPECT_STREQ(legend.ticks[2].text, "2.5");
@@ -110,12 +134,42 @@ TEST(ColourBar, ValuesOfDensityAndSpeed) {
     expect_colour(legend_colour(legend, 3.0f), 0xFD / 255.0f, 0xE7 / 255.0f, 0x25 / 255.0f);
 }
 
+TEST(ColourBar, CompressionAroundRestAndTheWatersDensity) {
+    HandState state(1, 2);
+    Legend legend;
+    ASSERT_TRUE(describe_legend(4, sim, LegendScales{3.0f, 0.05f, false}, &legend));
+    EXPECT_STREQ(legend.title, "density/rest");
+    EXPECT_STREQ(legend.ticks[0].text, "0.95");
+    EXPECT_STREQ(legend.ticks[1].text, "1");
+    EXPECT_STREQ(legend.ticks[2].text, "1.05");
+    // Rest density sits on the grey middle, where a particle at rest density is drawn.
+    EXPECT_FLOAT_EQ(compression_fraction(1.0f, 0.05f), legend.ticks[1].at);
+    EXPECT_FLOAT_EQ(compression_fraction(0.95f, 0.05f), 0.0f);
+    expect_colour(legend_colour(legend, legend.ticks[1].at), 221 / 255.0f, 221 / 255.0f,
+                  221 / 255.0f);
+    // A range of 1 or more would put 0 or less at the bar's left end.
+    for (float bad : {0.0f, 1.0f, 2.0f, std::numeric_limits<float>::quiet_NaN()})
+        EXPECT_FALSE(describe_legend(4, sim, LegendScales{3.0f, bad, false}, &legend)) << bad;
+
+    // Under the water model the density scheme is the water's ramp around rest density, and the
+    // bar must say so rather than show the particle model's kernel sums.
+    ASSERT_TRUE(describe_legend(2, sim, LegendScales{3.0f, 0.03f, true}, &legend));
+    EXPECT_STREQ(legend.title, "density/rest");
+    EXPECT_STREQ(legend.ticks[0].text, "0.97");
+    EXPECT_STREQ(legend.ticks[2].text, "1.03");
+    const Color3 top = water_density_ramp(1.03f);
+    expect_colour(legend_colour(legend, 1.0f), top.r, top.g, top.b);
+    expect_colour(legend_colour(legend, 0.5f), 0.5f, 0.5f, 0.5f, 1e-5f);
+}
+
 TEST(ColourBar, EveryCharacterItWritesHasAGlyph) {
     HandState state(1, 2);
-    Legend legends[3];
-    ASSERT_TRUE(describe_legend(2, sim, 2.0f, &legends[0]));
-    ASSERT_TRUE(describe_legend(3, sim, 0.000123f, &legends[1])); // 1.23e-04
-    ASSERT_TRUE(describe_legend(3, sim, 3e30f, &legends[2]));     // 3e+30
+    Legend legends[5];
+    ASSERT_TRUE(describe_legend(4, sim, LegendScales{3.0f, 0.03f, false}, &legends[3]));
+    ASSERT_TRUE(describe_legend(2, sim, LegendScales{3.0f, 0.03f, true}, &legends[4]));
+    ASSERT_TRUE(describe_legend(2, sim, speed(2.0f), &legends[0]));
+    ASSERT_TRUE(describe_legend(3, sim, speed(0.000123f), &legends[1])); // 1.23e-04
+    ASSERT_TRUE(describe_legend(3, sim, speed(3e30f), &legends[2]));     // 3e+30
     for (const Legend& legend : legends) {
         std::string text = legend.title;
         for (int k = 0; k < legend.tick_count; ++k)

@@ -11,6 +11,7 @@
 #include "app/play.h"
 #include "config/config.h"
 #include "sph/sim_state.h"
+#include "sph/water.h"
 
 namespace {
 
@@ -97,7 +98,8 @@ TEST_F(PlayFixture, ModeAndColourKeysChooseWhatTheShellSwitchesTo) {
     EXPECT_EQ(play.graph.render_type, 0);
 
     play.requests = 0;
-    const int32_t cycle[] = {2, 3, 0, 1, 2}; // from the default gradient, speed before white
+    // From the default gradient; compression last before white.
+    const int32_t cycle[] = {2, 3, 4, 0, 1, 2};
     for (int32_t want : cycle) {
         key('c');
         EXPECT_EQ(play.graph.point_colors, want);
@@ -224,6 +226,23 @@ TEST_F(PlayFixture, OverlayShowsTheFiguresOfTheLastSecondOnceKnown) {
     // Every stage is named, from the step's own list.
     for (int k = 0; k < step_stage_count; ++k)
         EXPECT_NE(text.find(step_stages[k].name), std::string::npos) << step_stages[k].name;
+
+    EXPECT_EQ(text.find("density error"), std::string::npos); // the particle model has none
+
+    // The water's readout: surface particles below rest density are no error, NaN is skipped.
+    state.rest_density = 600.0f;
+    const float compressions[] = {0.9f, 1.0f, 1.01f, 1.02f, std::nanf("")};
+    Vec2 density_pressure[5];
+    for (int i = 0; i < 5; ++i)
+        density_pressure[i] = Vec2{1.0f / (compressions[i] * state.rest_density), 0.0f};
+    state.density_pressure = density_pressure;
+    state.count = 5;
+    water.on = true;
+    const std::string with_water = text_of(figures);
+    water.on = false;
+    state.density_pressure = nullptr;
+    EXPECT_NE(with_water.find("density error 0.60 % mean, 2.00 % max"), std::string::npos)
+        << with_water;
 }
 
 TEST_F(PlayFixture, ToggleKeysAndTheOverlayText) {

@@ -2,16 +2,22 @@
 
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "base/colour_map.h"
+#include "base/float_path.h"
 #include "bodies/bodies.h"
 #include "bodies/world_vertices.h"
 #include "sph/row_pipeline.h"
 #include "sph/scene_state.h"
 #include "sph/sim_state.h"
 #include "sph/steps.h"
+
+#if TARNWELL_SSE2_PATH
+#include <emmintrin.h>
+#endif
 
 WaterState water;
 
@@ -52,6 +58,117 @@ inline Vec2 kernel_gradient(Vec2 d, float r, float h, float s) {
     const float f = slope(r, h, s) / r;
     return Vec2{d.x * f, d.y * f};
 }
+
+// W and (dW/dr) / r of a pair at squared distance r2, from one branch: the pair passes need both,
+// and the gradient is then (x_i - x_j) times the second. Up to q = 1/2 the second is
+// sigma/h^2 (18 q - 12), with no division by r; beyond it -6 sigma/h^2 (1 - q)^2 / q.
+struct KernelTerms {
+    float w;
+    float f;
+};
+struct KernelConstants {
+    float h2;
+    float inv_h;
+    float s;    // sigma
+    float s_h2; // sigma / h^2
+};
+inline KernelConstants kernel_constants() {
+    const float h = sim.smooth_radius;
+    const float s = sigma(h);
+    return KernelConstants{h * h, 1.0f / h, s, s / (h * h)};
+}
+// Both halves are computed and one is chosen: which half a pair falls in is a coin toss that a
+// branch would mispredict half the time.
+inline KernelTerms kernel_terms(float r2, const KernelConstants& k) {
+    const float q = std::sqrt(r2) * k.inv_h;
+    const float t = 1.0f - q;
+    const float near_w = k.s * (6.0f * (q * q * q - q * q) + 1.0f);
+    const float near_f = k.s_h2 * (18.0f * q - 12.0f);
+    const float far_w = k.s * 2.0f * t * t * t;
+    const float far_f = -6.0f * k.s_h2 * t * t / (q > 0.5f ? q : 1.0f);
+    const bool inside = r2 < k.h2;
+    const bool near = q <= 0.5f;
+    return KernelTerms{inside ? (near ? near_w : far_w) : 0.0f,
+                       inside ? (near ? near_f : far_f) : 0.0f};
+}
+
+// The volume-weighted kernel value and gradient of pairs (i, list[k]) for k from 1 to c - 1,
+// into w[k] and g[k]: the costly part of the density pass (a square root and a division a
+// pair), kept apart from the sums so that it can run four pairs at once. The SSE2 path rounds
+// every lane exactly as kernel_terms does; where fewer than four pairs remain, the spare lanes
+// repeat the last pair and their results are dropped.
+#if TARNWELL_SSE2_PATH
+inline __m128 select_ps(__m128 mask, __m128 a, __m128 b) {
+    return _mm_or_ps(_mm_and_ps(mask, a), _mm_andnot_ps(mask, b));
+}
+
+void pair_terms(Vec2 xi, const Vec2* x, const NeighbourEntry* list, uint32_t c,
+                const KernelConstants& kc, float v, float* w, Vec2* g) {
+    const __m128 xix = _mm_set1_ps(xi.x);
+    const __m128 xiy = _mm_set1_ps(xi.y);
+    const __m128 inv_h = _mm_set1_ps(kc.inv_h);
+    const __m128 h2 = _mm_set1_ps(kc.h2);
+    const __m128 s = _mm_set1_ps(kc.s);
+    const __m128 s_h2 = _mm_set1_ps(kc.s_h2);
+    const __m128 vv = _mm_set1_ps(v);
+    const __m128 one = _mm_set1_ps(1.0f);
+    const __m128 half = _mm_set1_ps(0.5f);
+    for (uint32_t k = 1; k < c; k += 4) {
+        const Vec2* p[4];
+        for (uint32_t l = 0; l < 4; ++l)
+            p[l] = x + list[k + l < c ? k + l : c - 1].index;
+        // (x0, y0, x1, y1) and (x2, y2, x3, y3), then split into x and y lanes.
+        const __m128 p01 =
+            _mm_loadh_pi(_mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(p[0]))),
+                         reinterpret_cast<const __m64*>(p[1]));
+        const __m128 p23 =
+            _mm_loadh_pi(_mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(p[2]))),
+                         reinterpret_cast<const __m64*>(p[3]));
+        const __m128 dx = _mm_sub_ps(xix, _mm_shuffle_ps(p01, p23, _MM_SHUFFLE(2, 0, 2, 0)));
+        const __m128 dy = _mm_sub_ps(xiy, _mm_shuffle_ps(p01, p23, _MM_SHUFFLE(3, 1, 3, 1)));
+        const __m128 r2 = _mm_add_ps(_mm_mul_ps(dx, dx), _mm_mul_ps(dy, dy));
+        const __m128 q = _mm_mul_ps(_mm_sqrt_ps(r2), inv_h);
+        const __m128 t = _mm_sub_ps(one, q);
+        const __m128 qq = _mm_mul_ps(q, q);
+        const __m128 near_w = _mm_mul_ps(
+            s, _mm_add_ps(_mm_mul_ps(_mm_set1_ps(6.0f), _mm_sub_ps(_mm_mul_ps(qq, q), qq)), one));
+        const __m128 near_f =
+            _mm_mul_ps(s_h2, _mm_sub_ps(_mm_mul_ps(_mm_set1_ps(18.0f), q), _mm_set1_ps(12.0f)));
+        const __m128 far_w =
+            _mm_mul_ps(_mm_mul_ps(_mm_mul_ps(_mm_mul_ps(s, _mm_set1_ps(2.0f)), t), t), t);
+        const __m128 beyond = _mm_cmpgt_ps(q, half);
+        const __m128 far_f =
+            _mm_div_ps(_mm_mul_ps(_mm_mul_ps(_mm_mul_ps(_mm_set1_ps(-6.0f), s_h2), t), t),
+                       select_ps(beyond, q, one));
+        const __m128 inside = _mm_cmplt_ps(r2, h2);
+        const __m128 wk = _mm_and_ps(inside, select_ps(beyond, far_w, near_w));
+        const __m128 fk = _mm_and_ps(inside, select_ps(beyond, far_f, near_f));
+        const __m128 f = _mm_mul_ps(vv, fk);
+        alignas(16) float ws[4];
+        alignas(16) float gx[4];
+        alignas(16) float gy[4];
+        _mm_store_ps(ws, _mm_mul_ps(vv, wk));
+        _mm_store_ps(gx, _mm_mul_ps(f, dx));
+        _mm_store_ps(gy, _mm_mul_ps(f, dy));
+        for (uint32_t l = 0; l < 4 && k + l < c; ++l) {
+            w[k + l] = ws[l];
+            g[k + l] = Vec2{gx[l], gy[l]};
+        }
+    }
+}
+#else
+void pair_terms(Vec2 xi, const Vec2* x, const NeighbourEntry* list, uint32_t c,
+                const KernelConstants& kc, float v, float* w, Vec2* g) {
+    for (uint32_t k = 1; k < c; ++k) {
+        const Vec2 xj = x[list[k].index];
+        const Vec2 d{xi.x - xj.x, xi.y - xj.y};
+        const KernelTerms t = kernel_terms(d.x * d.x + d.y * d.y, kc);
+        const float f = v * t.f;
+        w[k] = v * t.w;
+        g[k] = Vec2{f * d.x, f * d.y};
+    }
+}
+#endif
 
 int32_t cell_of(float v, float inv_h, int32_t per_row) {
     const float line = v * inv_h;
@@ -159,7 +276,7 @@ void build_boundary() {
     }
 }
 
-// Calls visit(b) for every boundary particle within h of p (in cell order).
+// Calls visit(k) for every boundary particle k in the cells around p (in cell order).
 template <typename Visit> void for_boundary_near(Vec2 p, const Visit& visit) {
     const float h = sim.smooth_radius;
     const float inv_h = 1.0f / h;
@@ -172,12 +289,51 @@ template <typename Visit> void for_boundary_near(Vec2 p, const Visit& visit) {
             if (x < 0 || x >= per_row) continue;
             const int32_t c = y * per_row + x;
             for (uint32_t k = water.boundary_start[c]; k < water.boundary_start[c + 1]; ++k)
-                visit(water.boundary[k]);
+                visit(static_cast<int32_t>(k));
         }
     }
 }
 
+// What a particle's sums start from: its own kernel term, W(0) = sigma. Each pass that runs over
+// all particles before a density pass writes it, which saves the threads a meeting.
+ConstraintSums first_sums() {
+    return ConstraintSums{water.volume * sigma(sim.smooth_radius), 0.0f, Vec2{0.0f, 0.0f}};
+}
+
+// Each particle's boundary particles within h, found once per sub-step (the boundary stands
+// still while the iterations move the fluid by a fraction of a spacing), in cell order; at most
+// water_boundary_slots, which a particle meets only where several boundaries crowd together.
+void find_boundary_neighbours() {
+    const float h2 = sim.smooth_radius * sim.smooth_radius;
+    const ConstraintSums start = first_sums();
+    run_ranges(sim.count, [&](int32_t begin, int32_t end) {
+        for (int32_t i = begin; i < end; ++i) {
+            const Vec2 p = sim.position[i];
+            int32_t* slots = water.boundary_near + int64_t{i} * water_boundary_slots;
+            int n = 0;
+            for_boundary_near(p, [&](int32_t k) {
+                const float dx = p.x - water.boundary[k].position.x;
+                const float dy = p.y - water.boundary[k].position.y;
+                if (dx * dx + dy * dy < h2 && n < water_boundary_slots) slots[n++] = k;
+            });
+            water.boundary_near_count[i] = static_cast<uint8_t>(n);
+            water.sums[i] = start; // for the first iteration's density pass
+        }
+    });
+}
+
 // --- The passes ------------------------------------------------------------------------------
+
+// Calls lists(begin, end) over all particles, row-pipelined where the lanes allow, for passes
+// that walk particle i's list themselves (keeping i's sums in registers: no later entry names i).
+template <typename Lists> void for_list_ranges(const Lists& lists) {
+    const int lanes = pipeline_lanes();
+    if (lanes > 1) {
+        visit_rows_pipelined(lanes, lists);
+    } else {
+        lists(0, sim.count);
+    }
+}
 
 // Pair passes walk each stored pair once and add to both of its particles, in the order the
 // density sums of solver 0 use, so every thread count gives the same sums.
@@ -190,7 +346,7 @@ template <typename Pair> void for_pairs(const Pair& pair) {
             const uint32_t c = counts[i];
             const NeighbourEntry* list = entries + first[i];
             for (uint32_t k = 1; k < c; ++k)
-                pair(i, static_cast<int32_t>(list[k].index), list[k].dist_sq);
+                pair(i, static_cast<int32_t>(list[k].index), first[i] + k);
         }
     };
     const int lanes = pipeline_lanes();
@@ -201,59 +357,76 @@ template <typename Pair> void for_pairs(const Pair& pair) {
     }
 }
 
-// Density ratio and the constraint's gradients.
+// Density ratio and the constraint's gradients; each pair's and each boundary neighbour's
+// volume-weighted kernel gradient is kept for the projection that follows at the same positions.
 void constraint_sums() {
-    const float h = sim.smooth_radius;
-    const float sg = sigma(h);
-    const float own = water.volume * kernel(0.0f, h, sg);
-    const int32_t n = sim.count;
-    run_ranges(n, [&](int32_t begin, int32_t end) {
-        for (int32_t i = begin; i < end; ++i) {
-            water.ratio[i] = own;
-            water.grad[i] = Vec2{0.0f, 0.0f};
-            water.sq[i] = 0.0f;
-        }
-    });
-    const Vec2* x = sim.position;
+    const KernelConstants kc = kernel_constants();
     const float v = water.volume;
+    const int32_t n = sim.count;
+    ConstraintSums* sums = water.sums; // each particle's own term is in already
+
+    const Vec2* x = sim.position;
+    Vec2* pair_grad = water.pair_grad;
+    const NeighbourEntry* entries = sim.neighbours.entries;
+    const uint16_t* counts = sim.neighbours.neighbour_count;
+    const uint32_t* first = sim.neighbours.first_entry;
     // Positions move while the step's lists stay: distances are taken afresh.
-    for_pairs([&](int32_t i, int32_t j, float) {
-        const Vec2 d{x[i].x - x[j].x, x[i].y - x[j].y};
-        const float r = std::sqrt(d.x * d.x + d.y * d.y);
-        const float w = v * kernel(r, h, sg);
-        const Vec2 g0 = kernel_gradient(d, r, h, sg);
-        const Vec2 g{v * g0.x, v * g0.y};
-        const float g2 = g.x * g.x + g.y * g.y;
-        water.ratio[i] += w;
-        water.ratio[j] += w;
-        water.grad[i].x += g.x;
-        water.grad[i].y += g.y;
-        water.grad[j].x -= g.x;
-        water.grad[j].y -= g.y;
-        water.sq[i] += g2;
-        water.sq[j] += g2;
+    for_list_ranges([&](int32_t begin, int32_t end) {
+        for (int32_t i = end - 1; i >= begin; --i) {
+            const uint32_t c = counts[i];
+            if (c < 2) continue;
+            const NeighbourEntry* list = entries + first[i];
+            Vec2* list_grad = pair_grad + first[i];
+            float list_w[neighbour_capacity];
+            pair_terms(x[i], x, list, c, kc, v, list_w, list_grad);
+            ConstraintSums own_sums{0.0f, 0.0f, Vec2{0.0f, 0.0f}};
+            for (uint32_t k = 1; k < c; ++k) {
+                const int32_t j = list[k].index;
+                const float w = list_w[k];
+                const Vec2 g = list_grad[k];
+                const float g2 = g.x * g.x + g.y * g.y;
+                own_sums.ratio += w;
+                own_sums.sq += g2;
+                own_sums.grad.x += g.x;
+                own_sums.grad.y += g.y;
+                ConstraintSums& sj = sums[j];
+                sj.ratio += w;
+                sj.sq += g2;
+                sj.grad.x -= g.x;
+                sj.grad.y -= g.y;
+            }
+            ConstraintSums& si = sums[i];
+            si.ratio += own_sums.ratio;
+            si.sq += own_sums.sq;
+            si.grad.x += own_sums.grad.x;
+            si.grad.y += own_sums.grad.y;
+        }
     });
     // Boundary terms and the multiplier; only compressed particles push.
     run_ranges(n, [&](int32_t begin, int32_t end) {
         for (int32_t i = begin; i < end; ++i) {
-            float ratio = water.ratio[i];
-            Vec2 grad = water.grad[i];
+            float ratio = sums[i].ratio;
+            Vec2 grad = sums[i].grad;
             const Vec2 p = x[i];
-            for_boundary_near(p, [&](const BoundaryParticle& b) {
+            const int32_t* slots = water.boundary_near + int64_t{i} * water_boundary_slots;
+            Vec2* slot_grad = water.boundary_grad + int64_t{i} * water_boundary_slots;
+            for (int k = 0; k < water.boundary_near_count[i]; ++k) {
+                const BoundaryParticle& b = water.boundary[slots[k]];
                 const float dx = p.x - b.position.x;
                 const float dy = p.y - b.position.y;
-                const float r2 = dx * dx + dy * dy;
-                if (!(r2 < h * h)) return;
-                const float r = std::sqrt(r2);
-                ratio += b.volume * kernel(r, h, sg);
-                const Vec2 g = kernel_gradient(Vec2{dx, dy}, r, h, sg);
-                grad.x += b.volume * g.x;
-                grad.y += b.volume * g.y;
-            });
+                const KernelTerms t = kernel_terms(dx * dx + dy * dy, kc);
+                const float f = b.volume * t.f;
+                const Vec2 g{f * dx, f * dy};
+                slot_grad[k] = g;
+                ratio += b.volume * t.w;
+                grad.x += g.x;
+                grad.y += g.y;
+            }
             water.ratio[i] = ratio;
             const float c = ratio > 1.0f ? ratio - 1.0f : 0.0f;
-            const float den = grad.x * grad.x + grad.y * grad.y + water.sq[i] + water.epsilon;
+            const float den = grad.x * grad.x + grad.y * grad.y + sums[i].sq + water.epsilon;
             water.lambda[i] = -c / den;
+            water.delta[i] = Vec2{0.0f, 0.0f}; // for the projection that follows
         }
     });
 }
@@ -261,37 +434,46 @@ void constraint_sums() {
 // Corrections from the multipliers, applied to the positions; the sum of a step's corrections
 // is kept in `force` (a displacement until the step turns it into a velocity).
 void project() {
-    const float h = sim.smooth_radius;
-    const float sg = sigma(h);
     const int32_t n = sim.count;
-    zero_in_lanes(water.delta, n);
+    const ConstraintSums start = first_sums();
     Vec2* x = sim.position;
-    const float v = water.volume;
-    for_pairs([&](int32_t i, int32_t j, float) {
-        const Vec2 d{x[i].x - x[j].x, x[i].y - x[j].y};
-        const float r = std::sqrt(d.x * d.x + d.y * d.y);
-        const Vec2 g = kernel_gradient(d, r, h, sg);
-        const float f = v * (water.lambda[i] + water.lambda[j]);
-        water.delta[i].x += f * g.x;
-        water.delta[i].y += f * g.y;
-        water.delta[j].x -= f * g.x;
-        water.delta[j].y -= f * g.y;
+    const Vec2* pair_grad = water.pair_grad;
+    const float* lambda = water.lambda;
+    Vec2* delta = water.delta;
+    const NeighbourEntry* entries = sim.neighbours.entries;
+    const uint16_t* counts = sim.neighbours.neighbour_count;
+    const uint32_t* first = sim.neighbours.first_entry;
+    for_list_ranges([&](int32_t begin, int32_t end) {
+        for (int32_t i = end - 1; i >= begin; --i) {
+            const uint32_t c = counts[i];
+            if (c < 2) continue;
+            const NeighbourEntry* list = entries + first[i];
+            const Vec2* list_grad = pair_grad + first[i];
+            const float li = lambda[i];
+            Vec2 di{0.0f, 0.0f};
+            for (uint32_t k = 1; k < c; ++k) {
+                const int32_t j = list[k].index;
+                const float f = li + lambda[j];
+                const Vec2 g = list_grad[k];
+                di.x += f * g.x;
+                di.y += f * g.y;
+                delta[j].x -= f * g.x;
+                delta[j].y -= f * g.y;
+            }
+            delta[i].x += di.x;
+            delta[i].y += di.y;
+        }
     });
     run_ranges(n, [&](int32_t begin, int32_t end) {
         for (int32_t i = begin; i < end; ++i) {
             Vec2 delta = water.delta[i];
-            const Vec2 p = x[i];
-            const float li = water.lambda[i];
+            const float li = lambda[i];
             if (li != 0.0f) {
-                for_boundary_near(p, [&](const BoundaryParticle& b) {
-                    const float dx = p.x - b.position.x;
-                    const float dy = p.y - b.position.y;
-                    const float r2 = dx * dx + dy * dy;
-                    if (!(r2 < h * h)) return;
-                    const Vec2 g = kernel_gradient(Vec2{dx, dy}, std::sqrt(r2), h, sg);
-                    delta.x += li * b.volume * g.x;
-                    delta.y += li * b.volume * g.y;
-                });
+                const Vec2* slot_grad = water.boundary_grad + int64_t{i} * water_boundary_slots;
+                for (int k = 0; k < water.boundary_near_count[i]; ++k) {
+                    delta.x += li * slot_grad[k].x;
+                    delta.y += li * slot_grad[k].y;
+                }
             }
             delta.x *= water_relaxation;
             delta.y *= water_relaxation;
@@ -300,102 +482,92 @@ void project() {
             x[i].y += delta.y;
             sim.force[i].x += delta.x;
             sim.force[i].y += delta.y;
+            water.sums[i] = start; // for the next iteration's density pass
         }
     });
 }
 
 // What the fluid does to the bodies in this iteration: the reaction to each particle's
-// correction away from a body's boundary particle, m * correction / dt^2, at that particle.
-// One thread, in the order of the boundary particles and the grid's buckets.
+// correction away from a body's boundary particle, m * correction / dt^2, at that boundary
+// particle. One thread, in particle order, so the sums are the same at every thread count.
 void push_bodies(float dt) {
     if (sim.geom_count == 0) return;
-    const float h = sim.smooth_radius;
-    const float sg = sigma(h);
-    const float inv_h = 1.0f / h;
-    const int32_t per_row = sim.cells_per_row;
     const float scale = water_relaxation * water.particle_mass / (dt * dt);
-    for (int32_t k = 0; k < water.boundary_count; ++k) {
-        const BoundaryParticle& b = water.boundary[k];
-        if (b.body < 0) continue;
-        const int32_t cx = cell_of(b.position.x, inv_h, per_row);
-        const int32_t cy = cell_of(b.position.y, inv_h, per_row);
-        Vec2 f{0.0f, 0.0f};
-        for (int32_t y = cy - 1; y <= cy + 1; ++y) {
-            if (y < 0 || y >= per_row) continue;
-            for (int32_t xc = cx - 1; xc <= cx + 1; ++xc) {
-                if (xc < 0 || xc >= per_row) continue;
-                const int64_t c = int64_t{y} * per_row + xc;
-                const uint16_t* bucket = sim.grid.buckets + c * cell_capacity;
-                for (int s = 0; s < sim.grid.cell_fill[c]; ++s) {
-                    const int32_t i = bucket[s];
-                    const float li = water.lambda[i];
-                    if (li == 0.0f) continue;
-                    const float dx = sim.position[i].x - b.position.x;
-                    const float dy = sim.position[i].y - b.position.y;
-                    const float r2 = dx * dx + dy * dy;
-                    if (!(r2 < h * h)) continue;
-                    const Vec2 g = kernel_gradient(Vec2{dx, dy}, std::sqrt(r2), h, sg);
-                    f.x -= scale * li * b.volume * g.x;
-                    f.y -= scale * li * b.volume * g.y;
-                }
-            }
+    for (int32_t i = 0; i < sim.count; ++i) {
+        const float li = water.lambda[i];
+        if (li == 0.0f) continue;
+        const int32_t* slots = water.boundary_near + int64_t{i} * water_boundary_slots;
+        const Vec2* slot_grad = water.boundary_grad + int64_t{i} * water_boundary_slots;
+        for (int k = 0; k < water.boundary_near_count[i]; ++k) {
+            const BoundaryParticle& b = water.boundary[slots[k]];
+            if (b.body < 0) continue;
+            const Vec2 f{-scale * li * slot_grad[k].x, -scale * li * slot_grad[k].y};
+            const RigidBody& body = sim.bodies[b.body];
+            water.body_force[b.body].x += f.x;
+            water.body_force[b.body].y += f.y;
+            const float rx = b.position.x - body.center.x;
+            const float ry = b.position.y - body.center.y;
+            water.body_torque[b.body] += rx * f.y - ry * f.x;
         }
-        const RigidBody& body = sim.bodies[b.body];
-        water.body_force[b.body].x += f.x;
-        water.body_force[b.body].y += f.y;
-        const float rx = b.position.x - body.center.x;
-        const float ry = b.position.y - body.center.y;
-        water.body_torque[b.body] += rx * f.y - ry * f.x;
     }
 }
 
 // Viscosity (XSPH: each particle's velocity drawn towards its neighbours' by the setting's
-// fraction) and the colour exchange of mode 1, after the velocities are known.
+// fraction) and the colour exchange of mode 1, once a step at its end, in one walk of the last
+// sub-step's lists. Once a step rather than once a sub-step, so that the fluid is as viscous
+// however many sub-steps the speeds call for (Macklin and Mueller apply it once a frame too).
 void smooth_velocities() {
-    const float h = sim.smooth_radius;
-    const float sg = sigma(h);
+    const KernelConstants kc = kernel_constants();
     const int32_t n = sim.count;
-    const float c = water.viscosity;
-    const float v = water.volume;
+    const float c = water.viscosity * water.volume;
     Vec2* vel = sim.velocity;
     Color3* color = sim.color;
-    const float diffusion = sim.point_diffusion;
+    const bool diffuse = color != nullptr && sim.point_diffusion > 0.0f && sim.point_colors != 2;
+    if (!(c > 0.0f) && !diffuse) return;
+    const float kw = diffuse ? sim.point_diffusion / kc.s : 0.0f;
+    Vec2* dv = water.delta;
+    zero_in_lanes(dv, n);
+    const Vec2* x = sim.position;
+    const NeighbourEntry* entries = sim.neighbours.entries;
+    const uint16_t* counts = sim.neighbours.neighbour_count;
+    const uint32_t* first = sim.neighbours.first_entry;
+    for_list_ranges([&](int32_t begin, int32_t end) {
+        for (int32_t i = end - 1; i >= begin; --i) {
+            const uint32_t count = counts[i];
+            const NeighbourEntry* list = entries + first[i];
+            for (uint32_t k = 1; k < count; ++k) {
+                const int32_t j = list[k].index;
+                const float dx = x[i].x - x[j].x;
+                const float dy = x[i].y - x[j].y;
+                const float w = kernel_terms(dx * dx + dy * dy, kc).w;
+                if (c > 0.0f) {
+                    const float ux = (vel[j].x - vel[i].x) * (c * w);
+                    const float uy = (vel[j].y - vel[i].y) * (c * w);
+                    dv[i].x += ux;
+                    dv[i].y += uy;
+                    dv[j].x -= ux;
+                    dv[j].y -= uy;
+                }
+                if (diffuse) {
+                    const float f = kw * w;
+                    const Color3 d{(color[j].r - color[i].r) * f, (color[j].g - color[i].g) * f,
+                                   (color[j].b - color[i].b) * f};
+                    color[i].r += d.r;
+                    color[i].g += d.g;
+                    color[i].b += d.b;
+                    color[j].r -= d.r;
+                    color[j].g -= d.g;
+                    color[j].b -= d.b;
+                }
+            }
+        }
+    });
     if (c > 0.0f) {
-        zero_in_lanes(water.delta, n);
-        const Vec2* x = sim.position;
-        for_pairs([&](int32_t i, int32_t j, float) {
-            const float dx = x[i].x - x[j].x;
-            const float dy = x[i].y - x[j].y;
-            const float w = c * v * kernel(std::sqrt(dx * dx + dy * dy), h, sg);
-            const float ux = vel[j].x - vel[i].x;
-            const float uy = vel[j].y - vel[i].y;
-            water.delta[i].x += w * ux;
-            water.delta[i].y += w * uy;
-            water.delta[j].x -= w * ux;
-            water.delta[j].y -= w * uy;
-        });
         run_ranges(n, [&](int32_t begin, int32_t end) {
             for (int32_t i = begin; i < end; ++i) {
-                vel[i].x += water.delta[i].x;
-                vel[i].y += water.delta[i].y;
+                vel[i].x += dv[i].x;
+                vel[i].y += dv[i].y;
             }
-        });
-    }
-    if (color != nullptr && diffusion > 0.0f && sim.point_colors != 2) {
-        const float kw = diffusion / kernel(0.0f, h, sg);
-        const Vec2* x = sim.position;
-        for_pairs([&](int32_t i, int32_t j, float) {
-            const float dx = x[i].x - x[j].x;
-            const float dy = x[i].y - x[j].y;
-            const float w = kw * kernel(std::sqrt(dx * dx + dy * dy), h, sg);
-            const Color3 d{(color[j].r - color[i].r) * w, (color[j].g - color[i].g) * w,
-                           (color[j].b - color[i].b) * w};
-            color[i].r += d.r;
-            color[i].g += d.g;
-            color[i].b += d.b;
-            color[j].r -= d.r;
-            color[j].g -= d.g;
-            color[j].b -= d.b;
         });
     }
 }
@@ -553,20 +725,25 @@ bool water_init(float spacing, float viscosity) {
     const int32_t n = sim.count;
     water.ratio = alloc_array<float>(n);
     water.lambda = alloc_array<float>(n);
-    water.sq = alloc_array<float>(n);
-    water.grad = alloc_array<Vec2>(n);
+    water.sums = alloc_array<ConstraintSums>(n);
     water.delta = alloc_array<Vec2>(n);
     water.boundary_capacity = boundary_capacity;
     water.boundary = alloc_array<BoundaryParticle>(boundary_capacity);
     water.boundary_scratch = alloc_array<BoundaryParticle>(boundary_capacity);
     water.boundary_start = alloc_array<uint32_t>(int64_t{sim.cell_count} + 1);
+    // Sized like the neighbour lists' block, of which only the used prefix is ever touched.
+    water.pair_grad = alloc_array<Vec2>(int64_t{n} * neighbour_capacity);
+    water.boundary_near = alloc_array<int32_t>(int64_t{n} * water_boundary_slots);
+    water.boundary_grad = alloc_array<Vec2>(int64_t{n} * water_boundary_slots);
+    water.boundary_near_count = alloc_array<uint8_t>(n);
     const int32_t bodies = scene.body_capacity;
     water.body_mass = alloc_array<float>(bodies);
     water.body_inertia = alloc_array<float>(bodies);
     water.body_force = alloc_array<Vec2>(bodies);
     water.body_torque = alloc_array<float>(bodies);
-    const bool ok = water.ratio && water.lambda && water.sq && water.grad && water.delta &&
-                    water.boundary && water.boundary_scratch && water.boundary_start &&
+    const bool ok = water.sums && water.ratio && water.lambda && water.delta && water.boundary &&
+                    water.boundary_scratch && water.boundary_start && water.pair_grad &&
+                    water.boundary_near && water.boundary_grad && water.boundary_near_count &&
                     water.body_mass && water.body_inertia && water.body_force && water.body_torque;
     if (!ok) water_free();
     return ok;
@@ -597,12 +774,15 @@ void water_set_body(int body, float density) {
 void water_free() {
     std::free(water.ratio);
     std::free(water.lambda);
-    std::free(water.sq);
-    std::free(water.grad);
+    std::free(water.sums);
     std::free(water.delta);
     std::free(water.boundary);
     std::free(water.boundary_scratch);
     std::free(water.boundary_start);
+    std::free(water.pair_grad);
+    std::free(water.boundary_near);
+    std::free(water.boundary_grad);
+    std::free(water.boundary_near_count);
     std::free(water.body_mass);
     std::free(water.body_inertia);
     std::free(water.body_force);
@@ -641,6 +821,7 @@ void water_step(StepProfile* profile) {
         find_neighbours();
         lap(1);
         build_boundary();
+        find_boundary_neighbours();
         for (int j = 0; j < sim.geom_count; ++j) {
             water.body_force[j] = Vec2{0.0f, 0.0f};
             water.body_torque[j] = 0.0f;
@@ -654,10 +835,14 @@ void water_step(StepProfile* profile) {
             lap(3);
         }
         finish(dt);
-        smooth_velocities();
         lap(6);
         move_water_bodies(dt);
         lap(4);
+    }
+    {
+        const Clock::time_point t = Clock::now();
+        smooth_velocities();
+        ms[6] += ms_between(t, Clock::now());
     }
     copy_eval_and_colours();
     {

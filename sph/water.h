@@ -25,8 +25,11 @@ constexpr int water_iterations = 4;
 constexpr float water_relaxation = 0.5f;
 // Sub-steps a step may be cut into to keep the fastest particle within this fraction of a
 // lattice spacing per sub-step (the CFL bound), at most water_max_substeps.
-constexpr float water_cfl = 0.5f;
+constexpr float water_cfl = 1.0f;
 constexpr int water_max_substeps = 8;
+// Boundary particles one fluid particle takes into account: a straight wall gives it 5 at most,
+// a corner 9; the rest of a crowd where several boundaries meet is left out.
+constexpr int water_boundary_slots = 16;
 
 // A particle the boundary lends the fluid: where it is, the volume it stands for (Akinci:
 // 1 / its kernel sum over its boundary neighbours) and whose it is (-1 fixed, else a body).
@@ -34,6 +37,15 @@ struct BoundaryParticle {
     Vec2 position;
     float volume; // in units of the fluid particle's volume scale, see WaterState
     int32_t body;
+};
+
+// What the density pass adds up for particle i over its neighbours j: rho_i / rest_density
+// (from the pairs, before the boundary's terms), sum of |grad_j C_i|^2 and grad_i C_i. One
+// record, so a neighbour's three sums share a cache line.
+struct ConstraintSums {
+    float ratio;
+    float sq;
+    Vec2 grad;
 };
 
 // Writers and readers: water_init writes the constants and sizes the arrays; water_step writes
@@ -49,11 +61,17 @@ struct WaterState {
     float viscosity;     // the water_viscosity setting
     int32_t substeps;    // of the last step
 
-    float* ratio;  // count: rho_i / rest_density in the current iteration
-    float* lambda; // count: the constraint's multiplier
-    float* sq;     // count: sum over neighbours j of |grad_j C_i|^2
-    Vec2* grad;    // count: grad_i C_i
-    Vec2* delta;   // count: this iteration's correction
+    ConstraintSums* sums; // count: the pair sums of the current iteration
+    float* ratio;         // count: rho_i / rest_density in the current iteration, all terms
+    float* lambda;        // count: the constraint's multiplier
+    Vec2* delta;          // count: this iteration's correction
+    // V grad W of each stored pair (indexed like the neighbour lists' entries) and of each
+    // particle's boundary neighbours, written by the density pass, read by the projection.
+    Vec2* pair_grad;
+    Vec2* boundary_grad; // count * water_boundary_slots
+    // Each particle's boundary neighbours (indices into `boundary`), found once a sub-step.
+    int32_t* boundary_near;       // count * water_boundary_slots
+    uint8_t* boundary_near_count; // count
 
     // Boundary particles, rebuilt every step in cell order: cell k holds
     // boundary[boundary_start[k] .. boundary_start[k + 1]).

@@ -359,7 +359,7 @@ template <typename Pair> void for_pairs(const Pair& pair) {
 
 // Density ratio and the constraint's gradients; each pair's and each boundary neighbour's
 // volume-weighted kernel gradient is kept for the projection that follows at the same positions.
-void constraint_sums() {
+void constraint_sums(int iteration, float warm) {
     const KernelConstants kc = kernel_constants();
     const float v = water.volume;
     const int32_t n = sim.count;
@@ -425,7 +425,15 @@ void constraint_sums() {
             water.ratio[i] = ratio;
             const float c = ratio > 1.0f ? ratio - 1.0f : 0.0f;
             const float den = grad.x * grad.x + grad.y * grad.y + sums[i].sq + water.epsilon;
-            water.lambda[i] = -c / den;
+            // The first iteration adds the pressure of the sub-step before (warm start); the
+            // sub-step's own pressure is the sum of what it applies.
+            float lambda = c > 0.0f ? -c / den + warm * water.carried[i] : 0.0f;
+            if (iteration == 0) {
+                water.pressure[i] = lambda;
+            } else {
+                water.pressure[i] += lambda;
+            }
+            water.lambda[i] = lambda;
             water.delta[i] = Vec2{0.0f, 0.0f}; // for the projection that follows
         }
     });
@@ -667,6 +675,20 @@ void copy_eval_and_colours() {
     });
 }
 
+// The particles were just put in cell order: each one's pressure goes with it.
+void carry_pressure() {
+    const SortKey* keys = sim.sort_keys;
+    float* moved = water.ratio; // free until the density pass
+    const float* pressure = water.pressure;
+    run_ranges(sim.count, [&](int32_t begin, int32_t end) {
+        for (int32_t i = begin; i < end; ++i)
+            moved[i] = pressure[keys[i].index];
+    });
+    // The ratio array is free again; the old carried one becomes it.
+    water.ratio = water.carried;
+    water.carried = moved;
+}
+
 float fastest_speed() {
     float v2 = 0.0f;
     for (int32_t i = 0; i < sim.count; ++i) {
@@ -726,6 +748,8 @@ bool water_init(float spacing, float viscosity) {
     water.ratio = alloc_array<float>(n);
     water.lambda = alloc_array<float>(n);
     water.sums = alloc_array<ConstraintSums>(n);
+    water.pressure = alloc_array<float>(n);
+    water.carried = alloc_array<float>(n);
     water.delta = alloc_array<Vec2>(n);
     water.boundary_capacity = boundary_capacity;
     water.boundary = alloc_array<BoundaryParticle>(boundary_capacity);
@@ -741,10 +765,11 @@ bool water_init(float spacing, float viscosity) {
     water.body_inertia = alloc_array<float>(bodies);
     water.body_force = alloc_array<Vec2>(bodies);
     water.body_torque = alloc_array<float>(bodies);
-    const bool ok = water.sums && water.ratio && water.lambda && water.delta && water.boundary &&
-                    water.boundary_scratch && water.boundary_start && water.pair_grad &&
-                    water.boundary_near && water.boundary_grad && water.boundary_near_count &&
-                    water.body_mass && water.body_inertia && water.body_force && water.body_torque;
+    const bool ok = water.sums && water.pressure && water.carried && water.ratio && water.lambda &&
+                    water.delta && water.boundary && water.boundary_scratch &&
+                    water.boundary_start && water.pair_grad && water.boundary_near &&
+                    water.boundary_grad && water.boundary_near_count && water.body_mass &&
+                    water.body_inertia && water.body_force && water.body_torque;
     if (!ok) water_free();
     return ok;
 }
@@ -775,6 +800,8 @@ void water_free() {
     std::free(water.ratio);
     std::free(water.lambda);
     std::free(water.sums);
+    std::free(water.pressure);
+    std::free(water.carried);
     std::free(water.delta);
     std::free(water.boundary);
     std::free(water.boundary_scratch);
@@ -816,6 +843,7 @@ void water_step(StepProfile* profile) {
         compute_cell_keys();
         sort_cell_keys();
         reorder_particles();
+        carry_pressure();
         fill_cell_grid();
         lap(0);
         find_neighbours();
@@ -827,14 +855,19 @@ void water_step(StepProfile* profile) {
             water.body_torque[j] = 0.0f;
         }
         lap(5);
+        // Pressure scales with the square of the time step (lambda is a displacement).
+        const float ratio_dt = water.pressure_dt > 0.0f ? dt / water.pressure_dt : 0.0f;
+        const float warm =
+            water_warm_start * ratio_dt * ratio_dt / static_cast<float>(water_iterations);
         for (int it = 0; it < water_iterations; ++it) {
-            constraint_sums();
+            constraint_sums(it, warm);
             lap(2);
             project();
             push_bodies(dt);
             lap(3);
         }
         finish(dt);
+        water.pressure_dt = dt;
         lap(6);
         move_water_bodies(dt);
         lap(4);

@@ -21,8 +21,15 @@
 // Iterations of the density constraint per step.
 constexpr int water_iterations = 4;
 // Jacobi corrections overshoot where constraints share particles; each is taken at this
-// fraction.
-constexpr float water_relaxation = 0.5f;
+// fraction (1 overshoots until the fluid boils; 0.7 is the largest that left a pool calm).
+constexpr float water_relaxation = 0.7f;
+// A Jacobi solver holds a column up only by compressing it: the deeper, the more, about in
+// proportion to g dt^2 / (iterations * relaxation). Each sub-step therefore starts from this
+// fraction of the pressure the one before found (spread over its iterations, and only where a
+// particle is compressed, so that spray is never pushed apart), and finds the rest itself. At
+// 0.5 the bottom of a pool 18 smoothing radii deep is 1.3 % over rest density instead of 4 %;
+// from 0.6 on, a resting pool starts to shiver.
+constexpr float water_warm_start = 0.5f;
 // Sub-steps a step may be cut into to keep the fastest particle within this fraction of a
 // lattice spacing per sub-step (the CFL bound), at most water_max_substeps.
 constexpr float water_cfl = 1.0f;
@@ -64,7 +71,12 @@ struct WaterState {
     ConstraintSums* sums; // count: the pair sums of the current iteration
     float* ratio;         // count: rho_i / rest_density in the current iteration, all terms
     float* lambda;        // count: the constraint's multiplier
-    Vec2* delta;          // count: this iteration's correction
+    // count: the sum of lambda over the last sub-step's iterations, the pressure that held the
+    // fluid up; the next sub-step starts from it. Moves with the particles when they are sorted.
+    float* pressure;
+    float* carried;    // count: the pressure of the sub-step before, in the current order
+    float pressure_dt; // the sub-step it was found in, s (0: none yet)
+    Vec2* delta;       // count: this iteration's correction
     // V grad W of each stored pair (indexed like the neighbour lists' entries) and of each
     // particle's boundary neighbours, written by the density pass, read by the projection.
     Vec2* pair_grad;

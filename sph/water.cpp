@@ -201,6 +201,48 @@ void sample_outline(const Vec2* corners, int n, float spacing, int32_t body, int
     }
 }
 
+// Adds particles along the convex outline `corners` moved `inset` inwards (each edge parallel to
+// itself): a solid's particles stand half a spacing inside it, as the walls' stand behind the
+// walls, so the fluid's own half spacing reaches the outline and a body displaces what its
+// outline encloses, no more.
+void sample_inset_outline(const Vec2* corners, int n, float inset, float spacing, int32_t body,
+                          int32_t* count) {
+    constexpr int most = 64;
+    if (n < 3 || n > most) {
+        sample_outline(corners, n, spacing, body, count);
+        return;
+    }
+    float twice_area = 0.0f;
+    for (int k = 0; k < n; ++k) {
+        const Vec2 a = corners[k];
+        const Vec2 b = corners[(k + 1) % n];
+        twice_area += a.x * b.y - b.x * a.y;
+    }
+    const float turn =
+        twice_area >= 0.0f ? 1.0f : -1.0f; // inward is left of a counter-clockwise edge
+    Vec2 normal[most];
+    for (int k = 0; k < n; ++k) {
+        const Vec2 a = corners[k];
+        const Vec2 b = corners[(k + 1) % n];
+        const float dx = b.x - a.x;
+        const float dy = b.y - a.y;
+        const float length = std::sqrt(dx * dx + dy * dy);
+        normal[k] =
+            length > 0.0f ? Vec2{-dy * turn / length, dx * turn / length} : Vec2{0.0f, 0.0f};
+    }
+    Vec2 moved[most];
+    for (int k = 0; k < n; ++k) {
+        // Corner k joins edge k - 1 and edge k: it moves along the sum of their normals, as far
+        // as keeps both edges `inset` away (inset / cos of half the corner's turn).
+        const Vec2 a = normal[(k + n - 1) % n];
+        const Vec2 b = normal[k];
+        const float along = 1.0f + a.x * b.x + a.y * b.y;
+        const float f = along > 0.1f ? inset / along : 0.0f;
+        moved[k] = Vec2{corners[k].x + f * (a.x + b.x), corners[k].y + f * (a.y + b.y)};
+    }
+    sample_outline(moved, n, spacing, body, count);
+}
+
 // Every boundary particle of this step, sorted into cells, with its volume.
 void build_boundary() {
     const float h = sim.smooth_radius;
@@ -220,11 +262,13 @@ void build_boundary() {
     }
     for (int o = 0; o < scene.obstacle_count; ++o) {
         const RigidBody& obstacle = scene.obstacles[o];
-        sample_outline(obstacle.world_vertices, stored_vertex_count(obstacle), s, -1, &count);
+        sample_inset_outline(obstacle.world_vertices, stored_vertex_count(obstacle), 0.5f * s, s,
+                             -1, &count);
     }
     for (int j = 0; j < sim.geom_count; ++j) {
         const RigidBody& body = sim.bodies[j];
-        sample_outline(body.world_vertices, stored_vertex_count(body), s, j, &count);
+        sample_inset_outline(body.world_vertices, stored_vertex_count(body), 0.5f * s, s, j,
+                             &count);
     }
     water.boundary_count = count;
 
@@ -311,11 +355,16 @@ void find_boundary_neighbours() {
             const Vec2 p = sim.position[i];
             int32_t* slots = water.boundary_near + int64_t{i} * water_boundary_slots;
             int n = 0;
+            bool by_body = false;
             for_boundary_near(p, [&](int32_t k) {
                 const float dx = p.x - water.boundary[k].position.x;
                 const float dy = p.y - water.boundary[k].position.y;
-                if (dx * dx + dy * dy < h2 && n < water_boundary_slots) slots[n++] = k;
+                if (dx * dx + dy * dy < h2 && n < water_boundary_slots) {
+                    slots[n++] = k;
+                    by_body |= water.boundary[k].body >= 0;
+                }
             });
+            water.by_body[i] = by_body ? 1 : 0;
             water.boundary_near_count[i] = static_cast<uint8_t>(n);
             water.sums[i] = start; // for the first iteration's density pass
         }
@@ -427,7 +476,10 @@ void constraint_sums(int iteration, float warm) {
             const float den = grad.x * grad.x + grad.y * grad.y + sums[i].sq + water.epsilon;
             // The first iteration adds the pressure of the sub-step before (warm start); the
             // sub-step's own pressure is the sum of what it applies.
-            float lambda = c > 0.0f ? -c / den + warm * water.carried[i] : 0.0f;
+            // Not beside a body: its pressure is what moves the body, and a body that moves
+            // between sub-steps leaves the pressure it found there out of date.
+            const float carried = water.by_body[i] != 0 ? 0.0f : warm * water.carried[i];
+            float lambda = c > 0.0f ? -c / den + carried : 0.0f;
             if (iteration == 0) {
                 water.pressure[i] = lambda;
             } else {
@@ -577,6 +629,47 @@ void smooth_velocities() {
                 vel[i].y += dv[i].y;
             }
         });
+    }
+}
+
+// The same viscosity between the fluid and the bodies: each particle's velocity is drawn towards
+// the velocity of the body's surface at its boundary neighbours, and the body takes the opposite
+// momentum (at that point of its surface, so it turns too). Without it nothing but pressure acts
+// between them, and a floating block rocks on its own waves for ever. One thread, in particle
+// order, for the bodies' sums.
+void drag_bodies() {
+    const float c = water.viscosity;
+    if (sim.geom_count == 0 || !(c > 0.0f)) return;
+    const KernelConstants kc = kernel_constants();
+    const float m = water.particle_mass;
+    for (int32_t i = 0; i < sim.count; ++i) {
+        const int count = water.boundary_near_count[i];
+        if (count == 0) continue;
+        const int32_t* slots = water.boundary_near + int64_t{i} * water_boundary_slots;
+        Vec2 v = sim.velocity[i];
+        const Vec2 p = sim.position[i];
+        for (int k = 0; k < count; ++k) {
+            const BoundaryParticle& b = water.boundary[slots[k]];
+            if (b.body < 0) continue;
+            RigidBody& body = sim.bodies[b.body];
+            const float mass = water.body_mass[b.body];
+            const float inertia = water.body_inertia[b.body];
+            if (!(mass > 0.0f) || !(inertia > 0.0f)) continue;
+            const float dx = p.x - b.position.x;
+            const float dy = p.y - b.position.y;
+            const float w = c * b.volume * kernel_terms(dx * dx + dy * dy, kc).w;
+            const float rx = b.position.x - body.center.x;
+            const float ry = b.position.y - body.center.y;
+            const Vec2 surface{body.linear_velocity.x - body.angular_velocity * ry,
+                               body.linear_velocity.y + body.angular_velocity * rx};
+            const Vec2 dv{(surface.x - v.x) * w, (surface.y - v.y) * w};
+            v.x += dv.x;
+            v.y += dv.y;
+            body.linear_velocity.x -= m * dv.x / mass;
+            body.linear_velocity.y -= m * dv.y / mass;
+            body.angular_velocity -= m * (rx * dv.y - ry * dv.x) / inertia;
+        }
+        sim.velocity[i] = v;
     }
 }
 
@@ -760,6 +853,7 @@ bool water_init(float spacing, float viscosity) {
     water.boundary_near = alloc_array<int32_t>(int64_t{n} * water_boundary_slots);
     water.boundary_grad = alloc_array<Vec2>(int64_t{n} * water_boundary_slots);
     water.boundary_near_count = alloc_array<uint8_t>(n);
+    water.by_body = alloc_array<uint8_t>(n);
     const int32_t bodies = scene.body_capacity;
     water.body_mass = alloc_array<float>(bodies);
     water.body_inertia = alloc_array<float>(bodies);
@@ -768,8 +862,8 @@ bool water_init(float spacing, float viscosity) {
     const bool ok = water.sums && water.pressure && water.carried && water.ratio && water.lambda &&
                     water.delta && water.boundary && water.boundary_scratch &&
                     water.boundary_start && water.pair_grad && water.boundary_near &&
-                    water.boundary_grad && water.boundary_near_count && water.body_mass &&
-                    water.body_inertia && water.body_force && water.body_torque;
+                    water.boundary_grad && water.boundary_near_count && water.by_body &&
+                    water.body_mass && water.body_inertia && water.body_force && water.body_torque;
     if (!ok) water_free();
     return ok;
 }
@@ -810,6 +904,7 @@ void water_free() {
     std::free(water.boundary_near);
     std::free(water.boundary_grad);
     std::free(water.boundary_near_count);
+    std::free(water.by_body);
     std::free(water.body_mass);
     std::free(water.body_inertia);
     std::free(water.body_force);
@@ -875,6 +970,7 @@ void water_step(StepProfile* profile) {
     {
         const Clock::time_point t = Clock::now();
         smooth_velocities();
+        drag_bodies();
         ms[6] += ms_between(t, Clock::now());
     }
     copy_eval_and_colours();

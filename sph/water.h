@@ -84,6 +84,7 @@ struct WaterState {
     // Each particle's boundary neighbours (indices into `boundary`), found once a sub-step.
     int32_t* boundary_near;       // count * water_boundary_slots
     uint8_t* boundary_near_count; // count
+    uint8_t* by_body;             // count: 1 where one of them is a body's
 
     // Boundary particles, rebuilt every step in cell order: cell k holds
     // boundary[boundary_start[k] .. boundary_start[k + 1]).

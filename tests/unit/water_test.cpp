@@ -2,6 +2,7 @@
 // the same state at every thread count, and that bodies float or sink by their density.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -15,7 +16,21 @@
 
 namespace {
 
-// A pool the width of the box and `depth` deep, with the given bodies, under solver 1.
+// Solver 1 in a box 0.3 wide with the scene `d`.
+bool start_scene(SceneDescription& d, int threads, float gravity = -9.8f) {
+    PhysConfig phys = default_phys_config();
+    phys.field_size = 0.3f;
+    phys.geom_count = 0;
+    phys.threads = threads;
+    phys.solver = 1;
+    phys.gravity = gravity;
+    const int64_t sites =
+        scene_lattice_sites(d, phys.smooth_radius, phys.field_size, nullptr, max_particle_count);
+    phys.count = static_cast<int32_t>(sites);
+    return sites > 0 && sim_init_seeded(1, phys, 0.002f, 7u, &d);
+}
+
+// A pool the width of the box and `depth` deep, with the given bodies.
 bool start_pool(float depth, int threads, const SceneBody* bodies = nullptr, int body_count = 0) {
     SceneDescription d{};
     std::snprintf(d.name, sizeof d.name, "pool");
@@ -23,15 +38,7 @@ bool start_pool(float depth, int threads, const SceneBody* bodies = nullptr, int
     d.fluids[d.fluid_count++] = SceneFluid{false, 0.0f, 0.0f, 1.0f, depth, 0.0f};
     for (int k = 0; k < body_count; ++k)
         d.bodies[d.body_count++] = bodies[k];
-    PhysConfig phys = default_phys_config();
-    phys.field_size = 0.3f;
-    phys.geom_count = 0;
-    phys.threads = threads;
-    phys.solver = 1;
-    const int64_t sites =
-        scene_lattice_sites(d, phys.smooth_radius, phys.field_size, nullptr, max_particle_count);
-    phys.count = static_cast<int32_t>(sites);
-    return sites > 0 && sim_init_seeded(1, phys, 0.002f, 7u, &d);
+    return start_scene(d, threads);
 }
 
 void run(int steps) {
@@ -109,4 +116,102 @@ TEST(Water, LightBodiesFloatHeavyOnesSink) {
     const float surface = h + 0.35f * (sim.field_size - h);
     EXPECT_GT(sim.bodies[0].center.y, surface - side);
     EXPECT_LT(sim.bodies[1].center.y, h + side);
+}
+
+// In a pool at rest the pressure the solver holds the water up with grows with depth as
+// rho g d. The pressure of a particle is what its multipliers moved it by in the last sub-step,
+// p = -relaxation * (sum of lambda) * rest_density / dt^2 (lambda is a displacement over the
+// kernel gradient; an SPH pressure p moves a particle by p dt^2 / rest_density over the same).
+TEST(Water, PressureGrowsWithDepthAsRhoGH) {
+    ASSERT_TRUE(start_pool(0.4f, 1));
+    run(600);
+    ASSERT_FALSE(sim.blown_up);
+    ASSERT_GT(water.pressure_dt, 0.0f);
+    float top = 0.0f;
+    for (int32_t i = 0; i < sim.count; ++i)
+        top = std::max(top, sim.position[i].y);
+    // Least squares through the origin of p against depth, over the particles two smoothing
+    // radii from the surface and the walls (where the lattice's edge rows stand).
+    const float h = sim.smooth_radius;
+    const double dt = water.pressure_dt;
+    double pd = 0.0;
+    double dd = 0.0;
+    int32_t used = 0;
+    for (int32_t i = 0; i < sim.count; ++i) {
+        const Vec2 p = sim.position[i];
+        const double depth = top - p.y;
+        if (depth < 2.0 * h || p.y < 3.0 * h || p.x < 3.0 * h || p.x > sim.field_size - 2.0 * h)
+            continue;
+        const double pressure =
+            -water_relaxation * water.pressure[i] * sim.rest_density / (dt * dt);
+        pd += pressure * depth;
+        dd += depth * depth;
+        ++used;
+    }
+    ASSERT_GT(used, 500);
+    const double slope = pd / dd;
+    const double want = sim.rest_density * 9.8;
+    EXPECT_NEAR(slope, want, 0.25 * want) << "pressure per unit depth";
+}
+
+// Without gravity a block keeps its area, and one that is squeezed from the sides and given a
+// push keeps its momentum (the pair corrections and the viscosity are equal and opposite pair by
+// pair) and stays in the box.
+TEST(Water, FreeBlockKeepsAreaAndMomentum) {
+    SceneDescription d{};
+    std::snprintf(d.name, sizeof d.name, "block");
+    d.spacing = 0.5f;
+    d.fluids[d.fluid_count++] = SceneFluid{true, 0.4f, 0.5f, 0.0f, 0.0f, 0.2f};
+    auto centre = [] {
+        Vec2 c{0.0f, 0.0f};
+        for (int32_t i = 0; i < sim.count; ++i) {
+            c.x += sim.position[i].x / static_cast<float>(sim.count);
+            c.y += sim.position[i].y / static_cast<float>(sim.count);
+        }
+        return c;
+    };
+    // The mean squared distance from the centre, which grows with the block's area.
+    auto spread = [&] {
+        const Vec2 c = centre();
+        double r2 = 0.0;
+        for (int32_t i = 0; i < sim.count; ++i) {
+            const double dx = sim.position[i].x - c.x;
+            const double dy = sim.position[i].y - c.y;
+            r2 += dx * dx + dy * dy;
+        }
+        return r2 / sim.count;
+    };
+    ASSERT_TRUE(start_scene(d, 1, 0.0f));
+    const double spread_start = spread();
+    run(600);
+    ASSERT_FALSE(sim.blown_up);
+    EXPECT_NEAR(spread() / spread_start, 1.0, 0.03);
+
+    ASSERT_TRUE(start_scene(d, 2, 0.0f));
+    const Vec2 c = centre();
+    for (int32_t i = 0; i < sim.count; ++i) {
+        const Vec2 r{sim.position[i].x - c.x, sim.position[i].y - c.y};
+        sim.velocity[i] = Vec2{0.05f - 2.0f * r.x, 0.5f * r.y};
+    }
+    auto momentum = [&] {
+        double px = 0.0;
+        double py = 0.0;
+        for (int32_t i = 0; i < sim.count; ++i) {
+            px += sim.velocity[i].x;
+            py += sim.velocity[i].y;
+        }
+        return Vec2{static_cast<float>(px / sim.count), static_cast<float>(py / sim.count)};
+    };
+    const Vec2 before = momentum();
+    run(300);
+    ASSERT_FALSE(sim.blown_up);
+    const Vec2 after = momentum();
+    EXPECT_NEAR(after.x, before.x, 1e-4f);
+    EXPECT_NEAR(after.y, before.y, 1e-4f);
+    for (int32_t i = 0; i < sim.count; ++i) {
+        const Vec2 p = sim.position[i];
+        ASSERT_TRUE(p.x >= sim.smooth_radius && p.x <= sim.field_size && p.y >= sim.smooth_radius &&
+                    p.y <= sim.field_size)
+            << i;
+    }
 }

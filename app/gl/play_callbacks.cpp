@@ -186,7 +186,7 @@ void serve_requests() {
 }
 
 void on_keyboard(unsigned char key, int x, int y) {
-    end_start_hint(play_state); // the newcomer has found the keys
+    end_start_hint(play_state);       // the newcomer has found the keys
     if (panel_key(key, x, y)) return; // typed into the panel
     const Action action = action_for_key(key);
     if (action == Action::drop_body) drop_body_from_key(play_state, pointer_at(x, y));

@@ -50,6 +50,10 @@ const char options_text[] =
     "  --help             show this text\n"
     "  --version          show the program's name and version\n"
     "\n"
+    "Start with these keys (without t the fluid moves one step a frame, slow motion on most\n"
+    "machines; the window says the same for its first seconds):\n"
+    "  %s\n"
+    "\n"
     "Mouse: hold left to pull the fluid, right to push it, middle to float (release reverses\n"
     "gravity); the wheel changes the stirring radius. With Shift or Ctrl held the buttons\n"
     "change the scene instead (below).\n"
@@ -221,7 +225,7 @@ ParseOutcome parse_program_options(int argc, char** argv, ProgramOptions& option
             break;
         case opt_help:
             std::fputs(usage_text, out);
-            std::fputs(options_text, out);
+            std::fprintf(out, options_text, start_hint_text);
             print_key_help(out);
             std::fputs(exit_text, out);
             return ParseOutcome::exit_ok;

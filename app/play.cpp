@@ -337,6 +337,27 @@ void set_status(PlayState& play, const char* format, ...) {
     va_start(args, format);
     std::vsnprintf(play.status, sizeof play.status, format, args);
     va_end(args);
+    play.start_hint = false; // whatever said this replaced the hint
+}
+
+void show_start_hint(PlayState& play, int32_t now_ms) {
+    set_status(play, "%s", start_hint_text);
+    play.start_hint = true;
+    play.start_hint_until_ms =
+        static_cast<int32_t>(static_cast<uint32_t>(now_ms) + static_cast<uint32_t>(start_hint_ms));
+}
+
+void end_start_hint(PlayState& play) {
+    if (!play.start_hint) return;
+    play.start_hint = false;
+    play.status[0] = '\0';
+}
+
+void expire_start_hint(PlayState& play, int32_t now_ms) {
+    // The difference, not the times, so that a clock that wraps still counts forward.
+    const auto late = static_cast<int32_t>(static_cast<uint32_t>(now_ms) -
+                                           static_cast<uint32_t>(play.start_hint_until_ms));
+    if (play.start_hint && late >= 0) end_start_hint(play);
 }
 
 const char* render_mode_name(int32_t mode) {

@@ -90,6 +90,9 @@ struct PlayState {
     char scene_choice[setting_text_size];
     SceneDescription scene; // the chosen scene's description, as restarts seed it
     int solver_choice = -1; // --solver or the v key, in place of the file's (-1: the file's)
+    // While the start hint holds the status line: the frame time at which it goes by itself.
+    bool start_hint;
+    int32_t start_hint_until_ms;
 };
 
 extern PlayState play_state;
@@ -134,6 +137,17 @@ constexpr int32_t pacing_max_physics_ms = 40;
 int paced_steps(Pacing& pacing, double frame_ms, double step_ms);
 
 void set_status(PlayState& play, const char* format, ...) __attribute__((format(printf, 2, 3)));
+
+// Newcomers otherwise watch one step a frame, slow motion on most machines, with no idea that
+// keys exist: the status line names the three that matter for the first seconds of a start.
+constexpr char start_hint_text[] = "h: keys   t: real time   p: settings";
+constexpr int32_t start_hint_ms = 6000;
+// Puts the hint on the status line until start_hint_ms after now_ms.
+void show_start_hint(PlayState& play, int32_t now_ms);
+// Takes the hint off the status line at a key press, or each frame once its time has come. A
+// message that has taken its place stays.
+void end_start_hint(PlayState& play);
+void expire_start_hint(PlayState& play, int32_t now_ms);
 
 const char* render_mode_name(int32_t mode);
 const char* colour_scheme_name(int32_t scheme);

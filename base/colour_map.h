@@ -17,8 +17,8 @@ Color3 cool_warm(float t);
 Color3 density_ramp(float t);
 constexpr float density_ramp_top = 3.0f; // where the ramp reaches red
 
-// The water's density scheme over its density / rest_density: blue at 0.97 and below, through
-// grey at 1 to red at 1.03 and above (sph/water.cpp colours the particles with it).
+// The water's density scheme over its density / rest_density: sky blue at 0.97 and below,
+// through grey at 1 to orange at 1.03 and above (sph/water.cpp colours the particles with it).
 constexpr float water_ramp_low = 0.97f;
 constexpr float water_ramp_span = 0.06f;
 inline Color3 water_density_ramp(float ratio) {

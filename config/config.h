@@ -126,6 +126,9 @@ GraphConfig default_graph_config();
 PhysConfig default_phys_config();
 // config.ini with every key at its default, each under its description (data/config.ini).
 std::string default_settings_text();
+// The same as the README's tables, one per section, in Markdown: key, default and what the
+// setting does and accepts (tools/readme_settings.sh writes them into README.md).
+std::string settings_markdown();
 
 // Whether the text reads as a number the way it is meant: a whole decimal number when `whole`,
 // else a decimal number with optional fraction and exponent (or inf, nan), with only blanks or a

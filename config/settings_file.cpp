@@ -44,7 +44,54 @@ std::string accepted(const SettingInfo& s) {
     return std::string();
 }
 
+// What a setting does, then what it accepts, as one sentence: the file's comment and the
+// README's row say the same.
+std::string meaning(const SettingInfo& s) {
+    std::string line = s.description;
+    line[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(line[0])));
+    const std::string range = accepted(s);
+    return line + (range.empty() ? "" : "; " + range) + ".";
+}
+
+// A section's heading in the README: what its settings are about and in which units.
+const char* section_heading(const char* section) {
+    if (std::strcmp(section, "graph") == 0) return "the window and the drawing";
+    if (std::strcmp(section, "phys") == 0)
+        return "the simulation and the bodies. Lengths are in box units: the box runs from "
+               "`smooth_radius` to `field_size` on both axes, `smooth_radius` 0.01 and "
+               "`field_size` 0.8 by default. Body sizes and the stirring radius are in "
+               "multiples of `smooth_radius`";
+    return "";
+}
+
+// A table cell: a '|' would end it.
+std::string cell(const std::string& text) {
+    std::string out;
+    for (const char c : text) {
+        if (c == '|') out += '\\';
+        out += c;
+    }
+    return out;
+}
+
 } // namespace
+
+std::string settings_markdown() {
+    std::string text;
+    const char* section = "";
+    for (int i = 0; i < setting_count; ++i) {
+        const SettingInfo& s = setting_infos[i];
+        if (std::strcmp(section, s.section) != 0) {
+            if (section[0] != '\0') text += "\n";
+            section = s.section;
+            text += std::string("`[") + section + "]`: " + section_heading(section) + ".\n\n";
+            text += "| Key | Default | What it does |\n|---|---|---|\n";
+        }
+        text += std::string("| `") + s.key + "` | " + cell(s.default_text) + " | " +
+                cell(meaning(s)) + " |\n";
+    }
+    return text;
+}
 
 std::string default_settings_text() {
     std::string text =
@@ -59,10 +106,7 @@ std::string default_settings_text() {
             section = s.section;
             text += std::string("\n[") + section + "]\n";
         }
-        std::string line = s.description;
-        line[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(line[0])));
-        const std::string range = accepted(s);
-        text += comment(line + (range.empty() ? "" : "; " + range) + ".");
+        text += comment(meaning(s));
         text += std::string(s.key) + "=" + s.default_text + "\n";
     }
     return text;

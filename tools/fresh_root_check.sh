@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Tries the README's two commands as a new user would: bootstraps a minimal Debian 12 root from
 # the Debian mirror this machine is configured with, installs only git in it, clones this
-# repository's committed HEAD and runs ./test.sh, then ./run.sh, inside it, then builds the Debian
-# package, installs it with apt-get and starts the installed program from PATH. Fails when any
-# of these fails or when a screenshot is not the whole 740 x 740 window.
+# repository's committed HEAD and runs ./run.sh (which must build the window program and nothing
+# else), then ./test.sh, inside it, then builds the Debian package, installs it with apt-get and
+# starts the installed program from PATH. Fails when any of these fails or when a screenshot is
+# not the whole 740 x 740 window.
 #
 #   sudo tools/fresh_root_check.sh
 #
@@ -112,15 +113,7 @@ in_root 'apt-get update -q && apt-get install -y -q --no-install-recommends git'
 in_root 'git -c advice.detachedHead=false clone -q /root/tarnwell.bundle /root/tarnwell'
 stage "installed git, cloned the repository"
 
-# What this check adds is the installing; the long soak runs already ran in CI's own ./test.sh.
-in_root 'cd /root/tarnwell && TARNWELL_SOAK_STEPS=2000 ./test.sh' >"$root/root/test.log" 2>&1 || {
-    tail -n 60 "$root/root/test.log"
-    echo "FAIL: ./test.sh in a fresh root" >&2
-    exit 1
-}
-grep -E 'tests passed|tests failed' "$root/root/test.log" || true
-stage "./test.sh"
-
+# ./run.sh first, as a new player would: on the fresh clone it must build only the program.
 in_root 'cd /root/tarnwell && ./run.sh' >"$root/root/run.log" 2>&1 || {
     cat "$root/root/run.log"
     echo "FAIL: ./run.sh in a fresh root" >&2
@@ -129,6 +122,18 @@ in_root 'cd /root/tarnwell && ./run.sh' >"$root/root/run.log" 2>&1 || {
 size=$(in_root 'identify -format "%wx%h" /root/tarnwell/build/screenshot.png')
 stage "./run.sh (screenshot $size)"
 [ "$size" = 740x740 ] || { echo "FAIL: run.sh's screenshot is $size, not the whole 740x740 window" >&2; exit 1; }
+# A player's first command builds what it runs and nothing more.
+built=$(in_root 'cd /root/tarnwell/build/release && ls -d tarnwell-sim tarnwell-bench tests/tarnwell_tests 2>/dev/null' || true)
+[ -z "$built" ] || { echo "FAIL: ./run.sh on a fresh clone built $built" >&2; exit 1; }
+
+# What this check adds is the installing; the long soak runs already ran in CI's own ./test.sh.
+in_root 'cd /root/tarnwell && TARNWELL_SOAK_STEPS=2000 ./test.sh' >"$root/root/test.log" 2>&1 || {
+    tail -n 60 "$root/root/test.log"
+    echo "FAIL: ./test.sh in a fresh root" >&2
+    exit 1
+}
+grep -E 'tests passed|tests failed' "$root/root/test.log" || true
+stage "./test.sh"
 
 # The package as a user installs it: apt works out what it needs; the program then runs from
 # PATH, away from the source and build folders.

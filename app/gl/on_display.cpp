@@ -63,6 +63,7 @@ void on_display() {
     if (!quitting) run_steps(t0 - previous, t0);
 
     const int32_t t1 = glut_time_ms();
+    expire_start_hint(play_state, t1);
     draw_frame();
     // Recordings show the fluid, not the help or the status line over it.
     record_drawn_frame();

@@ -186,6 +186,7 @@ void serve_requests() {
 }
 
 void on_keyboard(unsigned char key, int x, int y) {
+    end_start_hint(play_state);       // the newcomer has found the keys
     if (panel_key(key, x, y)) return; // typed into the panel
     const Action action = action_for_key(key);
     if (action == Action::drop_body) drop_body_from_key(play_state, pointer_at(x, y));
@@ -194,6 +195,7 @@ void on_keyboard(unsigned char key, int x, int y) {
 }
 
 void on_special(int key, int x, int y) {
+    end_start_hint(play_state);
     if (panel_special(key, x, y)) return;
     apply_action(play_state, sim, action_for_special_key(key));
     serve_requests();

@@ -107,6 +107,12 @@ int main(int argc, char** argv) {
     format_title(title_text, 0, 0.0f, frame_stats.physics_ms, phys_config.count);
     show_title(title_text);
     frame_stats.frame_start_ms = glut_time_ms();
+    // A run told how many frames to draw is a script's, and its pictures must come out the same
+    // however fast the machine is: no hint in them. The page says it in its own text above the
+    // canvas, where it stays.
+#ifndef __EMSCRIPTEN__
+    if (program_options.frames == 0) show_start_hint(play_state, frame_stats.frame_start_ms);
+#endif
     // A recording that cannot start is reported now and makes the exit status 1 at the end.
     if (!program_options.record_path.empty()) start_recording(program_options.record_path.c_str());
 

@@ -43,7 +43,7 @@ const char usage_text[] =
     "usage: tarnwell-sim [--config PATH] [--scene NAME|PATH] [--seed N] [--steps N]\n"
     "                    [--dump PATH] [--dump-every K] [--stir X,Y,SIGN] [--surface]\n"
     "                    [--threads N] [--solver N]\n"
-    "       tarnwell-sim --print-settings\n"
+    "       tarnwell-sim --print-settings | --print-settings-table\n"
     "       tarnwell-sim --scene help\n";
 
 const char help_text[] =
@@ -79,6 +79,7 @@ const char help_text[] =
     "                   threads setting; 0 is one per core. Every count gives the same state\n"
     "  --print-settings write a settings file with every key at its default and what it\n"
     "                   means (the config.ini beside the program), to start your own from\n"
+    "  --print-settings-table  the same as the README's tables of settings (Markdown)\n"
     "  --help           show this text\n"
     "\n"
     "The dump is written to a temporary file beside PATH and renamed over it once complete,\n"
@@ -154,6 +155,10 @@ Options parse_arguments(int argc, char** argv) {
         }
         if (std::strcmp(arg, "--print-settings") == 0) {
             std::fputs(default_settings_text().c_str(), stdout);
+            std::exit(stdout_written("tarnwell-sim", stderr) ? 0 : 1);
+        }
+        if (std::strcmp(arg, "--print-settings-table") == 0) {
+            std::fputs(settings_markdown().c_str(), stdout);
             std::exit(stdout_written("tarnwell-sim", stderr) ? 0 : 1);
         }
         if (std::strcmp(arg, "--surface") == 0) {

@@ -87,6 +87,9 @@ foreach(f ${scene_files})
 endforeach()
 file(WRITE ${CMAKE_CURRENT_BINARY_DIR}/scenes/index.txt "${scene_index}")
 add_custom_target(page_files ALL DEPENDS ${page_outputs})
+# Building the page's two programs alone (run.sh --web) brings everything the page loads.
+add_dependencies(tarnwell page_files)
+add_dependencies(tarnwell-one-thread page_files scene_files)
 
 # The page in headless chromium and the node tool against the native build. The browser tests
 # run one at a time: each starts a browser whose software rasteriser wants a core of its own.

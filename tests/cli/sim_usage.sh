@@ -51,7 +51,17 @@ CASES
 
 "$sim" --help >"$tmp/help" 2>&1; rc=$?
 [ "$rc" -eq 0 ] || fail "--help gave status $rc"
-for opt in --config --seed --steps --dump --dump-every --stir --surface --threads --print-settings --help; do
+for opt in --config --seed --steps --dump --dump-every --stir --surface --threads --print-settings \
+           --print-settings-table --help; do
     grep -q -- "$opt" "$tmp/help" || fail "--help does not document $opt"
 done
+
+# The README's settings tables: one row for each key of the settings file it would write.
+"$sim" --print-settings-table >"$tmp/table" 2>"$tmp/err"; rc=$?
+[ "$rc" -eq 0 ] || fail "--print-settings-table gave status $rc: $(cat "$tmp/err")"
+"$sim" --print-settings >"$tmp/ini" 2>&1
+keys=$(grep -c '^[a-z_]*=' "$tmp/ini")
+rows=$(grep -c '^| `[a-z_]*` |' "$tmp/table")
+[ "$keys" -gt 0 ] && [ "$rows" = "$keys" ] ||
+    fail "--print-settings-table has $rows rows for the $keys keys of --print-settings"
 exit $failed

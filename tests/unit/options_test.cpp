@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/options.h"
+#include "app/play.h"
 #include "stream_text.h"
 
 namespace {
@@ -156,7 +157,7 @@ TEST(Options, HelpAndVersionAnswerOnStandardOutput) {
     EXPECT_EQ(help.outcome, ParseOutcome::exit_ok);
     EXPECT_EQ(help.err, "");
     for (const char* want : {"--config", "--seed", "--frames", "--screenshot", "--dump", "--record",
-                             "--version", "Space", "F12", "Esc"})
+                             "--version", "Space", "F12", "Esc", start_hint_text})
         EXPECT_NE(help.out.find(want), std::string::npos) << want;
     const Parsed version = parse({"--version"});
     EXPECT_EQ(version.outcome, ParseOutcome::exit_ok);

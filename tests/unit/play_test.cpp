@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -341,4 +342,56 @@ TEST(Seeds, RestartSeedsDoNotRepeatSoon) {
     std::sort(seen.begin(), seen.end());
     EXPECT_EQ(std::adjacent_find(seen.begin(), seen.end()), seen.end());
     EXPECT_NE(next_seed(0), 0u);
+}
+
+TEST_F(PlayFixture, StartHintGoesAtAKeyOrWithTimeButNeverTakesAnotherMessage) {
+    // Shown, then gone at its time and not a millisecond before.
+    show_start_hint(play, 1000);
+    EXPECT_STREQ(play.status, start_hint_text);
+    expire_start_hint(play, 1000 + start_hint_ms - 1);
+    EXPECT_STREQ(play.status, start_hint_text);
+    expire_start_hint(play, 1000 + start_hint_ms);
+    EXPECT_STREQ(play.status, "");
+
+    // A key ends it at once.
+    show_start_hint(play, 0);
+    end_start_hint(play);
+    EXPECT_STREQ(play.status, "");
+
+    // A message that came after it (a dropped body, a refused scene) is the user's to read: neither
+    // the first key nor the hint's time takes it away.
+    show_start_hint(play, 0);
+    set_status(play, "body dropped; bodies: %d", 3);
+    end_start_hint(play);
+    expire_start_hint(play, start_hint_ms * 2);
+    EXPECT_STREQ(play.status, "body dropped; bodies: 3");
+
+    // A clock about to wrap still counts the hint's seconds forward.
+    const int32_t late = INT32_MAX - 10;
+    show_start_hint(play, late);
+    expire_start_hint(play, late + 5);
+    EXPECT_STREQ(play.status, start_hint_text);
+    expire_start_hint(play, INT32_MIN + start_hint_ms);
+    EXPECT_STREQ(play.status, "");
+
+    // A restart in the hint's seconds starts without it.
+    show_start_hint(play, 0);
+    start_play(play, play.graph, play.phys, nullptr, 6u);
+    expire_start_hint(play, start_hint_ms);
+    EXPECT_STREQ(play.status, "");
+}
+
+TEST(StartHint, NamesKeysThatDoWhatItSays) {
+    // "h: keys   t: real time   p: settings": each key before a colon must do that.
+    const Action wanted[] = {Action::overlay, Action::realtime, Action::panel};
+    int found = 0;
+    for (const char* at = std::strchr(start_hint_text, ':'); at != nullptr;
+         at = std::strchr(at + 1, ':')) {
+        ASSERT_LT(found, 3) << start_hint_text;
+        ASSERT_GT(at, start_hint_text);
+        EXPECT_TRUE(at == start_hint_text + 1 || at[-2] == ' ') << "one key before each colon";
+        EXPECT_EQ(action_for_key(static_cast<unsigned char>(at[-1])), wanted[found]) << at[-1];
+        ++found;
+    }
+    EXPECT_EQ(found, 3);
 }

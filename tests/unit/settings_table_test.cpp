@@ -109,21 +109,36 @@ TEST(SettingsTable, ShippedFileAndReadmeSayWhatTheTableSays) {
         << "data/config.ini differs from the settings table; write it anew with "
            "build/release/tarnwell-sim --print-settings > data/config.ini";
 
+    // The README's tables are the table's own words, between the marker lines the tool writes
+    // between.
     const std::string readme = source_file("README.md");
-    const std::size_t from = readme.find("## Settings: config.ini");
-    const std::size_t to = readme.find("\n## ", from + 1);
-    ASSERT_NE(from, std::string::npos);
-    const std::string part = readme.substr(from, to - from);
-    int rows = 0;
-    for (std::size_t at = part.find("\n| `"); at != std::string::npos;
-         at = part.find("\n| `", at + 1))
-        ++rows;
-    EXPECT_EQ(rows, setting_count) << "a README row names no setting, or a setting has no row";
+    const std::string begin =
+        "<!-- settings: written by tools/readme_settings.sh from config/settings_table.h -->\n\n";
+    const std::size_t from = readme.find(begin);
+    const std::size_t to = readme.find("\n<!-- end of settings -->\n", from);
+    ASSERT_NE(from, std::string::npos) << "README.md lacks the settings tables' first marker";
+    ASSERT_NE(to, std::string::npos) << "README.md lacks the settings tables' last marker";
+    EXPECT_EQ(readme.substr(from + begin.size(), to - from - begin.size()), settings_markdown())
+        << "README.md's settings tables differ from the settings table; write them anew with "
+           "tools/readme_settings.sh";
+
+    // Each setting has its row, once, with its default: what a reader looks up.
+    const std::string tables = settings_markdown();
     for (int i = 0; i < setting_count; ++i) {
         const SettingInfo& s = setting_infos[i];
-        const std::string row =
-            std::string("\n| `") + s.key + "` | " + s.default_text + " | " + s.description + " |\n";
-        EXPECT_NE(part.find(row), std::string::npos) << "README row of " << s.key << ":" << row;
+        const std::string row = std::string("\n| `") + s.key + "` | " + s.default_text + " | ";
+        const std::size_t at = tables.find(row);
+        EXPECT_NE(at, std::string::npos) << s.key;
+        EXPECT_EQ(tables.find(row, at + 1), std::string::npos) << s.key << " has two rows";
+    }
+    // A '|' in a description stays inside its cell.
+    std::istringstream lines(tables);
+    for (std::string text; std::getline(lines, text);) {
+        if (text.rfind("| `", 0) != 0) continue;
+        int cells = 0;
+        for (std::size_t c = 0; c < text.size(); ++c)
+            if (text[c] == '|' && (c == 0 || text[c - 1] != '\\')) ++cells;
+        EXPECT_EQ(cells, 4) << text;
     }
 }
 

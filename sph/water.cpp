@@ -292,6 +292,20 @@ void build_boundary() {
     for (int32_t c = cells; c > 0; --c)
         start[c] = start[c - 1];
     start[0] = 0;
+    // Which cells have boundary particles in reach: most of the fluid has none, and a particle
+    // there skips the search.
+    uint8_t* near = water.boundary_near_cell;
+    std::memset(near, 0, static_cast<size_t>(cells));
+    for (int32_t c = 0; c < cells; ++c) {
+        if (start[c] == start[c + 1]) continue;
+        const int32_t cx = c % per_row;
+        const int32_t cy = c / per_row;
+        for (int32_t y = cy - 1; y <= cy + 1; ++y) {
+            if (y < 0 || y >= per_row) continue;
+            for (int32_t x = cx - 1; x <= cx + 1; ++x)
+                if (x >= 0 && x < per_row) near[y * per_row + x] = 1;
+        }
+    }
 
     // Akinci's volume, 1 / (kernel sum over the boundary particles near it, itself included), so
     // that densely sampled walls do not weigh more than sparse ones; scaled so that a straight
@@ -349,6 +363,8 @@ ConstraintSums first_sums() {
 // water_boundary_slots, which a particle meets only where several boundaries crowd together.
 void find_boundary_neighbours() {
     const float h2 = sim.smooth_radius * sim.smooth_radius;
+    const float inv_h = 1.0f / sim.smooth_radius;
+    const int32_t per_row = sim.cells_per_row;
     const ConstraintSums start = first_sums();
     run_ranges(sim.count, [&](int32_t begin, int32_t end) {
         for (int32_t i = begin; i < end; ++i) {
@@ -356,14 +372,17 @@ void find_boundary_neighbours() {
             int32_t* slots = water.boundary_near + int64_t{i} * water_boundary_slots;
             int n = 0;
             bool by_body = false;
-            for_boundary_near(p, [&](int32_t k) {
-                const float dx = p.x - water.boundary[k].position.x;
-                const float dy = p.y - water.boundary[k].position.y;
-                if (dx * dx + dy * dy < h2 && n < water_boundary_slots) {
-                    slots[n++] = k;
-                    by_body |= water.boundary[k].body >= 0;
-                }
-            });
+            const int32_t cell =
+                cell_of(p.y, inv_h, per_row) * per_row + cell_of(p.x, inv_h, per_row);
+            if (water.boundary_near_cell[cell] != 0)
+                for_boundary_near(p, [&](int32_t k) {
+                    const float dx = p.x - water.boundary[k].position.x;
+                    const float dy = p.y - water.boundary[k].position.y;
+                    if (dx * dx + dy * dy < h2 && n < water_boundary_slots) {
+                        slots[n++] = k;
+                        by_body |= water.boundary[k].body >= 0;
+                    }
+                });
             water.by_body[i] = by_body ? 1 : 0;
             water.boundary_near_count[i] = static_cast<uint8_t>(n);
             water.sums[i] = start; // for the first iteration's density pass
@@ -848,6 +867,7 @@ bool water_init(float spacing, float viscosity) {
     water.boundary = alloc_array<BoundaryParticle>(boundary_capacity);
     water.boundary_scratch = alloc_array<BoundaryParticle>(boundary_capacity);
     water.boundary_start = alloc_array<uint32_t>(int64_t{sim.cell_count} + 1);
+    water.boundary_near_cell = alloc_array<uint8_t>(sim.cell_count);
     // Sized like the neighbour lists' block, of which only the used prefix is ever touched.
     water.pair_grad = alloc_array<Vec2>(int64_t{n} * neighbour_capacity);
     water.boundary_near = alloc_array<int32_t>(int64_t{n} * water_boundary_slots);
@@ -861,9 +881,10 @@ bool water_init(float spacing, float viscosity) {
     water.body_torque = alloc_array<float>(bodies);
     const bool ok = water.sums && water.pressure && water.carried && water.ratio && water.lambda &&
                     water.delta && water.boundary && water.boundary_scratch &&
-                    water.boundary_start && water.pair_grad && water.boundary_near &&
-                    water.boundary_grad && water.boundary_near_count && water.by_body &&
-                    water.body_mass && water.body_inertia && water.body_force && water.body_torque;
+                    water.boundary_start && water.boundary_near_cell && water.pair_grad &&
+                    water.boundary_near && water.boundary_grad && water.boundary_near_count &&
+                    water.by_body && water.body_mass && water.body_inertia && water.body_force &&
+                    water.body_torque;
     if (!ok) water_free();
     return ok;
 }
@@ -900,6 +921,7 @@ void water_free() {
     std::free(water.boundary);
     std::free(water.boundary_scratch);
     std::free(water.boundary_start);
+    std::free(water.boundary_near_cell);
     std::free(water.pair_grad);
     std::free(water.boundary_near);
     std::free(water.boundary_grad);

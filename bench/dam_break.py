@@ -6,6 +6,7 @@ fare at the end.
 Usage: dam_break.py A H FIELD DUMP...   (A the column width, H smooth_radius, FIELD field_size)
 """
 import math
+import os
 import sys
 
 # Martin and Moyce (1952), the front of a column of height 2a: T and Z.
@@ -54,6 +55,12 @@ def main():
         z, zs = ours(t_m), ours(t_m - SHIFT)
         print("  %.2f   %6.2f           %6.2f   %+6.1f %%      %6.2f         %+6.1f %%"
               % (t_m, z_m, z, 100.0 * (z - z_m) / z_m, zs, 100.0 * (zs - z_m) / z_m))
+    # With DAM_BREAK_CURVE set, our Z(T) also goes to that file, "T Z" a line, for a plot.
+    curve_file = os.environ.get("DAM_BREAK_CURVE")
+    if curve_file:
+        with open(curve_file, "w") as f:
+            for t_c, z_c in curve:
+                f.write("%.4f %.4f\n" % (t_c, z_c))
     t, points = runs[-1]
     inv = [p[2] for p in points]
     start_t, start_points = runs[0]

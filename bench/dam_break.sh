@@ -2,6 +2,8 @@
 # The dam break of Martin and Moyce (1952) with each fluid model: the front's advance beside
 # their measurements, and the fluid's area at the end. Prints figures; asserts nothing.
 #   bench/dam_break.sh [BUILD_DIR] [SECONDS]   (default build/release, 1 s of simulated time)
+# With CURVE_DIR set, each model's Z(T) is also written there (solver0.txt, solver1.txt) for
+# tools/plot_dam_break.sh.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${1:-$root/build/release}"
@@ -22,5 +24,6 @@ for solver in 0 1; do
         --dump "$tmp/s$solver.txt" --dump-every "$every" >/dev/null
     end=$(date +%s.%N)
     python3 -c "print('  %.1f s of wall time for %s s simulated' % ($end - $start, $seconds))"
-    python3 "$root/bench/dam_break.py" "$a" "$h" "$field" $(ls "$tmp"/s$solver-*.txt | sort) "$tmp/s$solver.txt"
+    DAM_BREAK_CURVE="${CURVE_DIR:+$CURVE_DIR/solver$solver.txt}" \
+        python3 "$root/bench/dam_break.py" "$a" "$h" "$field" $(ls "$tmp"/s$solver-*.txt | sort) "$tmp/s$solver.txt"
 done

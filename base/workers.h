@@ -82,8 +82,11 @@ template <typename T> void zero_in_lanes(T* a, int32_t n) {
 // lane (and the single thread) calls, and in such builds that function is never inlined.
 #if TARNWELL_EXACT_FLOAT
 #define ONE_BODY inline
+#define ONE_BODY_LAMBDA
 #else
 #define ONE_BODY __attribute__((noinline))
+// The same for a pass written as a lambda: [&](int32_t begin, int32_t end) ONE_BODY_LAMBDA {...}
+#define ONE_BODY_LAMBDA __attribute__((noinline))
 #endif
 
 // `value` as stored in a float. Where floats are evaluated wider, the single-threaded passes

@@ -366,7 +366,7 @@ void find_boundary_neighbours() {
     const float inv_h = 1.0f / sim.smooth_radius;
     const int32_t per_row = sim.cells_per_row;
     const ConstraintSums start = first_sums();
-    run_ranges(sim.count, [&](int32_t begin, int32_t end) {
+    run_ranges(sim.count, [&](int32_t begin, int32_t end) ONE_BODY_LAMBDA {
         for (int32_t i = begin; i < end; ++i) {
             const Vec2 p = sim.position[i];
             int32_t* slots = water.boundary_near + int64_t{i} * water_boundary_slots;
@@ -394,29 +394,10 @@ void find_boundary_neighbours() {
 
 // Calls lists(begin, end) over all particles, row-pipelined where the lanes allow, for passes
 // that walk particle i's list themselves (keeping i's sums in registers: no later entry names i).
+// Each pair adds to both of its particles in the order the particle model's density sums use
+// (i from the top of a range down, entries in list order), which the pipeline keeps for every
+// particle, so every thread count gives the same sums.
 template <typename Lists> void for_list_ranges(const Lists& lists) {
-    const int lanes = pipeline_lanes();
-    if (lanes > 1) {
-        visit_rows_pipelined(lanes, lists);
-    } else {
-        lists(0, sim.count);
-    }
-}
-
-// Pair passes walk each stored pair once and add to both of its particles, in the order the
-// density sums of solver 0 use, so every thread count gives the same sums.
-template <typename Pair> void for_pairs(const Pair& pair) {
-    const NeighbourEntry* entries = sim.neighbours.entries;
-    const uint16_t* counts = sim.neighbours.neighbour_count;
-    const uint32_t* first = sim.neighbours.first_entry;
-    auto lists = [&](int32_t begin, int32_t end) {
-        for (int32_t i = end - 1; i >= begin; --i) {
-            const uint32_t c = counts[i];
-            const NeighbourEntry* list = entries + first[i];
-            for (uint32_t k = 1; k < c; ++k)
-                pair(i, static_cast<int32_t>(list[k].index), first[i] + k);
-        }
-    };
     const int lanes = pipeline_lanes();
     if (lanes > 1) {
         visit_rows_pipelined(lanes, lists);
@@ -439,7 +420,7 @@ void constraint_sums(int iteration, float warm) {
     const uint16_t* counts = sim.neighbours.neighbour_count;
     const uint32_t* first = sim.neighbours.first_entry;
     // Positions move while the step's lists stay: distances are taken afresh.
-    for_list_ranges([&](int32_t begin, int32_t end) {
+    for_list_ranges([&](int32_t begin, int32_t end) ONE_BODY_LAMBDA {
         for (int32_t i = end - 1; i >= begin; --i) {
             const uint32_t c = counts[i];
             if (c < 2) continue;
@@ -471,7 +452,7 @@ void constraint_sums(int iteration, float warm) {
         }
     });
     // Boundary terms and the multiplier; only compressed particles push.
-    run_ranges(n, [&](int32_t begin, int32_t end) {
+    run_ranges(n, [&](int32_t begin, int32_t end) ONE_BODY_LAMBDA {
         for (int32_t i = begin; i < end; ++i) {
             float ratio = sums[i].ratio;
             Vec2 grad = sums[i].grad;
@@ -522,7 +503,7 @@ void project() {
     const NeighbourEntry* entries = sim.neighbours.entries;
     const uint16_t* counts = sim.neighbours.neighbour_count;
     const uint32_t* first = sim.neighbours.first_entry;
-    for_list_ranges([&](int32_t begin, int32_t end) {
+    for_list_ranges([&](int32_t begin, int32_t end) ONE_BODY_LAMBDA {
         for (int32_t i = end - 1; i >= begin; --i) {
             const uint32_t c = counts[i];
             if (c < 2) continue;
@@ -543,7 +524,7 @@ void project() {
             delta[i].y += di.y;
         }
     });
-    run_ranges(n, [&](int32_t begin, int32_t end) {
+    run_ranges(n, [&](int32_t begin, int32_t end) ONE_BODY_LAMBDA {
         for (int32_t i = begin; i < end; ++i) {
             Vec2 delta = water.delta[i];
             const float li = lambda[i];
@@ -610,7 +591,7 @@ void smooth_velocities() {
     const NeighbourEntry* entries = sim.neighbours.entries;
     const uint16_t* counts = sim.neighbours.neighbour_count;
     const uint32_t* first = sim.neighbours.first_entry;
-    for_list_ranges([&](int32_t begin, int32_t end) {
+    for_list_ranges([&](int32_t begin, int32_t end) ONE_BODY_LAMBDA {
         for (int32_t i = end - 1; i >= begin; --i) {
             const uint32_t count = counts[i];
             const NeighbourEntry* list = entries + first[i];
@@ -642,7 +623,7 @@ void smooth_velocities() {
         }
     });
     if (c > 0.0f) {
-        run_ranges(n, [&](int32_t begin, int32_t end) {
+        run_ranges(n, [&](int32_t begin, int32_t end) ONE_BODY_LAMBDA {
             for (int32_t i = begin; i < end; ++i) {
                 vel[i].x += dv[i].x;
                 vel[i].y += dv[i].y;
@@ -728,7 +709,7 @@ void move_water_bodies(float dt) {
 
 void predict(float dt) {
     const float g = sim.current_gravity;
-    run_ranges(sim.count, [&](int32_t begin, int32_t end) {
+    run_ranges(sim.count, [&](int32_t begin, int32_t end) ONE_BODY_LAMBDA {
         for (int32_t i = begin; i < end; ++i) {
             sim.velocity[i].y += dt * g;
             sim.position[i].x += dt * sim.velocity[i].x;
@@ -745,7 +726,7 @@ void finish(float dt) {
     const float top = sim.field_size;
     const float inv_dt = 1.0f / dt;
     const float inv_rest = 1.0f / sim.rest_density;
-    run_ranges(sim.count, [&](int32_t begin, int32_t end) {
+    run_ranges(sim.count, [&](int32_t begin, int32_t end) ONE_BODY_LAMBDA {
         for (int32_t i = begin; i < end; ++i) {
             Vec2 v = sim.velocity[i];
             v.x += sim.force[i].x * inv_dt;
@@ -777,7 +758,7 @@ void finish(float dt) {
 }
 
 void copy_eval_and_colours() {
-    run_ranges(sim.count, [&](int32_t begin, int32_t end) {
+    run_ranges(sim.count, [&](int32_t begin, int32_t end) ONE_BODY_LAMBDA {
         for (int32_t i = begin; i < end; ++i) {
             sim.velocity_eval[i] = sim.velocity[i];
             if (sim.point_colors == 2 && sim.color != nullptr) {
@@ -792,7 +773,7 @@ void carry_pressure() {
     const SortKey* keys = sim.sort_keys;
     float* moved = water.ratio; // free until the density pass
     const float* pressure = water.pressure;
-    run_ranges(sim.count, [&](int32_t begin, int32_t end) {
+    run_ranges(sim.count, [&](int32_t begin, int32_t end) ONE_BODY_LAMBDA {
         for (int32_t i = begin; i < end; ++i)
             moved[i] = pressure[keys[i].index];
     });

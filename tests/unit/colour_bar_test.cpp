@@ -51,7 +51,7 @@ TEST(ColourMap, ViridisGetsLighterAllTheWay) {
     }
 }
 
-TEST(ColourMap, CoolWarmIsGreyInTheMiddleAndEquallyLightOnBothSides) {
+TEST(ColourMap, CoolWarmIsGreyInTheMiddleAndDarkerTowardsBothEnds) {
     // Moreland's table: #3B4CC0, #DDDDDD, #B40426.
     expect_colour(cool_warm(0.0f), 59 / 255.0f, 76 / 255.0f, 192 / 255.0f);
     expect_colour(cool_warm(0.5f), 221 / 255.0f, 221 / 255.0f, 221 / 255.0f);

@@ -52,13 +52,6 @@ inline float slope(float r, float h, float s) {
     return -6.0f * s / h * t * t;
 }
 
-// grad W(x_i - x_j) = dW/dr * (x_i - x_j) / r; zero for coincident points.
-inline Vec2 kernel_gradient(Vec2 d, float r, float h, float s) {
-    if (!(r > 0.0f)) return Vec2{0.0f, 0.0f};
-    const float f = slope(r, h, s) / r;
-    return Vec2{d.x * f, d.y * f};
-}
-
 // W and (dW/dr) / r of a pair at squared distance r2, from one branch: the pair passes need both,
 // and the gradient is then (x_i - x_j) times the second. Up to q = 1/2 the second is
 // sigma/h^2 (18 q - 12), with no division by r; beyond it -6 sigma/h^2 (1 - q)^2 / q.

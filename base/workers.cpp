@@ -117,6 +117,7 @@ constexpr auto spin_time = std::chrono::microseconds(200);
 // for a thread that is off its core costs at most twice what it had to.
 #if defined(__EMSCRIPTEN_PTHREADS__)
 constexpr auto pause_time = std::chrono::microseconds(80);
+constexpr auto shortest_spin = std::chrono::microseconds(2);
 #else
 constexpr auto pause_time = std::chrono::microseconds(20);
 #endif
@@ -306,14 +307,28 @@ void run_lanes(int lanes, LaneTask task, const void* context) {
 
 void pause_waiting(int* rounds) {
 #if defined(__EMSCRIPTEN_PTHREADS__)
-    // Counted rounds say little about time here (see pause_time), so the wait is timed.
-    thread_local std::chrono::steady_clock::time_point started;
-    if (*rounds == 0) started = std::chrono::steady_clock::now();
+    // Counted rounds say little about time here (see pause_time), so the wait is timed. How long
+    // it spins adapts, as the spin of an adaptive mutex does: a wait that had to give its core
+    // up was most likely for a thread that had lost its own (another program wants the cores),
+    // and spinning then only delays the handover, so the next wait spins half as long; a wait
+    // that ended while spinning lets the next one spin twice as long, up to pause_time.
+    using Clock = std::chrono::steady_clock;
+    thread_local Clock::time_point started;
+    thread_local Clock::duration spin_for = pause_time;
+    thread_local bool gave_way = false;
+    if (*rounds == 0) {
+        if (gave_way)
+            spin_for = spin_for / 2 > shortest_spin ? spin_for / 2 : Clock::duration(shortest_spin);
+        else
+            spin_for = spin_for * 2 < pause_time ? spin_for * 2 : Clock::duration(pause_time);
+        gave_way = false;
+        started = Clock::now();
+    }
     ++*rounds;
-    if ((*rounds & 63) != 0 ||
-        (!oversubscribed && std::chrono::steady_clock::now() - started < pause_time)) {
+    if ((*rounds & 63) != 0 || (!oversubscribed && Clock::now() - started < spin_for)) {
         cpu_relax();
     } else {
+        gave_way = true;
         yield_core();
     }
 #else

@@ -110,10 +110,27 @@ bool oversubscribed = false;
 // looks for the next dispatch for a while before it sleeps; waking a sleeping thread costs
 // more than a short stage.
 constexpr auto spin_time = std::chrono::microseconds(200);
+// A waiter spins this long before it lets other threads have its core. Natively a yield costs
+// nothing when no other thread wants the core. A Web Worker's way to give its core up (give_way
+// below) takes 60 to 80 microseconds however short a wait it asks for (measured under node), so
+// there it pays to spin about that long first: a wait that ends sooner costs no sleep, and one
+// for a thread that is off its core costs at most twice what it had to.
+#if defined(__EMSCRIPTEN_PTHREADS__)
+constexpr auto pause_time = std::chrono::microseconds(80);
+constexpr auto shortest_spin = std::chrono::microseconds(2);
+#else
 constexpr auto pause_time = std::chrono::microseconds(20);
+#endif
 
+// WebAssembly has no pause instruction (its _mm_pause compiles to nothing), so a wait there would
+// count its spinning rounds off in a fraction of the native time and give its core away, which
+// costs a Web Worker a sleep of tens of microseconds, long before the native build would. A few
+// dozen empty rounds take about as long as a pause.
 void cpu_relax() {
-#if defined(__SSE2__)
+#if defined(__EMSCRIPTEN__)
+    for (int k = 0; k < 32; ++k)
+        std::atomic_signal_fence(std::memory_order_seq_cst);
+#elif defined(__SSE2__)
     _mm_pause();
 #endif
 }
@@ -130,9 +147,6 @@ void give_way(double milliseconds) {
 }
 void yield_core() {
     give_way(0.005);
-}
-void sleep_briefly() {
-    give_way(0.05);
 }
 #else
 void yield_core() {
@@ -292,6 +306,32 @@ void run_lanes(int lanes, LaneTask task, const void* context) {
 }
 
 void pause_waiting(int* rounds) {
+#if defined(__EMSCRIPTEN_PTHREADS__)
+    // Counted rounds say little about time here (see pause_time), so the wait is timed. How long
+    // it spins adapts, as the spin of an adaptive mutex does: a wait that had to give its core
+    // up was most likely for a thread that had lost its own (another program wants the cores),
+    // and spinning then only delays the handover, so the next wait spins half as long; a wait
+    // that ended while spinning lets the next one spin twice as long, up to pause_time.
+    using Clock = std::chrono::steady_clock;
+    thread_local Clock::time_point started;
+    thread_local Clock::duration spin_for = pause_time;
+    thread_local bool gave_way = false;
+    if (*rounds == 0) {
+        if (gave_way)
+            spin_for = spin_for / 2 > shortest_spin ? spin_for / 2 : Clock::duration(shortest_spin);
+        else
+            spin_for = spin_for * 2 < pause_time ? spin_for * 2 : Clock::duration(pause_time);
+        gave_way = false;
+        started = Clock::now();
+    }
+    ++*rounds;
+    if ((*rounds & 63) != 0 || (!oversubscribed && Clock::now() - started < spin_for)) {
+        cpu_relax();
+    } else {
+        gave_way = true;
+        yield_core();
+    }
+#else
     ++*rounds;
     if (*rounds < 256 && !oversubscribed) {
         cpu_relax();
@@ -302,4 +342,5 @@ void pause_waiting(int* rounds) {
     } else {
         sleep_briefly();
     }
+#endif
 }

@@ -12,8 +12,9 @@
 set(web_threads 8)
 math(EXPR web_workers "${web_threads} - 1")
 # Memory that can grow, shared, makes the runtime's JavaScript check the heap at every access,
-# which slows the page's GL emulation (mode 0 at 10,000 points: about 1.8 ms a frame to draw
-# instead of 0.4 ms, measured in headless chromium). A fixed size would instead stop the page
+# which slows the page's GL emulation where it copies client arrays value by value (mode 0 at
+# 10,000 points took about 2 ms a frame to draw instead of 0.4 ms in headless chromium, until
+# the points went to it interleaved: render/particles.cpp). A fixed size would instead stop the page
 # where the settings need more (window_size goes to 16384, and a screenshot is that square), so
 # the memory grows; said here once instead of at every link.
 set(thread_options -pthread -sPTHREAD_POOL_SIZE=${web_workers} -sPTHREAD_POOL_SIZE_STRICT=2

@@ -81,6 +81,22 @@ def page(b):
     check(low > 0.15 and top < low / 3 and tint > 0.05,
           "mode 0 does not show coloured fluid in the lower half")
 
+    # The points' two other sources of colour: none (white, from the positions alone) and the
+    # speed colours computed each frame. Each shows the fluid below and its own colouring there;
+    # without bodies nothing else on the canvas is coloured but the speed scheme's colour bar.
+    for query, coloured in (("?point_colors=0&geom_count=0", False),
+                            ("?point_colors=3&geom_count=0", True)):
+        started(b, query)
+        b.sleep(2)
+        shot = b.screenshot()
+        low, top = region_lit(shot, 0, h // 2, w, h // 2), region_lit(shot, 0, 0, w, h // 4)
+        tint = colourful((w, h // 2, bytes(_crop(shot, 0, h // 2, w, h // 2))))
+        print("mode 0 %s: lit %.3f below, %.3f at the top, coloured %.4f below"
+              % (query, low, top, tint))
+        check(low > 0.15 and top < low / 3, "%s: mode 0 does not show the fluid below" % query)
+        check(tint > 0.05 if coloured else tint < 0.001,
+              "%s: mode 0's points are %s" % (query, "not coloured" if coloured else "coloured"))
+
     # Mode 1: thin white outlines only; a fixed seed and a URL-chosen count.
     started(b, "?render_type=1&count=8000&seed=5")
     b.sleep(3)

@@ -10,7 +10,6 @@
 #include "base/float_path.h"
 #include "bodies/bodies.h"
 #include "bodies/world_vertices.h"
-#include "sph/row_pipeline.h"
 #include "sph/scene_state.h"
 #include "sph/sim_state.h"
 #include "sph/steps.h"
@@ -85,18 +84,30 @@ inline KernelTerms kernel_terms(float r2, const KernelConstants& k) {
                        inside ? (near ? near_f : far_f) : 0.0f};
 }
 
-// The volume-weighted kernel value and gradient of pairs (i, list[k]) for k from 1 to c - 1,
-// into w[k] and g[k]: the costly part of the density pass (a square root and a division a
-// pair), kept apart from the sums so that it can run four pairs at once. The SSE2 path rounds
-// every lane exactly as kernel_terms does; where fewer than four pairs remain, the spare lanes
-// repeat the last pair and their results are dropped.
+// The volume-weighted kernel value and gradient of pairs (i, list[k]) for k from 0 to c - 1,
+// into w[k] and g[k] (both with room for c rounded up to four), and their sums: the costly
+// part of the density pass (a square root and a division a pair), four pairs at once. The sums
+// are kept in four lanes, lane l taking pairs l, l + 4, ..., and added up as
+// (l0 + l1) + (l2 + l3); where fewer than four pairs remain, the spare lanes repeat the last
+// pair and add zero. The SSE2 path rounds every lane exactly as the portable path does.
+struct PairSums {
+    float ratio; // sum of V W
+    float sq;    // sum of |V grad W|^2
+    Vec2 grad;   // sum of V grad W
+};
 #if TARNWELL_SSE2_PATH
 inline __m128 select_ps(__m128 mask, __m128 a, __m128 b) {
     return _mm_or_ps(_mm_and_ps(mask, a), _mm_andnot_ps(mask, b));
 }
 
-void pair_terms(Vec2 xi, const Vec2* x, const NeighbourEntry* list, uint32_t c,
-                const KernelConstants& kc, float v, float* w, Vec2* g) {
+inline float lane_sum(__m128 v) {
+    alignas(16) float l[4];
+    _mm_store_ps(l, v);
+    return (l[0] + l[1]) + (l[2] + l[3]);
+}
+
+PairSums pair_terms(Vec2 xi, const Vec2* x, const uint16_t* list, int c, const KernelConstants& kc,
+                    float v, float* w, Vec2* g) {
     const __m128 xix = _mm_set1_ps(xi.x);
     const __m128 xiy = _mm_set1_ps(xi.y);
     const __m128 inv_h = _mm_set1_ps(kc.inv_h);
@@ -106,10 +117,15 @@ void pair_terms(Vec2 xi, const Vec2* x, const NeighbourEntry* list, uint32_t c,
     const __m128 vv = _mm_set1_ps(v);
     const __m128 one = _mm_set1_ps(1.0f);
     const __m128 half = _mm_set1_ps(0.5f);
-    for (uint32_t k = 1; k < c; k += 4) {
+    const __m128i lane = _mm_set_epi32(3, 2, 1, 0);
+    __m128 sum_w = _mm_setzero_ps();
+    __m128 sum_sq = _mm_setzero_ps();
+    __m128 sum_x = _mm_setzero_ps();
+    __m128 sum_y = _mm_setzero_ps();
+    for (int k = 0; k < c; k += 4) {
         const Vec2* p[4];
-        for (uint32_t l = 0; l < 4; ++l)
-            p[l] = x + list[k + l < c ? k + l : c - 1].index;
+        for (int l = 0; l < 4; ++l)
+            p[l] = x + list[k + l < c ? k + l : c - 1];
         // (x0, y0, x1, y1) and (x2, y2, x3, y3), then split into x and y lanes.
         const __m128 p01 =
             _mm_loadh_pi(_mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(p[0]))),
@@ -133,33 +149,54 @@ void pair_terms(Vec2 xi, const Vec2* x, const NeighbourEntry* list, uint32_t c,
         const __m128 far_f =
             _mm_div_ps(_mm_mul_ps(_mm_mul_ps(_mm_mul_ps(_mm_set1_ps(-6.0f), s_h2), t), t),
                        select_ps(beyond, q, one));
-        const __m128 inside = _mm_cmplt_ps(r2, h2);
+        // Within h and one of the list's pairs (not a spare lane).
+        const __m128 inside = _mm_and_ps(
+            _mm_cmplt_ps(r2, h2), _mm_castsi128_ps(_mm_cmplt_epi32(
+                                      _mm_add_epi32(lane, _mm_set1_epi32(k)), _mm_set1_epi32(c))));
         const __m128 wk = _mm_and_ps(inside, select_ps(beyond, far_w, near_w));
         const __m128 fk = _mm_and_ps(inside, select_ps(beyond, far_f, near_f));
         const __m128 f = _mm_mul_ps(vv, fk);
-        alignas(16) float ws[4];
-        alignas(16) float gx[4];
-        alignas(16) float gy[4];
-        _mm_store_ps(ws, _mm_mul_ps(vv, wk));
-        _mm_store_ps(gx, _mm_mul_ps(f, dx));
-        _mm_store_ps(gy, _mm_mul_ps(f, dy));
-        for (uint32_t l = 0; l < 4 && k + l < c; ++l) {
-            w[k + l] = ws[l];
-            g[k + l] = Vec2{gx[l], gy[l]};
-        }
+        const __m128 ww = _mm_mul_ps(vv, wk);
+        const __m128 gx = _mm_mul_ps(f, dx);
+        const __m128 gy = _mm_mul_ps(f, dy);
+        _mm_storeu_ps(w + k, ww);
+        _mm_storeu_ps(reinterpret_cast<float*>(g + k), _mm_unpacklo_ps(gx, gy));
+        _mm_storeu_ps(reinterpret_cast<float*>(g + k + 2), _mm_unpackhi_ps(gx, gy));
+        sum_w = _mm_add_ps(sum_w, ww);
+        sum_sq = _mm_add_ps(sum_sq, _mm_add_ps(_mm_mul_ps(gx, gx), _mm_mul_ps(gy, gy)));
+        sum_x = _mm_add_ps(sum_x, gx);
+        sum_y = _mm_add_ps(sum_y, gy);
     }
+    return PairSums{lane_sum(sum_w), lane_sum(sum_sq), Vec2{lane_sum(sum_x), lane_sum(sum_y)}};
 }
 #else
-void pair_terms(Vec2 xi, const Vec2* x, const NeighbourEntry* list, uint32_t c,
-                const KernelConstants& kc, float v, float* w, Vec2* g) {
-    for (uint32_t k = 1; k < c; ++k) {
-        const Vec2 xj = x[list[k].index];
-        const Vec2 d{xi.x - xj.x, xi.y - xj.y};
-        const KernelTerms t = kernel_terms(d.x * d.x + d.y * d.y, kc);
-        const float f = v * t.f;
-        w[k] = v * t.w;
-        g[k] = Vec2{f * d.x, f * d.y};
+PairSums pair_terms(Vec2 xi, const Vec2* x, const uint16_t* list, int c, const KernelConstants& kc,
+                    float v, float* w, Vec2* g) {
+    float sum_w[4] = {};
+    float sum_sq[4] = {};
+    float sum_x[4] = {};
+    float sum_y[4] = {};
+    for (int k = 0; k < c; k += 4) {
+        for (int l = 0; l < 4; ++l) {
+            const Vec2 xj = x[list[k + l < c ? k + l : c - 1]];
+            const Vec2 d{xi.x - xj.x, xi.y - xj.y};
+            const KernelTerms t = kernel_terms(d.x * d.x + d.y * d.y, kc);
+            const bool pair = k + l < c;
+            const float f = v * (pair ? t.f : 0.0f);
+            const float wk = v * (pair ? t.w : 0.0f);
+            const Vec2 gk{f * d.x, f * d.y};
+            w[k + l] = wk;
+            g[k + l] = gk;
+            sum_w[l] += wk;
+            sum_sq[l] += gk.x * gk.x + gk.y * gk.y;
+            sum_x[l] += gk.x;
+            sum_y[l] += gk.y;
+        }
     }
+    return PairSums{(sum_w[0] + sum_w[1]) + (sum_w[2] + sum_w[3]),
+                    (sum_sq[0] + sum_sq[1]) + (sum_sq[2] + sum_sq[3]),
+                    Vec2{(sum_x[0] + sum_x[1]) + (sum_x[2] + sum_x[3]),
+                         (sum_y[0] + sum_y[1]) + (sum_y[2] + sum_y[3])}};
 }
 #endif
 
@@ -345,10 +382,25 @@ template <typename Visit> void for_boundary_near(Vec2 p, const Visit& visit) {
     }
 }
 
-// What a particle's sums start from: its own kernel term, W(0) = sigma. Each pass that runs over
-// all particles before a density pass writes it, which saves the threads a meeting.
-ConstraintSums first_sums() {
-    return ConstraintSums{water.volume * sigma(sim.smooth_radius), 0.0f, Vec2{0.0f, 0.0f}};
+// Particles a lane of the gather passes takes: lanes are cut finer than the threads, which
+// take them as they come free, since the particles beside a wall or deep in a pool cost more.
+int gather_lanes(int32_t n) {
+    const int threads = worker_threads();
+    if (threads == 1) return 1;
+    const int most = n / 256;
+    const int wanted = threads * 4;
+    const int lanes = wanted < most ? wanted : most;
+    return lanes < 1 ? 1 : (lanes < max_threads ? lanes : max_threads);
+}
+
+// Runs body(begin, end) over 0 .. n-1 in gather_lanes(n) parts. Every pass that uses it works
+// on each particle alone (reading what earlier passes wrote), so the parts never meet.
+template <typename Body> void run_gather(int32_t n, const Body& body) {
+    const int lanes = gather_lanes(n);
+    run_lanes(lanes, [&](int lane) {
+        const IndexRange r = lane_range(lane, lanes, n);
+        body(r.begin, r.end);
+    });
 }
 
 // Each particle's boundary particles within h, found once per sub-step (the boundary stands
@@ -358,8 +410,7 @@ void find_boundary_neighbours() {
     const float h2 = sim.smooth_radius * sim.smooth_radius;
     const float inv_h = 1.0f / sim.smooth_radius;
     const int32_t per_row = sim.cells_per_row;
-    const ConstraintSums start = first_sums();
-    run_ranges(sim.count, [&](int32_t begin, int32_t end) ONE_BODY_LAMBDA {
+    run_gather(sim.count, [&](int32_t begin, int32_t end) ONE_BODY_LAMBDA {
         for (int32_t i = begin; i < end; ++i) {
             const Vec2 p = sim.position[i];
             int32_t* slots = water.boundary_near + int64_t{i} * water_boundary_slots;
@@ -378,78 +429,50 @@ void find_boundary_neighbours() {
                 });
             water.by_body[i] = by_body ? 1 : 0;
             water.boundary_near_count[i] = static_cast<uint8_t>(n);
-            water.sums[i] = start; // for the first iteration's density pass
         }
     });
 }
 
 // --- The passes ------------------------------------------------------------------------------
+// Each walks particle i's own list and writes particle i only (sph/water_neighbours.cpp), so
+// every thread count gives the same bits.
 
-// Calls lists(begin, end) over all particles, row-pipelined where the lanes allow, for passes
-// that walk particle i's list themselves (keeping i's sums in registers: no later entry names i).
-// Each pair adds to both of its particles in the order the particle model's density sums use
-// (i from the top of a range down, entries in list order), which the pipeline keeps for every
-// particle, so every thread count gives the same sums.
-template <typename Lists> void for_list_ranges(const Lists& lists) {
-    const int lanes = pipeline_lanes();
-    if (lanes > 1) {
-        visit_rows_pipelined(lanes, lists);
+// The constraint's multiplier from particle i's density ratio and denominator. Only compressed
+// particles push. Each iteration adds its share of the pressure of the sub-step before (warm
+// start); the sub-step's own pressure is the sum of what it applies. Not beside a body: its
+// pressure is what moves the body, and a body that moves between sub-steps leaves the pressure
+// it found there out of date.
+inline void set_multiplier(int32_t i, float ratio, float den, float warm, bool first) {
+    const float compressed = ratio > 1.0f ? ratio - 1.0f : 0.0f;
+    const float carried = water.by_body[i] != 0 ? 0.0f : warm * water.carried[i];
+    const float lambda = compressed > 0.0f ? -compressed / den + carried : 0.0f;
+    if (first) {
+        water.pressure[i] = lambda;
     } else {
-        lists(0, sim.count);
+        water.pressure[i] += lambda;
     }
+    water.lambda[i] = lambda;
 }
 
-// Density ratio and the constraint's gradients; each pair's and each boundary neighbour's
-// volume-weighted kernel gradient is kept for the projection that follows at the same positions.
-void constraint_sums(int iteration, float warm) {
+// Density ratio, the constraint's gradients and its multiplier (`opens`: in the sub-step's first
+// iteration); each pair's and each boundary neighbour's volume-weighted kernel gradient is kept
+// for the projection that follows at the same positions.
+void constraint_sums(float warm, bool opens) {
     const KernelConstants kc = kernel_constants();
     const float v = water.volume;
-    const int32_t n = sim.count;
-    ConstraintSums* sums = water.sums; // each particle's own term is in already
-
+    const float own = v * kc.s; // the particle's own term, V W(0)
     const Vec2* x = sim.position;
-    Vec2* pair_grad = water.pair_grad;
-    const NeighbourEntry* entries = sim.neighbours.entries;
-    const uint16_t* counts = sim.neighbours.neighbour_count;
-    const uint32_t* first = sim.neighbours.first_entry;
-    // Positions move while the step's lists stay: distances are taken afresh.
-    for_list_ranges([&](int32_t begin, int32_t end) ONE_BODY_LAMBDA {
-        for (int32_t i = end - 1; i >= begin; --i) {
-            const uint32_t c = counts[i];
-            if (c < 2) continue;
-            const NeighbourEntry* list = entries + first[i];
-            Vec2* list_grad = pair_grad + first[i];
-            float list_w[neighbour_capacity];
-            pair_terms(x[i], x, list, c, kc, v, list_w, list_grad);
-            ConstraintSums own_sums{0.0f, 0.0f, Vec2{0.0f, 0.0f}};
-            for (uint32_t k = 1; k < c; ++k) {
-                const int32_t j = list[k].index;
-                const float w = list_w[k];
-                const Vec2 g = list_grad[k];
-                const float g2 = g.x * g.x + g.y * g.y;
-                own_sums.ratio += w;
-                own_sums.sq += g2;
-                own_sums.grad.x += g.x;
-                own_sums.grad.y += g.y;
-                ConstraintSums& sj = sums[j];
-                sj.ratio += w;
-                sj.sq += g2;
-                sj.grad.x -= g.x;
-                sj.grad.y -= g.y;
-            }
-            ConstraintSums& si = sums[i];
-            si.ratio += own_sums.ratio;
-            si.sq += own_sums.sq;
-            si.grad.x += own_sums.grad.x;
-            si.grad.y += own_sums.grad.y;
-        }
-    });
-    // Boundary terms and the multiplier; only compressed particles push.
-    run_ranges(n, [&](int32_t begin, int32_t end) ONE_BODY_LAMBDA {
+    // Positions move while the sub-step's lists stay: distances are taken afresh.
+    run_gather(sim.count, [&](int32_t begin, int32_t end) ONE_BODY_LAMBDA {
         for (int32_t i = begin; i < end; ++i) {
-            float ratio = sums[i].ratio;
-            Vec2 grad = sums[i].grad;
+            const int64_t first = int64_t{i} * water_neighbour_slots;
             const Vec2 p = x[i];
+            // rho_i / rest_density, grad_i C_i and the sum of |grad_j C_i|^2 over the fluid.
+            const PairSums pairs = pair_terms(p, x, water.near + first, water.near_count[i], kc, v,
+                                              water.pair_w + first, water.pair_grad + first);
+            float ratio = own + pairs.ratio;
+            const float sq = pairs.sq;
+            Vec2 grad = pairs.grad;
             const int32_t* slots = water.boundary_near + int64_t{i} * water_boundary_slots;
             Vec2* slot_grad = water.boundary_grad + int64_t{i} * water_boundary_slots;
             for (int k = 0; k < water.boundary_near_count[i]; ++k) {
@@ -465,62 +488,30 @@ void constraint_sums(int iteration, float warm) {
                 grad.y += g.y;
             }
             water.ratio[i] = ratio;
-            const float c = ratio > 1.0f ? ratio - 1.0f : 0.0f;
-            const float den = grad.x * grad.x + grad.y * grad.y + sums[i].sq + water.epsilon;
-            // The first iteration adds the pressure of the sub-step before (warm start); the
-            // sub-step's own pressure is the sum of what it applies.
-            // Not beside a body: its pressure is what moves the body, and a body that moves
-            // between sub-steps leaves the pressure it found there out of date.
-            const float carried = water.by_body[i] != 0 ? 0.0f : warm * water.carried[i];
-            float lambda = c > 0.0f ? -c / den + carried : 0.0f;
-            if (iteration == 0) {
-                water.pressure[i] = lambda;
-            } else {
-                water.pressure[i] += lambda;
-            }
-            water.lambda[i] = lambda;
-            water.delta[i] = Vec2{0.0f, 0.0f}; // for the projection that follows
+            const float den = grad.x * grad.x + grad.y * grad.y + sq + water.epsilon;
+            set_multiplier(i, ratio, den, warm, opens);
         }
     });
 }
 
 // Corrections from the multipliers, applied to the positions; the sum of a step's corrections
-// is kept in `force` (a displacement until the step turns it into a velocity).
+// is kept in `force` (a displacement until the step turns it into a velocity). Reads no
+// position, so each particle moves as soon as its correction is known.
 void project() {
-    const int32_t n = sim.count;
-    const ConstraintSums start = first_sums();
     Vec2* x = sim.position;
-    const Vec2* pair_grad = water.pair_grad;
     const float* lambda = water.lambda;
-    Vec2* delta = water.delta;
-    const NeighbourEntry* entries = sim.neighbours.entries;
-    const uint16_t* counts = sim.neighbours.neighbour_count;
-    const uint32_t* first = sim.neighbours.first_entry;
-    for_list_ranges([&](int32_t begin, int32_t end) ONE_BODY_LAMBDA {
-        for (int32_t i = end - 1; i >= begin; --i) {
-            const uint32_t c = counts[i];
-            if (c < 2) continue;
-            const NeighbourEntry* list = entries + first[i];
-            const Vec2* list_grad = pair_grad + first[i];
-            const float li = lambda[i];
-            Vec2 di{0.0f, 0.0f};
-            for (uint32_t k = 1; k < c; ++k) {
-                const int32_t j = list[k].index;
-                const float f = li + lambda[j];
-                const Vec2 g = list_grad[k];
-                di.x += f * g.x;
-                di.y += f * g.y;
-                delta[j].x -= f * g.x;
-                delta[j].y -= f * g.y;
-            }
-            delta[i].x += di.x;
-            delta[i].y += di.y;
-        }
-    });
-    run_ranges(n, [&](int32_t begin, int32_t end) ONE_BODY_LAMBDA {
+    run_gather(sim.count, [&](int32_t begin, int32_t end) ONE_BODY_LAMBDA {
         for (int32_t i = begin; i < end; ++i) {
-            Vec2 delta = water.delta[i];
+            const int c = water.near_count[i];
+            const uint16_t* list = water.near + int64_t{i} * water_neighbour_slots;
+            const Vec2* list_grad = water.pair_grad + int64_t{i} * water_neighbour_slots;
             const float li = lambda[i];
+            Vec2 delta{0.0f, 0.0f};
+            for (int k = 0; k < c; ++k) {
+                const float f = li + lambda[list[k]];
+                delta.x += f * list_grad[k].x;
+                delta.y += f * list_grad[k].y;
+            }
             if (li != 0.0f) {
                 const Vec2* slot_grad = water.boundary_grad + int64_t{i} * water_boundary_slots;
                 for (int k = 0; k < water.boundary_near_count[i]; ++k) {
@@ -530,12 +521,10 @@ void project() {
             }
             delta.x *= water_relaxation;
             delta.y *= water_relaxation;
-            water.delta[i] = delta;
             x[i].x += delta.x;
             x[i].y += delta.y;
             sim.force[i].x += delta.x;
             sim.force[i].y += delta.y;
-            water.sums[i] = start; // for the next iteration's density pass
         }
     });
 }
@@ -569,60 +558,56 @@ void push_bodies(float dt) {
 // fraction) and the colour exchange of mode 1, once a step at its end, in one walk of the last
 // sub-step's lists. Once a step rather than once a sub-step, so that the fluid is as viscous
 // however many sub-steps the speeds call for (Macklin and Mueller apply it once a frame too).
+// Both read the values from before the walk and write the new ones beside them (the change of
+// velocity into `delta`, the colours into the colours' scratch array), so that every pair
+// exchanges equal and opposite amounts.
 void smooth_velocities() {
     const KernelConstants kc = kernel_constants();
     const int32_t n = sim.count;
-    const float c = water.viscosity * water.volume;
+    const float c = water.viscosity;
     Vec2* vel = sim.velocity;
     Color3* color = sim.color;
-    const bool diffuse = color != nullptr && sim.point_diffusion > 0.0f && sim.point_colors != 2;
+    Color3* mixed = sim.color_scratch;
+    const bool diffuse =
+        color != nullptr && mixed != nullptr && sim.point_diffusion > 0.0f && sim.point_colors != 2;
     if (!(c > 0.0f) && !diffuse) return;
-    const float kw = diffuse ? sim.point_diffusion / kc.s : 0.0f;
+    // The stored weights are V W: the colours' exchange takes W / W(0).
+    const float kw = diffuse ? sim.point_diffusion / (water.volume * kc.s) : 0.0f;
     Vec2* dv = water.delta;
-    zero_in_lanes(dv, n);
-    const Vec2* x = sim.position;
-    const NeighbourEntry* entries = sim.neighbours.entries;
-    const uint16_t* counts = sim.neighbours.neighbour_count;
-    const uint32_t* first = sim.neighbours.first_entry;
-    for_list_ranges([&](int32_t begin, int32_t end) ONE_BODY_LAMBDA {
-        for (int32_t i = end - 1; i >= begin; --i) {
-            const uint32_t count = counts[i];
-            const NeighbourEntry* list = entries + first[i];
-            for (uint32_t k = 1; k < count; ++k) {
-                const int32_t j = list[k].index;
-                const float dx = x[i].x - x[j].x;
-                const float dy = x[i].y - x[j].y;
-                const float w = kernel_terms(dx * dx + dy * dy, kc).w;
+    run_gather(n, [&](int32_t begin, int32_t end) ONE_BODY_LAMBDA {
+        for (int32_t i = begin; i < end; ++i) {
+            const int count = water.near_count[i];
+            const uint16_t* list = water.near + int64_t{i} * water_neighbour_slots;
+            Vec2 u{0.0f, 0.0f};
+            Color3 d{0.0f, 0.0f, 0.0f};
+            const float* list_w = water.pair_w + int64_t{i} * water_neighbour_slots;
+            for (int k = 0; k < count; ++k) {
+                const int32_t j = list[k];
+                const float w = list_w[k];
                 if (c > 0.0f) {
-                    const float ux = (vel[j].x - vel[i].x) * (c * w);
-                    const float uy = (vel[j].y - vel[i].y) * (c * w);
-                    dv[i].x += ux;
-                    dv[i].y += uy;
-                    dv[j].x -= ux;
-                    dv[j].y -= uy;
+                    u.x += (vel[j].x - vel[i].x) * (c * w);
+                    u.y += (vel[j].y - vel[i].y) * (c * w);
                 }
                 if (diffuse) {
                     const float f = kw * w;
-                    const Color3 d{(color[j].r - color[i].r) * f, (color[j].g - color[i].g) * f,
-                                   (color[j].b - color[i].b) * f};
-                    color[i].r += d.r;
-                    color[i].g += d.g;
-                    color[i].b += d.b;
-                    color[j].r -= d.r;
-                    color[j].g -= d.g;
-                    color[j].b -= d.b;
+                    d.r += (color[j].r - color[i].r) * f;
+                    d.g += (color[j].g - color[i].g) * f;
+                    d.b += (color[j].b - color[i].b) * f;
                 }
             }
+            dv[i] = u;
+            if (diffuse) mixed[i] = Color3{color[i].r + d.r, color[i].g + d.g, color[i].b + d.b};
         }
     });
-    if (c > 0.0f) {
-        run_ranges(n, [&](int32_t begin, int32_t end) ONE_BODY_LAMBDA {
-            for (int32_t i = begin; i < end; ++i) {
+    run_gather(n, [&](int32_t begin, int32_t end) ONE_BODY_LAMBDA {
+        for (int32_t i = begin; i < end; ++i) {
+            if (c > 0.0f) {
                 vel[i].x += dv[i].x;
                 vel[i].y += dv[i].y;
             }
-        });
-    }
+            if (diffuse) color[i] = mixed[i];
+        }
+    });
 }
 
 // The same viscosity between the fluid and the bodies: each particle's velocity is drawn towards
@@ -766,9 +751,12 @@ void carry_pressure() {
     const SortKey* keys = sim.sort_keys;
     float* moved = water.ratio; // free until the density pass
     const float* pressure = water.pressure;
+    uint8_t* near_count = water.near_count;
     run_ranges(sim.count, [&](int32_t begin, int32_t end) ONE_BODY_LAMBDA {
-        for (int32_t i = begin; i < end; ++i)
+        for (int32_t i = begin; i < end; ++i) {
             moved[i] = pressure[keys[i].index];
+            near_count[i] = 0; // for the neighbour search, which skips particles in no cell
+        }
     });
     // The ratio array is free again; the old carried one becomes it.
     water.ratio = water.carried;
@@ -833,7 +821,8 @@ bool water_init(float spacing, float viscosity) {
     const int32_t n = sim.count;
     water.ratio = alloc_array<float>(n);
     water.lambda = alloc_array<float>(n);
-    water.sums = alloc_array<ConstraintSums>(n);
+    water.near = alloc_array<uint16_t>(int64_t{n} * water_neighbour_slots);
+    water.near_count = alloc_array<uint8_t>(n);
     water.pressure = alloc_array<float>(n);
     water.carried = alloc_array<float>(n);
     water.delta = alloc_array<Vec2>(n);
@@ -842,8 +831,8 @@ bool water_init(float spacing, float viscosity) {
     water.boundary_scratch = alloc_array<BoundaryParticle>(boundary_capacity);
     water.boundary_start = alloc_array<uint32_t>(int64_t{sim.cell_count} + 1);
     water.boundary_near_cell = alloc_array<uint8_t>(sim.cell_count);
-    // Sized like the neighbour lists' block, of which only the used prefix is ever touched.
-    water.pair_grad = alloc_array<Vec2>(int64_t{n} * neighbour_capacity);
+    water.pair_w = alloc_array<float>(int64_t{n} * water_neighbour_slots);
+    water.pair_grad = alloc_array<Vec2>(int64_t{n} * water_neighbour_slots);
     water.boundary_near = alloc_array<int32_t>(int64_t{n} * water_boundary_slots);
     water.boundary_grad = alloc_array<Vec2>(int64_t{n} * water_boundary_slots);
     water.boundary_near_count = alloc_array<uint8_t>(n);
@@ -853,12 +842,12 @@ bool water_init(float spacing, float viscosity) {
     water.body_inertia = alloc_array<float>(bodies);
     water.body_force = alloc_array<Vec2>(bodies);
     water.body_torque = alloc_array<float>(bodies);
-    const bool ok = water.sums && water.pressure && water.carried && water.ratio && water.lambda &&
-                    water.delta && water.boundary && water.boundary_scratch &&
-                    water.boundary_start && water.boundary_near_cell && water.pair_grad &&
-                    water.boundary_near && water.boundary_grad && water.boundary_near_count &&
-                    water.by_body && water.body_mass && water.body_inertia && water.body_force &&
-                    water.body_torque;
+    const bool ok = water.near && water.near_count && water.pressure && water.carried &&
+                    water.ratio && water.lambda && water.delta && water.boundary &&
+                    water.boundary_scratch && water.boundary_start && water.boundary_near_cell &&
+                    water.pair_w && water.pair_grad && water.boundary_near && water.boundary_grad &&
+                    water.boundary_near_count && water.by_body && water.body_mass &&
+                    water.body_inertia && water.body_force && water.body_torque;
     if (!ok) water_free();
     return ok;
 }
@@ -888,7 +877,8 @@ void water_set_body(int body, float density) {
 void water_free() {
     std::free(water.ratio);
     std::free(water.lambda);
-    std::free(water.sums);
+    std::free(water.near);
+    std::free(water.near_count);
     std::free(water.pressure);
     std::free(water.carried);
     std::free(water.delta);
@@ -896,6 +886,7 @@ void water_free() {
     std::free(water.boundary_scratch);
     std::free(water.boundary_start);
     std::free(water.boundary_near_cell);
+    std::free(water.pair_w);
     std::free(water.pair_grad);
     std::free(water.boundary_near);
     std::free(water.boundary_grad);
@@ -937,7 +928,7 @@ void water_step(StepProfile* profile) {
         carry_pressure();
         fill_cell_grid();
         lap(0);
-        find_neighbours();
+        find_water_neighbours();
         lap(1);
         build_boundary();
         find_boundary_neighbours();
@@ -951,7 +942,7 @@ void water_step(StepProfile* profile) {
         const float warm =
             water_warm_start * ratio_dt * ratio_dt / static_cast<float>(water_iterations);
         for (int it = 0; it < water_iterations; ++it) {
-            constraint_sums(it, warm);
+            constraint_sums(warm, it == 0);
             lap(2);
             project();
             push_bodies(dt);

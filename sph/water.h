@@ -40,6 +40,10 @@ constexpr int water_max_substeps = 8;
 // Boundary particles one fluid particle takes into account: a straight wall gives it 5 at most,
 // a corner 9; the rest of a crowd where several boundaries meet is left out.
 constexpr int water_boundary_slots = 16;
+// Fluid particles one particle's list holds: at rest 12 lie within h (the lattice spacing is
+// h / 2); a list fills up only where the fluid is squeezed to four times its rest density, and
+// the pairs beyond it are left out.
+constexpr int water_neighbour_slots = 48;
 
 // A particle the boundary lends the fluid: where it is, the volume it stands for (Akinci:
 // 1 / its kernel sum over its boundary neighbours) and whose it is (-1 fixed, else a body).
@@ -47,15 +51,6 @@ struct BoundaryParticle {
     Vec2 position;
     float volume; // in units of the fluid particle's volume scale, see WaterState
     int32_t body;
-};
-
-// What the density pass adds up for particle i over its neighbours j: rho_i / rest_density
-// (from the pairs, before the boundary's terms), sum of |grad_j C_i|^2 and grad_i C_i. One
-// record, so a neighbour's three sums share a cache line.
-struct ConstraintSums {
-    float ratio;
-    float sq;
-    Vec2 grad;
 };
 
 // Writers and readers: water_init writes the constants and sizes the arrays; water_step writes
@@ -71,17 +66,22 @@ struct WaterState {
     float viscosity;     // the water_viscosity setting
     int32_t substeps;    // of the last step
 
-    ConstraintSums* sums; // count: the pair sums of the current iteration
-    float* ratio;         // count: rho_i / rest_density in the current iteration, all terms
-    float* lambda;        // count: the constraint's multiplier
+    // Each particle's fluid neighbours (sph/water_neighbours.cpp), found once a sub-step:
+    // list i is near[i * water_neighbour_slots ...], near_count[i] long, in cell order.
+    uint16_t* near;
+    uint8_t* near_count;
+    float* ratio;  // count: rho_i / rest_density in the current iteration, all terms
+    float* lambda; // count: the constraint's multiplier
     // count: the sum of lambda over the last sub-step's iterations, the pressure that held the
     // fluid up; the next sub-step starts from it. Moves with the particles when they are sorted.
     float* pressure;
     float* carried;    // count: the pressure of the sub-step before, in the current order
     float pressure_dt; // the sub-step it was found in, s (0: none yet)
-    Vec2* delta;       // count: this iteration's correction
-    // V grad W of each stored pair (indexed like the neighbour lists' entries) and of each
-    // particle's boundary neighbours, written by the density pass, read by the projection.
+    Vec2* delta;       // count: the viscosity's change of velocity
+    // V W and V grad_i W(x_i - x_j) of each pair on i's list (indexed like `near`), and the
+    // gradient for each particle's boundary neighbours, written by the density pass, read by
+    // the projection (gradients) and the viscosity (the last iteration's weights).
+    float* pair_w;
     Vec2* pair_grad;
     Vec2* boundary_grad; // count * water_boundary_slots
     // Each particle's boundary neighbours (indices into `boundary`), found once a sub-step.
@@ -119,6 +119,11 @@ void water_free();
 
 // One step of solver 1, timed into the same stages as solver 0's.
 void water_step(StepProfile* profile);
+
+// Writes every particle's list of fluid neighbours (near, near_count) from the cell grid, for
+// particles in cell order; a particle in no bucket keeps near_count as it was (the caller
+// clears it).
+void find_water_neighbours();
 
 // Particle i's density / rest_density in the last step, from the dump's 1/density (either
 // solver: the particle model's density is its own kernel sum times poly6_coef).

@@ -1,0 +1,138 @@
+// The water's neighbour lists: every particle within h of p but p itself, on p's own list.
+//
+// Solver 0 stores each pair once and adds to both of its particles, which makes every sum
+// depend on the order of the walk: threads must then keep to the single-threaded order, row
+// behind row (sph/row_pipeline.h), and wait for each other many times a pass. The water walks
+// its lists four times a sub-step, so each particle here gathers from a list of its own
+// instead: a particle's sums are its own business, any split of the particles over threads
+// gives the same bits, and each pair's terms, computed on both lists from the same squared
+// distance, are equal and opposite to the last bit, so the pair terms still keep momentum.
+#include <cstddef>
+#include <cstdint>
+#include <limits>
+
+#include "base/float_path.h"
+#include "base/workers.h"
+#include "sph/sim_state.h"
+#include "sph/water.h"
+
+#if TARNWELL_SSE2_PATH
+#include <emmintrin.h>
+#endif
+
+namespace {
+
+// The nine cells around a particle's own, gathered once per cell: the row below, the own row
+// and the row above, each from left to right, so a list names its particles in cell order.
+// Three slots of NaN behind the last let the scan read four at a time.
+constexpr int stencil_capacity = 9 * cell_capacity + 3;
+
+struct Stencil {
+    alignas(16) float x[stencil_capacity];
+    alignas(16) float y[stencil_capacity];
+    alignas(16) uint32_t index[stencil_capacity];
+    int total;
+};
+
+// Appends every candidate closer than h to (px, py) to `out` (room for total + 3) and returns
+// how many; the particle itself stands in the stencil as NaN while it scans. Only a strict
+// comparison of dy*dy + dx*dx, computed alike on both paths, decides, so both give the same
+// lists.
+int scan(const Stencil& st, float px, float py, float h2, uint32_t* out) {
+    int count = 0;
+#if TARNWELL_SSE2_PATH
+    const __m128 vx = _mm_set1_ps(px);
+    const __m128 vy = _mm_set1_ps(py);
+    const __m128 vh2 = _mm_set1_ps(h2);
+    for (int j = 0; j < st.total; j += 4) {
+        const __m128 dx = _mm_sub_ps(vx, _mm_load_ps(st.x + j));
+        const __m128 dy = _mm_sub_ps(vy, _mm_load_ps(st.y + j));
+        const __m128 d2 = _mm_add_ps(_mm_mul_ps(dy, dy), _mm_mul_ps(dx, dx));
+        const int hits = _mm_movemask_ps(_mm_cmplt_ps(d2, vh2));
+        // Every candidate is written and the count moves on only at a hit: no branch on data.
+        out[count] = st.index[j];
+        count += hits & 1;
+        out[count] = st.index[j + 1];
+        count += (hits >> 1) & 1;
+        out[count] = st.index[j + 2];
+        count += (hits >> 2) & 1;
+        out[count] = st.index[j + 3];
+        count += (hits >> 3) & 1;
+    }
+#else
+    for (int j = 0; j < st.total; ++j) {
+        const float dx = px - st.x[j];
+        const float dy = py - st.y[j];
+        const float d2 = dy * dy + dx * dx;
+        out[count] = st.index[j];
+        count += d2 < h2 ? 1 : 0;
+    }
+#endif
+    return count;
+}
+
+// Lists of the particles in cells c0 .. c1-1.
+void search_cells(int32_t c0, int32_t c1) {
+    const float h = sim.smooth_radius;
+    const float h2 = h * h;
+    const int32_t per_row = sim.cells_per_row;
+    const Vec2* position = sim.position;
+    const uint16_t* fill = sim.grid.cell_fill;
+    const uint16_t* buckets = sim.grid.buckets;
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    Stencil st;
+    alignas(16) uint32_t found[stencil_capacity];
+    for (int32_t own = c0; own < c1; ++own) {
+        const int own_fill = fill[own];
+        if (own_fill == 0) continue;
+        const int32_t cx = own % per_row;
+        const int32_t cy = own / per_row;
+        st.total = 0;
+        int own_start = 0;
+        for (int32_t y = cy - 1; y <= cy + 1; ++y) {
+            if (y < 0 || y >= per_row) continue;
+            for (int32_t x = cx - 1; x <= cx + 1; ++x) {
+                if (x < 0 || x >= per_row) continue;
+                const int32_t key = y * per_row + x;
+                if (key == own) own_start = st.total;
+                const uint16_t* slots = buckets + static_cast<size_t>(key) * cell_capacity;
+                for (int s = 0; s < fill[key]; ++s) {
+                    const uint16_t q = slots[s];
+                    st.x[st.total] = position[q].x;
+                    st.y[st.total] = position[q].y;
+                    st.index[st.total] = q;
+                    ++st.total;
+                }
+            }
+        }
+        for (int j = st.total; j < st.total + 3; ++j) {
+            st.x[j] = nan;
+            st.y[j] = nan;
+            st.index[j] = 0;
+        }
+        for (int k = own_start; k < own_start + own_fill; ++k) {
+            const float px = st.x[k];
+            const float py = st.y[k];
+            st.x[k] = nan; // not its own neighbour
+            const int n = scan(st, px, py, h2, found);
+            st.x[k] = px;
+            const int kept = n < water_neighbour_slots ? n : water_neighbour_slots;
+            const uint32_t p = st.index[k];
+            uint16_t* list = water.near + static_cast<size_t>(p) * water_neighbour_slots;
+            for (int e = 0; e < kept; ++e)
+                list[e] = static_cast<uint16_t>(found[e]);
+            water.near_count[p] = static_cast<uint8_t>(kept);
+        }
+    }
+}
+
+} // namespace
+
+// Over the grid's lanes (cells of about even particle counts, more lanes than threads, taken
+// as threads come free). A particle in no bucket keeps the empty list its caller gave it.
+void find_water_neighbours() {
+    const CellGrid& grid = sim.grid;
+    run_lanes(grid.lanes, [&](int lane) ONE_BODY_LAMBDA {
+        search_cells(grid.lane_cell[lane], grid.lane_cell[lane + 1]);
+    });
+}

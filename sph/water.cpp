@@ -85,7 +85,7 @@ inline KernelTerms kernel_terms(float r2, const KernelConstants& k) {
 }
 
 // The volume-weighted kernel value and gradient of pairs (i, list[k]) for k from 0 to c - 1,
-// into w[k] and g[k] (both with room for c rounded up to four), and their sums: the costly
+// into w[k] and g[k], and their sums: the costly
 // part of the density pass (a square root and a division a pair), four pairs at once. The sums
 // are kept in four lanes, lane l taking pairs l, l + 4, ..., and added up as
 // (l0 + l1) + (l2 + l3); where fewer than four pairs remain, the spare lanes repeat the last
@@ -159,9 +159,22 @@ PairSums pair_terms(Vec2 xi, const Vec2* x, const uint16_t* list, int c, const K
         const __m128 ww = _mm_mul_ps(vv, wk);
         const __m128 gx = _mm_mul_ps(f, dx);
         const __m128 gy = _mm_mul_ps(f, dy);
-        _mm_storeu_ps(w + k, ww);
-        _mm_storeu_ps(reinterpret_cast<float*>(g + k), _mm_unpacklo_ps(gx, gy));
-        _mm_storeu_ps(reinterpret_cast<float*>(g + k + 2), _mm_unpackhi_ps(gx, gy));
+        if (k + 4 <= c) {
+            _mm_storeu_ps(w + k, ww);
+            _mm_storeu_ps(reinterpret_cast<float*>(g + k), _mm_unpacklo_ps(gx, gy));
+            _mm_storeu_ps(reinterpret_cast<float*>(g + k + 2), _mm_unpackhi_ps(gx, gy));
+        } else { // the lists lie end to end: the spare lanes are the next list's
+            alignas(16) float lw[4];
+            alignas(16) float lx[4];
+            alignas(16) float ly[4];
+            _mm_store_ps(lw, ww);
+            _mm_store_ps(lx, gx);
+            _mm_store_ps(ly, gy);
+            for (int l = 0; k + l < c; ++l) {
+                w[k + l] = lw[l];
+                g[k + l] = Vec2{lx[l], ly[l]};
+            }
+        }
         sum_w = _mm_add_ps(sum_w, ww);
         sum_sq = _mm_add_ps(sum_sq, _mm_add_ps(_mm_mul_ps(gx, gx), _mm_mul_ps(gy, gy)));
         sum_x = _mm_add_ps(sum_x, gx);
@@ -185,8 +198,10 @@ PairSums pair_terms(Vec2 xi, const Vec2* x, const uint16_t* list, int c, const K
             const float f = v * (pair ? t.f : 0.0f);
             const float wk = v * (pair ? t.w : 0.0f);
             const Vec2 gk{f * d.x, f * d.y};
-            w[k + l] = wk;
-            g[k + l] = gk;
+            if (pair) {
+                w[k + l] = wk;
+                g[k + l] = gk;
+            }
             sum_w[l] += wk;
             sum_sq[l] += gk.x * gk.x + gk.y * gk.y;
             sum_x[l] += gk.x;
@@ -465,7 +480,7 @@ void constraint_sums(float warm, bool opens) {
     // Positions move while the sub-step's lists stay: distances are taken afresh.
     run_gather(sim.count, [&](int32_t begin, int32_t end) ONE_BODY_LAMBDA {
         for (int32_t i = begin; i < end; ++i) {
-            const int64_t first = int64_t{i} * water_neighbour_slots;
+            const uint32_t first = water.near_first[i];
             const Vec2 p = x[i];
             // rho_i / rest_density, grad_i C_i and the sum of |grad_j C_i|^2 over the fluid.
             const PairSums pairs = pair_terms(p, x, water.near + first, water.near_count[i], kc, v,
@@ -503,8 +518,8 @@ void project() {
     run_gather(sim.count, [&](int32_t begin, int32_t end) ONE_BODY_LAMBDA {
         for (int32_t i = begin; i < end; ++i) {
             const int c = water.near_count[i];
-            const uint16_t* list = water.near + int64_t{i} * water_neighbour_slots;
-            const Vec2* list_grad = water.pair_grad + int64_t{i} * water_neighbour_slots;
+            const uint16_t* list = water.near + water.near_first[i];
+            const Vec2* list_grad = water.pair_grad + water.near_first[i];
             const float li = lambda[i];
             Vec2 delta{0.0f, 0.0f};
             for (int k = 0; k < c; ++k) {
@@ -577,10 +592,10 @@ void smooth_velocities() {
     run_gather(n, [&](int32_t begin, int32_t end) ONE_BODY_LAMBDA {
         for (int32_t i = begin; i < end; ++i) {
             const int count = water.near_count[i];
-            const uint16_t* list = water.near + int64_t{i} * water_neighbour_slots;
+            const uint16_t* list = water.near + water.near_first[i];
             Vec2 u{0.0f, 0.0f};
             Color3 d{0.0f, 0.0f, 0.0f};
-            const float* list_w = water.pair_w + int64_t{i} * water_neighbour_slots;
+            const float* list_w = water.pair_w + water.near_first[i];
             for (int k = 0; k < count; ++k) {
                 const int32_t j = list[k];
                 const float w = list_w[k];
@@ -823,6 +838,7 @@ bool water_init(float spacing, float viscosity) {
     water.lambda = alloc_array<float>(n);
     water.near = alloc_array<uint16_t>(int64_t{n} * water_neighbour_slots);
     water.near_count = alloc_array<uint8_t>(n);
+    water.near_first = alloc_array<uint32_t>(n);
     water.pressure = alloc_array<float>(n);
     water.carried = alloc_array<float>(n);
     water.delta = alloc_array<Vec2>(n);
@@ -842,8 +858,8 @@ bool water_init(float spacing, float viscosity) {
     water.body_inertia = alloc_array<float>(bodies);
     water.body_force = alloc_array<Vec2>(bodies);
     water.body_torque = alloc_array<float>(bodies);
-    const bool ok = water.near && water.near_count && water.pressure && water.carried &&
-                    water.ratio && water.lambda && water.delta && water.boundary &&
+    const bool ok = water.near && water.near_count && water.near_first && water.pressure &&
+                    water.carried && water.ratio && water.lambda && water.delta && water.boundary &&
                     water.boundary_scratch && water.boundary_start && water.boundary_near_cell &&
                     water.pair_w && water.pair_grad && water.boundary_near && water.boundary_grad &&
                     water.boundary_near_count && water.by_body && water.body_mass &&
@@ -879,6 +895,7 @@ void water_free() {
     std::free(water.lambda);
     std::free(water.near);
     std::free(water.near_count);
+    std::free(water.near_first);
     std::free(water.pressure);
     std::free(water.carried);
     std::free(water.delta);

@@ -67,9 +67,12 @@ struct WaterState {
     int32_t substeps;    // of the last step
 
     // Each particle's fluid neighbours (sph/water_neighbours.cpp), found once a sub-step:
-    // list i is near[i * water_neighbour_slots ...], near_count[i] long, in cell order.
-    uint16_t* near;
+    // list i is near[near_first[i] ...], near_count[i] long, in cell order. The lists lie end
+    // to end, each lane of the search packing its own from lane_particle * water_neighbour_slots
+    // on, so that the passes walk one dense block.
+    uint16_t* near; // count * water_neighbour_slots
     uint8_t* near_count;
+    uint32_t* near_first;
     float* ratio;  // count: rho_i / rest_density in the current iteration, all terms
     float* lambda; // count: the constraint's multiplier
     // count: the sum of lambda over the last sub-step's iterations, the pressure that held the
@@ -78,7 +81,8 @@ struct WaterState {
     float* carried;    // count: the pressure of the sub-step before, in the current order
     float pressure_dt; // the sub-step it was found in, s (0: none yet)
     Vec2* delta;       // count: the viscosity's change of velocity
-    // V W and V grad_i W(x_i - x_j) of each pair on i's list (indexed like `near`), and the
+    // V W and V grad_i W(x_i - x_j) of each pair on i's list (indexed like `near`, and as
+    // long), and the
     // gradient for each particle's boundary neighbours, written by the density pass, read by
     // the projection (gradients) and the viscosity (the last iteration's weights).
     float* pair_w;

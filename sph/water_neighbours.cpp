@@ -71,8 +71,8 @@ int scan(const Stencil& st, float px, float py, float h2, uint32_t* out) {
     return count;
 }
 
-// Lists of the particles in cells c0 .. c1-1.
-void search_cells(int32_t c0, int32_t c1) {
+// Lists of the particles in cells c0 .. c1-1, packed from entry `cursor` on.
+void search_cells(int32_t c0, int32_t c1, uint32_t cursor) {
     const float h = sim.smooth_radius;
     const float h2 = h * h;
     const int32_t per_row = sim.cells_per_row;
@@ -118,10 +118,12 @@ void search_cells(int32_t c0, int32_t c1) {
             st.x[k] = px;
             const int kept = n < water_neighbour_slots ? n : water_neighbour_slots;
             const uint32_t p = st.index[k];
-            uint16_t* list = water.near + static_cast<size_t>(p) * water_neighbour_slots;
+            uint16_t* list = water.near + cursor;
             for (int e = 0; e < kept; ++e)
                 list[e] = static_cast<uint16_t>(found[e]);
+            water.near_first[p] = cursor;
             water.near_count[p] = static_cast<uint8_t>(kept);
+            cursor += static_cast<uint32_t>(kept);
         }
     }
 }
@@ -129,10 +131,14 @@ void search_cells(int32_t c0, int32_t c1) {
 } // namespace
 
 // Over the grid's lanes (cells of about even particle counts, more lanes than threads, taken
-// as threads come free). A particle in no bucket keeps the empty list its caller gave it.
+// as threads come free). A particle in no bucket keeps the empty list its caller gave it. With
+// several lanes the particles are in cell order (fill_cell_grid falls back to one lane
+// otherwise), so a lane's cells hold no more particles than its range, and its lists, at most
+// water_neighbour_slots each, end before the next lane's begin.
 void find_water_neighbours() {
     const CellGrid& grid = sim.grid;
     run_lanes(grid.lanes, [&](int lane) ONE_BODY_LAMBDA {
-        search_cells(grid.lane_cell[lane], grid.lane_cell[lane + 1]);
+        search_cells(grid.lane_cell[lane], grid.lane_cell[lane + 1],
+                     static_cast<uint32_t>(grid.lane_particle[lane]) * water_neighbour_slots);
     });
 }

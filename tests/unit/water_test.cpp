@@ -12,6 +12,7 @@
 #include "sph/physics_step.h"
 #include "sph/scene_state.h"
 #include "sph/sim_state.h"
+#include "sph/steps.h"
 #include "sph/water.h"
 
 namespace {
@@ -214,4 +215,72 @@ TEST(Water, FreeBlockKeepsAreaAndMomentum) {
                     p.y <= sim.field_size)
             << i;
     }
+}
+
+// Each particle's list against a search of every pair: after some flow, and with a crowd of 60
+// particles squeezed into a quarter of a smoothing radius, whose lists overflow. A list holds
+// only particles within h, never the particle itself, in ascending index, every one of them
+// while there is room; the lists of two lanes never overlap.
+TEST(Water, ListsHoldEveryNeighbourInOrder) {
+    ASSERT_TRUE(start_pool(0.2f, 2));
+    run(40);
+    ASSERT_FALSE(sim.blown_up);
+    const float h2 = sim.smooth_radius * sim.smooth_radius;
+    auto search = [&] {
+        compute_cell_keys();
+        sort_cell_keys();
+        reorder_particles();
+        fill_cell_grid();
+        std::memset(water.near_count, 0, static_cast<size_t>(sim.count));
+        find_water_neighbours();
+    };
+    // Counts the lists that overflowed into *overflowing.
+    auto check = [&](const char* when, int* overflowing) {
+        std::vector<int32_t> order(static_cast<size_t>(sim.count));
+        for (int32_t i = 0; i < sim.count; ++i)
+            order[static_cast<size_t>(i)] = i;
+        std::sort(order.begin(), order.end(),
+                  [](int32_t a, int32_t b) { return water.near_first[a] < water.near_first[b]; });
+        *overflowing = 0;
+        for (size_t k = 0; k < order.size(); ++k) {
+            const int32_t i = order[k];
+            const int c = water.near_count[i];
+            if (c == 0) continue;
+            if (k + 1 < order.size() && water.near_count[order[k + 1]] != 0) {
+                ASSERT_LE(water.near_first[i] + c, water.near_first[order[k + 1]]) << when << i;
+            }
+            std::vector<int32_t> all;
+            for (int32_t j = 0; j < sim.count; ++j) {
+                const float dx = sim.position[i].x - sim.position[j].x;
+                const float dy = sim.position[i].y - sim.position[j].y;
+                if (j != i && dy * dy + dx * dx < h2) all.push_back(j);
+            }
+            const uint16_t* list = water.near + water.near_first[i];
+            std::vector<int32_t> got(list, list + c);
+            ASSERT_TRUE(std::is_sorted(got.begin(), got.end())) << when << i;
+            if (all.size() <= static_cast<size_t>(water_neighbour_slots)) {
+                ASSERT_EQ(got, all) << when << " particle " << i;
+            } else {
+                ++*overflowing;
+                ASSERT_EQ(c, water_neighbour_slots) << when << i;
+                for (const int32_t j : got)
+                    ASSERT_TRUE(std::binary_search(all.begin(), all.end(), j)) << when << i;
+            }
+        }
+    };
+    int overflowing = -1;
+    search();
+    check("after flow: ", &overflowing);
+    EXPECT_EQ(overflowing, 0);
+    ASSERT_GT(sim.grid.lanes, 1);
+
+    const float h = sim.smooth_radius;
+    for (int32_t i = 0; i < 60; ++i) {
+        const float a = 0.1f * static_cast<float>(i);
+        sim.position[i] = Vec2{0.15f + 0.25f * h * std::cos(a) * static_cast<float>(i % 7) / 7.0f,
+                               0.1f + 0.25f * h * std::sin(a) * static_cast<float>(i % 5) / 5.0f};
+    }
+    search();
+    check("in a crowd: ", &overflowing);
+    EXPECT_GE(overflowing, 60);
 }

@@ -34,10 +34,9 @@ struct Stencil {
     int total;
 };
 
-// Appends every candidate closer than h to (px, py) to `out` (room for total + 3) and returns
-// how many; the particle itself stands in the stencil as NaN while it scans. Only a strict
-// comparison of dy*dy + dx*dx, computed alike on both paths, decides, so both give the same
-// lists.
+// Appends every candidate closer than h to (px, py) to `out` (room for total + 3), the particle
+// itself among them, and returns how many. Only a strict comparison of dy*dy + dx*dx, computed
+// alike on both paths, decides, so both give the same lists.
 int scan(const Stencil& st, float px, float py, float h2, uint32_t* out) {
     int count = 0;
 #if TARNWELL_SSE2_PATH
@@ -45,8 +44,8 @@ int scan(const Stencil& st, float px, float py, float h2, uint32_t* out) {
     const __m128 vy = _mm_set1_ps(py);
     const __m128 vh2 = _mm_set1_ps(h2);
     for (int j = 0; j < st.total; j += 4) {
-        const __m128 dx = _mm_sub_ps(vx, _mm_load_ps(st.x + j));
-        const __m128 dy = _mm_sub_ps(vy, _mm_load_ps(st.y + j));
+        const __m128 dx = _mm_sub_ps(vx, _mm_loadu_ps(st.x + j));
+        const __m128 dy = _mm_sub_ps(vy, _mm_loadu_ps(st.y + j));
         const __m128 d2 = _mm_add_ps(_mm_mul_ps(dy, dy), _mm_mul_ps(dx, dx));
         const int hits = _mm_movemask_ps(_mm_cmplt_ps(d2, vh2));
         // Every candidate is written and the count moves on only at a hit: no branch on data.
@@ -111,16 +110,16 @@ void search_cells(int32_t c0, int32_t c1, uint32_t cursor) {
             st.index[j] = 0;
         }
         for (int k = own_start; k < own_start + own_fill; ++k) {
-            const float px = st.x[k];
-            const float py = st.y[k];
-            st.x[k] = nan; // not its own neighbour
-            const int n = scan(st, px, py, h2, found);
-            st.x[k] = px;
-            const int kept = n < water_neighbour_slots ? n : water_neighbour_slots;
+            const int n = scan(st, st.x[k], st.y[k], h2, found);
             const uint32_t p = st.index[k];
             uint16_t* list = water.near + cursor;
-            for (int e = 0; e < kept; ++e)
-                list[e] = static_cast<uint16_t>(found[e]);
+            // The particle finds itself too and is left out here: writing NaN over its own slot
+            // for the scan, which would spare this, came out of emscripten's vector code as NaN
+            // in every lane.
+            int kept = 0;
+            for (int e = 0; e < n && kept < water_neighbour_slots; ++e) {
+                if (found[e] != p) list[kept++] = static_cast<uint16_t>(found[e]);
+            }
             water.near_first[p] = cursor;
             water.near_count[p] = static_cast<uint8_t>(kept);
             cursor += static_cast<uint32_t>(kept);

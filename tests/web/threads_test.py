@@ -1,7 +1,7 @@
 """Threads on the page. Served cross-origin isolated (as ./run.sh --web serves it) the page
 runs the threaded module with the threads asked for, more than the machine's cores too, and a
 count beyond the module's workers is cut with a warning instead of waiting for a worker that
-cannot start. Served without the headers it runs one thread, says why on the page and warns
+cannot start, and a seeded fluid stepped to the same step draws the same picture at every count. Served without the headers it runs one thread, says why on the page and warns
 of a count above one. Either way: no console errors, and the fluid moves.
 
 Usage: threads_test.py WEB_DIR [SHOT_DIR]
@@ -45,7 +45,40 @@ def running_with(b, query, threads):
     print("%s: %s; %s" % (query, found.group(0), text_of(b, "status")))
 
 
+def picture_at_step(b, count, step):
+    """The canvas at `step` of one seeded fluid on `count` threads: paused as soon as it runs,
+    then stepped with n, which the frames hand to the steps thread press by press."""
+    b.open("?seed=7&count=3000&window_size=300&point_colors=0&geom_count=0&threads=%d" % count)
+    check(b.wait_for("document.body && document.body.dataset.state", 60) == "running",
+          "threads=%d: the page did not start" % count)
+    b.key(" ", "Space", 32)
+    b.key("h", "KeyH", 72)
+    shown = "document.getElementById('overlay').textContent"
+    check(b.wait_for("/PAUSED  step/.test(%s)" % shown, 10), "threads=%d: no pause" % count)
+    paused_at = int(re.search(r"step (\d+)", b.evaluate(shown)).group(1))
+    check(paused_at < step, "threads=%d: ran to step %d before the pause" % (count, paused_at))
+    for _ in range(step - paused_at):
+        b.key("n", "KeyN", 78)
+    check(b.wait_for("/PAUSED  step %d /.test(%s)" % (step, shown), 30),
+          "threads=%d: n %d times from step %d: %r"
+          % (count, step - paused_at, paused_at, b.evaluate(shown)))
+    b.evaluate("document.getElementById('overlay').style.visibility = 'hidden'")
+    return b.screenshot()
+
+
+def same_steps(b):
+    # Whoever runs the steps, and on however many threads, the fluid at a step is the same.
+    pictures = {count: picture_at_step(b, count, 150) for count in (1, 2, 3)}
+    for count in (2, 3):
+        check(pictures[count] == pictures[1],
+              "step 150 draws differently on %d threads than on one" % count)
+    check(not b.console_errors(), "console errors: %s" % b.console_errors())
+    print("step 150: the same picture on 1, 2 and 3 threads")
+
+
 def threads(b):
+    same_steps(b)
+
     # Isolated: the threads asked for, quietly, and the note on one thread stays hidden.
     for count in (2, 3):
         running_with(b, "?threads=%d" % count, count)

@@ -1,8 +1,9 @@
 """Threads on the page. Served cross-origin isolated (as ./run.sh --web serves it) the page
 runs the threaded module with the threads asked for, more than the machine's cores too, and a
 count beyond the module's workers is cut with a warning instead of waiting for a worker that
-cannot start, and a seeded fluid stepped to the same step draws the same picture at every count. Served without the headers it runs one thread, says why on the page and warns
-of a count above one. Either way: no console errors, and the fluid moves.
+cannot start, and a seeded fluid stepped to the same step draws the same picture at every
+count. Served without the headers it runs one thread, says why on the page and warns of a count
+above one. Either way: no console errors, and the fluid moves.
 
 Usage: threads_test.py WEB_DIR [SHOT_DIR]
 """
@@ -47,7 +48,7 @@ def running_with(b, query, threads):
 
 def picture_at_step(b, count, step):
     """The canvas at `step` of one seeded fluid on `count` threads: paused as soon as it runs,
-    then stepped with n, which the frames hand to the steps thread press by press."""
+    then stepped with n, press by press."""
     b.open("?seed=7&count=3000&window_size=300&point_colors=0&geom_count=0&threads=%d" % count)
     check(b.wait_for("document.body && document.body.dataset.state", 60) == "running",
           "threads=%d: the page did not start" % count)
@@ -67,7 +68,7 @@ def picture_at_step(b, count, step):
 
 
 def same_steps(b):
-    # Whoever runs the steps, and on however many threads, the fluid at a step is the same.
+    # On however many threads, the fluid at a step is the same.
     pictures = {count: picture_at_step(b, count, 150) for count in (1, 2, 3)}
     for count in (2, 3):
         check(pictures[count] == pictures[1],

@@ -514,6 +514,8 @@ void constraint_sums(float warm, bool opens) {
 // position, so each particle moves as soon as its correction is known.
 void project() {
     Vec2* x = sim.position;
+    const float longest = water_cfl * water.spacing / static_cast<float>(water_iterations);
+    const float longest2 = longest * longest;
     const float* lambda = water.lambda;
     run_gather(sim.count, [&](int32_t begin, int32_t end) ONE_BODY_LAMBDA {
         for (int32_t i = begin; i < end; ++i) {
@@ -536,6 +538,15 @@ void project() {
             }
             delta.x *= water_relaxation;
             delta.y *= water_relaxation;
+            // No correction moves a particle further in a sub-step than the flow may (the CFL
+            // bound): where the carried pressure of a deep column meets fluid draining away,
+            // the corrections can otherwise feed on each other until the fluid bursts.
+            const float d2 = delta.x * delta.x + delta.y * delta.y;
+            if (d2 > longest2) {
+                const float scale = longest / std::sqrt(d2);
+                delta.x *= scale;
+                delta.y *= scale;
+            }
             x[i].x += delta.x;
             x[i].y += delta.y;
             sim.force[i].x += delta.x;

@@ -459,7 +459,15 @@ void find_boundary_neighbours() {
 // it found there out of date.
 inline void set_multiplier(int32_t i, float ratio, float den, float warm, bool first) {
     const float compressed = ratio > 1.0f ? ratio - 1.0f : 0.0f;
-    const float carried = water.by_body[i] != 0 ? 0.0f : warm * water.carried[i];
+    // Where a particle is far less compressed than a sub-step ago, the fluid around it is
+    // draining away, and the pressure that held it up no longer does: pushed on, a column 140
+    // smoothing radii deep burst at its base. The carried pressure then falls with the
+    // compression once it has halved.
+    if (first) water.compressed[i] = compressed;
+    const float before = water.compressed_before[i];
+    const float now = water.compressed[i];
+    const float eased = before > 2.0f * now ? 2.0f * now / before : 1.0f;
+    const float carried = water.by_body[i] != 0 ? 0.0f : eased * warm * water.carried[i];
     const float lambda = compressed > 0.0f ? -compressed / den + carried : 0.0f;
     if (first) {
         water.pressure[i] = lambda;
@@ -539,8 +547,8 @@ void project() {
             delta.x *= water_relaxation;
             delta.y *= water_relaxation;
             // No correction moves a particle further in a sub-step than the flow may (the CFL
-            // bound): where the carried pressure of a deep column meets fluid draining away,
-            // the corrections can otherwise feed on each other until the fluid bursts.
+            // bound), so that corrections that feed on each other (as the carried pressure
+            // once did at the draining base of a deep column) cannot make the fluid burst.
             const float d2 = delta.x * delta.x + delta.y * delta.y;
             if (d2 > longest2) {
                 const float scale = longest / std::sqrt(d2);
@@ -775,18 +783,23 @@ void copy_eval_and_colours() {
 // The particles were just put in cell order: each one's pressure goes with it.
 void carry_pressure() {
     const SortKey* keys = sim.sort_keys;
-    float* moved = water.ratio; // free until the density pass
+    float* moved = water.ratio;             // free until the density pass
+    float* moved_compressed = water.lambda; // likewise
     const float* pressure = water.pressure;
+    const float* compressed = water.compressed;
     uint8_t* near_count = water.near_count;
     run_ranges(sim.count, [&](int32_t begin, int32_t end) ONE_BODY_LAMBDA {
         for (int32_t i = begin; i < end; ++i) {
             moved[i] = pressure[keys[i].index];
+            moved_compressed[i] = compressed[keys[i].index];
             near_count[i] = 0; // for the neighbour search, which skips particles in no cell
         }
     });
-    // The ratio array is free again; the old carried one becomes it.
+    // The ratio and lambda arrays are free again; the old carried ones become them.
     water.ratio = water.carried;
     water.carried = moved;
+    water.lambda = water.compressed_before;
+    water.compressed_before = moved_compressed;
 }
 
 float fastest_speed() {
@@ -847,6 +860,8 @@ bool water_init(float spacing, float viscosity) {
     const int32_t n = sim.count;
     water.ratio = alloc_array<float>(n);
     water.lambda = alloc_array<float>(n);
+    water.compressed = alloc_array<float>(n);
+    water.compressed_before = alloc_array<float>(n);
     water.near = alloc_array<uint16_t>(int64_t{n} * water_neighbour_slots);
     water.near_count = alloc_array<uint8_t>(n);
     water.near_first = alloc_array<uint32_t>(n);
@@ -870,7 +885,8 @@ bool water_init(float spacing, float viscosity) {
     water.body_force = alloc_array<Vec2>(bodies);
     water.body_torque = alloc_array<float>(bodies);
     const bool ok = water.near && water.near_count && water.near_first && water.pressure &&
-                    water.carried && water.ratio && water.lambda && water.delta && water.boundary &&
+                    water.carried && water.ratio && water.lambda && water.compressed &&
+                    water.compressed_before && water.delta && water.boundary &&
                     water.boundary_scratch && water.boundary_start && water.boundary_near_cell &&
                     water.pair_w && water.pair_grad && water.boundary_near && water.boundary_grad &&
                     water.boundary_near_count && water.by_body && water.body_mass &&
@@ -904,6 +920,8 @@ void water_set_body(int body, float density) {
 void water_free() {
     std::free(water.ratio);
     std::free(water.lambda);
+    std::free(water.compressed);
+    std::free(water.compressed_before);
     std::free(water.near);
     std::free(water.near_count);
     std::free(water.near_first);

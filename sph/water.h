@@ -73,8 +73,10 @@ struct WaterState {
     uint16_t* near; // count * water_neighbour_slots
     uint8_t* near_count;
     uint32_t* near_first;
-    float* ratio;  // count: rho_i / rest_density in the current iteration, all terms
-    float* lambda; // count: the constraint's multiplier
+    float* ratio;      // count: rho_i / rest_density in the current iteration, all terms
+    float* lambda;     // count: the constraint's multiplier
+    float* compressed; // count: rho_i / rest_density - 1 (0 if below) at the sub-step's start
+    float* compressed_before; // count: the same of the sub-step before, in the current order
     // count: the sum of lambda over the last sub-step's iterations, the pressure that held the
     // fluid up; the next sub-step starts from it. Moves with the particles when they are sorted.
     float* pressure;

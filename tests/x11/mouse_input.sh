@@ -117,7 +117,10 @@ echo "at rest under the ceiling after ${i} s more: mean row $mean_after, band $t
 # the width and y by the height. Press the right button at three fifths of the width in the
 # middle of the band under the ceiling: the hole opens there (0.13 wide = 160 px across, 80 px
 # up and down), and the fluid 200 px to its left stays. Mapping x by the start size (400 px) or
-# by the height would put the pointer beyond the right wall: no hole at all.
+# by the height would put the pointer beyond the right wall: no hole at all. The fluid to the
+# left is squeezed by the pushed fluid, and the more frames a fast machine draws while the hole
+# opens the more it thins (0.64 -> 0.50 at 850 frames a second), so "stays" means no hole
+# there: at least half of what was lit before, and well above the hole's 0.05.
 xdotool windowsize "$window" 1000 500 || fail "xdotool could not resize"
 for (( i = 0; i < 50; ++i )); do
     shot wide
@@ -138,6 +141,8 @@ awk -v t="$top" -v b="$bottom" 'BEGIN { exit !(t < 0.05 && (b - t) * 500 > 40) }
     fail "stretched: no band of fluid under the ceiling (band $top..$bottom)"
 left_before=$(region_lit "$work/wide.png" 385 $(( y - 8 )) 30 16)
 before=$(region_lit "$work/wide.png" 585 $(( y - 8 )) 30 16)
+awk -v v="$left_before" 'BEGIN { exit !(v > 0.4) }' ||
+    fail "stretched: no fluid at (400, $y) to watch (lit $left_before)"
 xdotool mousemove --window "$window" 600 "$y" mousedown 3 || fail "xdotool could not press"
 wait_lit wide_hole 'lit < 0.05' 585 $(( y - 8 )) 30 16 15 ||
     fail "stretched: no hole at the pointer (600, $y) (lit $before before, $lit after)"
@@ -145,7 +150,7 @@ left=$(region_lit "$work/wide_hole.png" 385 $(( y - 8 )) 30 16)
 cp "$work/wide_hole.png" "$shots/" 2>/dev/null || true
 echo "stretched, right button at (600, $y): lit there $before -> $lit, at (400, $y)" \
      "$left_before -> $left"
-awk -v v="$left" 'BEGIN { exit !(v > 0.5) }' ||
+awk -v v="$left" -v b="$left_before" 'BEGIN { exit !(v > 0.25 && v >= b / 2) }' ||
     fail "stretched: the fluid 200 px left of the pointer was pushed away too (lit $left)"
 xdotool mouseup 3 || fail "xdotool could not release"
 

@@ -685,37 +685,97 @@ void drag_bodies() {
     }
 }
 
-// Rigid motion of the bodies over one sub-step: the fluid's force and gravity, then the walls
-// as hard limits (the body is moved back inside and stops moving into the wall).
-void move_water_bodies(float dt) {
+// The walls as hard limits of a body: moved back inside where it crossed one.
+void keep_in_box(int j) {
+    RigidBody& body = sim.bodies[j];
     const float h = sim.smooth_radius;
     const float top = sim.field_size;
+    Vec2 shift{0.0f, 0.0f};
+    if (body.min_x < h) shift.x = h - body.min_x;
+    if (body.max_x > top) shift.x = top - body.max_x;
+    if (body.min_y < h) shift.y = h - body.min_y;
+    if (body.max_y > top) shift.y = top - body.max_y;
+    if (shift.x == 0.0f && shift.y == 0.0f) return;
+    body.center.x += shift.x;
+    body.center.y += shift.y;
+    update_world_vertices(body);
+    water.body_at_wall[j] = 1;
+}
+
+bool moves(int j) {
+    return water.body_mass[j] > 0.0f && water.body_inertia[j] > 0.0f;
+}
+
+// The bodies' rigid motion is solved with the fluid's (position-based, as the particles'):
+// each sub-step moves them first by their velocity and gravity, each iteration then by the
+// fluid's reaction to that iteration's corrections, and the sub-step's velocity is how far they
+// moved. Moved only once a sub-step, after the fluid, a light body answers the fluid a sub-step
+// late and rocks on the waves it makes itself (the added-mass trouble of loosely coupled
+// solvers); moving it within the pressure iterations is the remedy of Gissler et al.,
+// "Interlinked SPH pressure solvers for strong fluid-rigid coupling", ACM TOG 38(1), 2019.
+void predict_bodies(float dt) {
+    const float g = sim.current_gravity;
     for (int j = 0; j < sim.geom_count; ++j) {
+        water.body_force[j] = Vec2{0.0f, 0.0f};
+        water.body_torque[j] = 0.0f;
+        water.body_at_wall[j] = 0;
+        if (!moves(j)) continue;
         RigidBody& body = sim.bodies[j];
-        const float m = water.body_mass[j];
-        const float inertia = water.body_inertia[j];
-        if (!(m > 0.0f) || !(inertia > 0.0f)) continue;
-        body.linear_velocity.x += water.body_force[j].x / m * dt;
-        body.linear_velocity.y += (water.body_force[j].y / m + sim.current_gravity) * dt;
-        body.angular_velocity += water.body_torque[j] / inertia * dt;
+        water.body_start[j] = BodyPose{body.center, body.angle};
+        body.linear_velocity.y += g * dt;
         body.center.x += body.linear_velocity.x * dt;
         body.center.y += body.linear_velocity.y * dt;
         body.angle += body.angular_velocity * dt;
         update_world_vertices(body);
-        Vec2 shift{0.0f, 0.0f};
-        if (body.min_x < h) shift.x = h - body.min_x;
-        if (body.max_x > top) shift.x = top - body.max_x;
-        if (body.min_y < h) shift.y = h - body.min_y;
-        if (body.max_y > top) shift.y = top - body.max_y;
-        if (shift.x != 0.0f || shift.y != 0.0f) {
-            body.center.x += shift.x;
-            body.center.y += shift.y;
-            if (shift.x * body.linear_velocity.x < 0.0f) body.linear_velocity.x = 0.0f;
-            if (shift.y * body.linear_velocity.y < 0.0f) body.linear_velocity.y = 0.0f;
-            // Resting on a wall, the body also stops turning into it.
-            body.angular_velocity *= 0.9f;
+        keep_in_box(j);
+    }
+}
+
+// An iteration's move of the bodies: the displacement that the fluid's reaction (a force
+// m * correction / dt^2, summed by push_bodies) gives in dt^2 / mass, and the turn alike; the
+// body's boundary particles follow at once, so the next iteration sees the body where it is.
+void shift_bodies(float dt) {
+    if (sim.geom_count == 0) return;
+    const float dt2 = dt * dt;
+    for (int j = 0; j < sim.geom_count; ++j) {
+        RigidBody& body = sim.bodies[j];
+        BodyMove& move = water.body_move[j];
+        move = BodyMove{body.center, body.center, 1.0f, 0.0f};
+        if (moves(j)) {
+            const float turn = water.body_torque[j] / water.body_inertia[j] * dt2;
+            body.center.x += water.body_force[j].x / water.body_mass[j] * dt2;
+            body.center.y += water.body_force[j].y / water.body_mass[j] * dt2;
+            body.angle += turn;
             update_world_vertices(body);
+            keep_in_box(j);
+            move = BodyMove{move.from, body.center, std::cos(turn), std::sin(turn)};
         }
+        water.body_force[j] = Vec2{0.0f, 0.0f};
+        water.body_torque[j] = 0.0f;
+    }
+    for (int32_t k = 0; k < water.boundary_count; ++k) {
+        BoundaryParticle& b = water.boundary[k];
+        if (b.body < 0) continue;
+        const BodyMove& move = water.body_move[b.body];
+        const float rx = b.position.x - move.from.x;
+        const float ry = b.position.y - move.from.y;
+        b.position = Vec2{move.to.x + move.cos * rx - move.sin * ry,
+                          move.to.y + move.sin * rx + move.cos * ry};
+    }
+}
+
+// The sub-step's velocities from how far the bodies moved; a body a wall stopped also stops
+// turning into it.
+void finish_bodies(float dt) {
+    const float inv_dt = 1.0f / dt;
+    for (int j = 0; j < sim.geom_count; ++j) {
+        if (!moves(j)) continue;
+        RigidBody& body = sim.bodies[j];
+        const BodyPose& start = water.body_start[j];
+        body.linear_velocity = Vec2{(body.center.x - start.center.x) * inv_dt,
+                                    (body.center.y - start.center.y) * inv_dt};
+        body.angular_velocity = (body.angle - start.angle) * inv_dt;
+        if (water.body_at_wall[j] != 0) body.angular_velocity *= 0.9f;
     }
 }
 
@@ -884,13 +944,17 @@ bool water_init(float spacing, float viscosity) {
     water.body_inertia = alloc_array<float>(bodies);
     water.body_force = alloc_array<Vec2>(bodies);
     water.body_torque = alloc_array<float>(bodies);
+    water.body_start = alloc_array<BodyPose>(bodies);
+    water.body_move = alloc_array<BodyMove>(bodies);
+    water.body_at_wall = alloc_array<uint8_t>(bodies);
     const bool ok = water.near && water.near_count && water.near_first && water.pressure &&
                     water.carried && water.ratio && water.lambda && water.compressed &&
                     water.compressed_before && water.delta && water.boundary &&
                     water.boundary_scratch && water.boundary_start && water.boundary_near_cell &&
                     water.pair_w && water.pair_grad && water.boundary_near && water.boundary_grad &&
                     water.boundary_near_count && water.by_body && water.body_mass &&
-                    water.body_inertia && water.body_force && water.body_torque;
+                    water.body_inertia && water.body_force && water.body_torque &&
+                    water.body_start && water.body_move && water.body_at_wall;
     if (!ok) water_free();
     return ok;
 }
@@ -942,6 +1006,9 @@ void water_free() {
     std::free(water.body_inertia);
     std::free(water.body_force);
     std::free(water.body_torque);
+    std::free(water.body_start);
+    std::free(water.body_move);
+    std::free(water.body_at_wall);
     water = WaterState{};
 }
 
@@ -976,12 +1043,9 @@ void water_step(StepProfile* profile) {
         lap(0);
         find_water_neighbours();
         lap(1);
+        predict_bodies(dt);
         build_boundary();
         find_boundary_neighbours();
-        for (int j = 0; j < sim.geom_count; ++j) {
-            water.body_force[j] = Vec2{0.0f, 0.0f};
-            water.body_torque[j] = 0.0f;
-        }
         lap(5);
         // Pressure scales with the square of the time step (lambda is a displacement).
         const float ratio_dt = water.pressure_dt > 0.0f ? dt / water.pressure_dt : 0.0f;
@@ -993,12 +1057,13 @@ void water_step(StepProfile* profile) {
             project();
             push_bodies(dt);
             lap(3);
+            shift_bodies(dt);
+            lap(4);
         }
         finish(dt);
+        finish_bodies(dt);
         water.pressure_dt = dt;
         lap(6);
-        move_water_bodies(dt);
-        lap(4);
     }
     {
         const Clock::time_point t = Clock::now();

@@ -53,6 +53,19 @@ struct BoundaryParticle {
     int32_t body;
 };
 
+struct BodyPose {
+    Vec2 center;
+    float angle;
+};
+
+// A rigid move: rotated by the angle (cos, sin) about `from`, which goes to `to`.
+struct BodyMove {
+    Vec2 from;
+    Vec2 to;
+    float cos;
+    float sin;
+};
+
 // Writers and readers: water_init writes the constants and sizes the arrays; water_step writes
 // everything else each step. The per-particle arrays are indexed like sim's (not permuted: they
 // are recomputed every iteration).
@@ -105,12 +118,18 @@ struct WaterState {
     int32_t boundary_count;
     int32_t boundary_capacity;
 
-    // Per body: mass and moment of inertia from its density, and the force and torque the
-    // fluid exerts on it in the current step.
+    // Per body: mass and moment of inertia from its density (water_set_body); the force and
+    // torque the fluid exerts on it in the current iteration (push_bodies writes them, the
+    // bodies' move within the iteration reads and clears them); where it stood at the
+    // sub-step's start (its velocity is how far it moved since); how the last iteration moved
+    // it (read to move its boundary particles alike); whether a wall stopped it in the sub-step.
     float* body_mass;
     float* body_inertia;
     Vec2* body_force;
     float* body_torque;
+    BodyPose* body_start;
+    BodyMove* body_move;
+    uint8_t* body_at_wall;
 };
 
 extern WaterState water;

@@ -4,9 +4,13 @@
 
 namespace {
 
-// A window of steps is long enough for its fastest step to be an undisturbed one: a step of
-// the same scene varies by some tens of percent with what else the machine does.
-constexpr int window = 8;
+// A window's figure is its median step, not its fastest: where our own threads are what the
+// machine is short of (the page, whose second core the browser's software rasteriser needs to
+// draw every frame), the fastest of a few two-thread steps, one that ran while nothing was
+// being drawn, is as fast as a one-thread step, while the typical one is twice as slow. A step
+// of the same scene varies by some tens of percent with what else the machine does; the median
+// of eight is steady enough for the margins below.
+constexpr int window = tuner_window;
 // The start-up count is a guess from the load average of the last minute, so the first trial
 // comes within a second or two; later ones a few seconds after a change at 60 steps a second,
 // and lost trials push the next one back to about two minutes at most.
@@ -48,14 +52,26 @@ int next_count(const ThreadTuner& t) {
 
 void start_window(ThreadTuner& t) {
     t.window_steps = 0;
-    t.window_best = 0.0;
 }
 
-void end_trial(ThreadTuner& t, bool won) {
+// The lower median of the window's steps (insertion sort of a copy: eight numbers).
+double window_median(const ThreadTuner& t) {
+    double v[window];
+    for (int k = 0; k < window; ++k) {
+        const double x = t.window_ms[k];
+        int j = k;
+        for (; j > 0 && v[j - 1] > x; --j)
+            v[j] = v[j - 1];
+        v[j] = x;
+    }
+    return v[(window - 1) / 2];
+}
+
+void end_trial(ThreadTuner& t, bool won, double median) {
     if (won) {
         t.current = t.trying;
-        t.settled_best = t.window_best;
-        t.steady_best = t.window_best;
+        t.settled_ms = median;
+        t.steady_ms = median;
         t.slowed_windows = 0;
         t.trial_gap = first_gap;
     } else if (t.trial_gap < longest_gap) {
@@ -80,26 +96,26 @@ ThreadTuner make_thread_tuner(int most, int start) {
 int tune_threads(ThreadTuner& t, double step_ms) {
     // A clock that went backwards (or a NaN) says nothing about the count: the step is not counted.
     if (!(step_ms >= 0.0)) return next_count(t);
-    if (t.window_steps == 0 || step_ms < t.window_best) t.window_best = step_ms;
-    ++t.window_steps;
+    t.window_ms[t.window_steps++] = step_ms;
 
     if (t.trying != 0) {
-        if (step_ms > t.steady_best * (t.window_steps == 1 ? first_loses_above : loses_above)) {
-            end_trial(t, false);
+        if (step_ms > t.steady_ms * (t.window_steps == 1 ? first_loses_above : loses_above)) {
+            end_trial(t, false, 0.0);
         } else if (t.window_steps == window) {
-            end_trial(t, t.window_best < t.steady_best * wins_below);
+            const double median = window_median(t);
+            end_trial(t, median < t.steady_ms * wins_below, median);
         }
         return next_count(t);
     }
 
     if (t.window_steps < window) return t.current;
-    t.steady_best = t.window_best;
-    if (t.settled_best == 0.0 || t.steady_best < t.settled_best) t.settled_best = t.steady_best;
+    t.steady_ms = window_median(t);
+    if (t.settled_ms == 0.0 || t.steady_ms < t.settled_ms) t.settled_ms = t.steady_ms;
     t.steady_left -= window;
-    t.slowed_windows = t.steady_best > t.settled_best * slowed_above ? t.slowed_windows + 1 : 0;
+    t.slowed_windows = t.steady_ms > t.settled_ms * slowed_above ? t.slowed_windows + 1 : 0;
     if (t.slowed_windows == slowed_windows) {
         // Judge the new conditions afresh, from the steps that showed them.
-        t.settled_best = t.steady_best;
+        t.settled_ms = t.steady_ms;
         t.slowed_windows = 0;
         t.steady_left = 0;
     }

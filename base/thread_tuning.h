@@ -8,22 +8,28 @@
 // bits, so the choice changes only the speed.
 //
 // The choice is made from the steps' own wall times: every so often a few steps are tried at
-// half or double the current count, and the trial wins if its fastest step beats the fastest
-// of the steps just before it by a clear margin. A trial that loses is tried again later and
-// later, so a machine where the current count is right pays almost nothing; a step that turns
-// clearly slower than before (the machine got busier) brings the next trial forward.
+// half or double the current count, and the trial wins if its typical step (the median of a
+// few) beats that of the steps just before it by a clear margin. A trial that loses is tried
+// again later and later, so a machine where the current count is right pays almost nothing; a
+// step that turns clearly slower than before (the machine got busier) brings the next trial
+// forward.
+
+// Steps judged together: the median of so many shrugs off a step or three that something
+// else held up.
+constexpr int tuner_window = 8;
+
 struct ThreadTuner {
-    int most;            // threads in the pool
-    int current;         // threads the steady steps use
-    int trying;          // 0 in steady steps, else the count on trial
-    bool try_fewer_next; // trials alternate between fewer and more where both exist
-    int window_steps;    // steps measured in the current window
-    double window_best;  // fastest step of the current window, ms
-    double steady_best;  // fastest step of the last steady window, ms (0: none yet)
-    double settled_best; // fastest steady step since the last change or won trial, ms
-    int slowed_windows;  // steady windows in a row clearly slower than settled_best
-    int64_t steady_left; // steady steps before the next trial
-    int64_t trial_gap;   // steady steps between trials; doubles after each lost trial
+    int most;                       // threads in the pool
+    int current;                    // threads the steady steps use
+    int trying;                     // 0 in steady steps, else the count on trial
+    bool try_fewer_next;            // trials alternate between fewer and more where both exist
+    int window_steps;               // steps measured in the current window
+    double window_ms[tuner_window]; // the current window's steps, ms
+    double steady_ms;               // median step of the last steady window, ms (0: none yet)
+    double settled_ms;              // least steady median since the last change or won trial, ms
+    int slowed_windows;             // steady windows in a row clearly slower than settled_ms
+    int64_t steady_left;            // steady steps before the next trial
+    int64_t trial_gap;              // steady steps between trials; doubles after each lost trial
 };
 
 // A tuner for a pool of `most` threads that starts the steps on `start` of them.

@@ -111,6 +111,23 @@ TEST(ThreadTuning, NoiseDoesNotFlipTheCount) {
     EXPECT_LT(up.off_best, 300);
 }
 
+// Two threads that are slow most of the time but fast now and then (the page, where the
+// browser's rasteriser wants the second core for most of every frame) lose to one thread that
+// is steadily in between: the typical step decides, not the luckiest one.
+TEST(ThreadTuning, TheTypicalStepDecidesNotTheLuckiest) {
+    std::mt19937 gen(7u);
+    std::uniform_real_distribution<double> jitter(1.0, 1.1);
+    const Machine page = [&](int step, int threads) {
+        if (threads == 1) return 1.05 * jitter(gen);
+        return step % 4 == 0 ? 0.95 : 2.5 * jitter(gen);
+    };
+    ThreadTuner tuner = make_thread_tuner(2, 2);
+    const Outcome r = run(tuner, page, 0, 3000, 1);
+    EXPECT_EQ(r.last, 1);
+    EXPECT_EQ(r.changes, 1);
+    EXPECT_LT(r.off_best, 200);
+}
+
 TEST(ThreadTuning, OneThreadPoolsAndOutOfRangeStartsAndTimes) {
     ThreadTuner single = make_thread_tuner(1, 4);
     EXPECT_EQ(single.current, 1);

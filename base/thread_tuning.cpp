@@ -1,5 +1,7 @@
 #include "base/thread_tuning.h"
 
+#include <algorithm>
+
 #include "base/workers.h"
 
 namespace {
@@ -54,16 +56,11 @@ void start_window(ThreadTuner& t) {
     t.window_steps = 0;
 }
 
-// The lower median of the window's steps (insertion sort of a copy: eight numbers).
+// The lower median of the window's steps.
 double window_median(const ThreadTuner& t) {
     double v[window];
-    for (int k = 0; k < window; ++k) {
-        const double x = t.window_ms[k];
-        int j = k;
-        for (; j > 0 && v[j - 1] > x; --j)
-            v[j] = v[j - 1];
-        v[j] = x;
-    }
+    std::copy(t.window_ms, t.window_ms + window, v);
+    std::nth_element(v, v + (window - 1) / 2, v + window);
     return v[(window - 1) / 2];
 }
 

@@ -53,6 +53,14 @@ struct BoundaryParticle {
     int32_t body;
 };
 
+// A particle's own and fluid neighbours' part of its density ratio, sum of |grad_j C_i|^2 and
+// grad_i C_i.
+struct FluidSums {
+    float ratio;
+    float sq;
+    Vec2 grad;
+};
+
 struct BodyPose {
     Vec2 center;
     float angle;
@@ -96,10 +104,16 @@ struct WaterState {
     float* carried;    // count: the pressure of the sub-step before, in the current order
     float pressure_dt; // the sub-step it was found in, s (0: none yet)
     Vec2* delta;       // count: the viscosity's change of velocity
+    // count: the last projection's move of each particle (the projection writes it, the
+    // first-order iteration reads it)
+    Vec2* moved;
+    // count: the fluid's part of each particle's constraint sums (the fresh density pass writes
+    // it, the first-order iteration moves its ratio on)
+    FluidSums* fluid_sums;
     // V W and V grad_i W(x_i - x_j) of each pair on i's list (indexed like `near`, and as
-    // long), and the
-    // gradient for each particle's boundary neighbours, written by the density pass, read by
-    // the projection (gradients) and the viscosity (the last iteration's weights).
+    // long), and the gradient for each particle's boundary neighbours, written by the fresh
+    // density pass, read by the projection and the first-order iteration (gradients) and the
+    // viscosity (the last fresh pass's weights).
     float* pair_w;
     Vec2* pair_grad;
     Vec2* boundary_grad; // count * water_boundary_slots
@@ -164,6 +178,12 @@ struct CompressionError {
     float largest;
 };
 CompressionError compression_error(const SimState& state);
+
+// How far a particle's density ratio changes, to first order, when it moves by moved_i and each
+// of the `count` particles on its list by moved[list[k]]: the sum of V grad_i W_ij . (dx_i - dx_j)
+// over list_grad (V grad_i W of each pair).
+float water_density_change(Vec2 moved_i, const Vec2* moved, const uint16_t* list,
+                           const Vec2* list_grad, int count);
 
 // The 2D cubic spline kernel with support radius h and its derivative dW/dr, for tests.
 float water_kernel(float r, float h);

@@ -70,6 +70,59 @@ TEST(Water, KernelIsNormalisedInTwoDimensions) {
     EXPECT_EQ(water_kernel(h, h), 0.0f);
 }
 
+// Every other pressure iteration moves the density on by its first-order change instead of
+// summing the kernel afresh: for small moves the two must agree up to the square of the move,
+// for a particle among jittered lattice neighbours whose moves all differ.
+TEST(Water, FirstOrderDensityChangeFollowsTheKernelSums) {
+    const float h = 0.01f;
+    const float spacing = 0.5f * h;
+    std::vector<Vec2> x;
+    for (int y = -2; y <= 2; ++y)
+        for (int k = -2; k <= 2; ++k)
+            x.push_back(Vec2{k * spacing + 0.13f * spacing * std::sin(3.0f * k + 7.0f * y),
+                             y * spacing + 0.11f * spacing * std::cos(5.0f * k - 2.0f * y)});
+    const size_t centre = x.size() / 2;
+    std::vector<uint16_t> list;
+    std::vector<Vec2> grad; // V grad_i W with V = 1
+    for (size_t j = 0; j < x.size(); ++j) {
+        const float dx = x[centre].x - x[j].x;
+        const float dy = x[centre].y - x[j].y;
+        const float r = std::sqrt(dx * dx + dy * dy);
+        if (j == centre || r >= h) continue;
+        list.push_back(static_cast<uint16_t>(j));
+        const float f = water_kernel_slope(r, h) / r;
+        grad.push_back(Vec2{f * dx, f * dy});
+    }
+    ASSERT_GE(list.size(), 10u);
+    auto kernel_sum = [&](float scale) {
+        double sum = 0.0;
+        for (const uint16_t j : list) {
+            const double dx = (x[centre].x + scale * std::cos(1.0 * centre)) -
+                              (x[j].x + scale * std::cos(1.0 * j));
+            const double dy = (x[centre].y + scale * std::sin(2.0 * centre)) -
+                              (x[j].y + scale * std::sin(2.0 * j));
+            sum += water_kernel(static_cast<float>(std::sqrt(dx * dx + dy * dy)), h);
+        }
+        return sum;
+    };
+    double error_before = 0.0;
+    for (const float move : {0.005f * spacing, 0.0025f * spacing}) {
+        std::vector<Vec2> moved(x.size());
+        for (size_t j = 0; j < x.size(); ++j)
+            moved[j] = Vec2{move * static_cast<float>(std::cos(1.0 * j)),
+                            move * static_cast<float>(std::sin(2.0 * j))};
+        const double exact = kernel_sum(move) - kernel_sum(0.0f);
+        const float change = water_density_change(moved[centre], moved.data(), list.data(),
+                                                  grad.data(), static_cast<int>(list.size()));
+        const double error = std::fabs(change - exact);
+        EXPECT_LT(error, 0.05 * std::fabs(exact)) << move;
+        if (error_before > 0.0) {
+            EXPECT_LT(error, 0.4 * error_before) << move;
+        }
+        error_before = error;
+    }
+}
+
 // A pool a fifth of the box deep settles without losing volume: the particles' mean density
 // stays at the rest density within a few per cent, its surface at its starting height, and
 // every particle inside the walls. Any thread count gives the same state.

@@ -9,6 +9,7 @@
 // distance, are equal and opposite to the last bit, so the pair terms still keep momentum.
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 
 #include "base/float_path.h"
@@ -34,28 +35,33 @@ struct Stencil {
     int total;
 };
 
-// Appends every candidate closer than h to (px, py) to `out` (room for total + 3), the particle
-// itself among them, and returns how many. Only a strict comparison of dy*dy + dx*dx, computed
-// alike on both paths, decides, so both give the same lists.
-int scan(const Stencil& st, float px, float py, float h2, uint32_t* out) {
+// Appends every candidate closer than h to (px, py) but the particle `self` to `out` (room for
+// total + 3) and returns how many. Only a strict comparison of dy*dy + dx*dx, computed alike on
+// both paths, decides, so both give the same lists. The particle is left out by its index:
+// writing NaN over its own slot instead came out of emscripten's vector code as NaN in every
+// lane.
+int scan(const Stencil& st, float px, float py, float h2, uint32_t self, uint16_t* out) {
     int count = 0;
 #if TARNWELL_SSE2_PATH
     const __m128 vx = _mm_set1_ps(px);
     const __m128 vy = _mm_set1_ps(py);
     const __m128 vh2 = _mm_set1_ps(h2);
+    const __m128i vself = _mm_set1_epi32(static_cast<int>(self));
     for (int j = 0; j < st.total; j += 4) {
         const __m128 dx = _mm_sub_ps(vx, _mm_loadu_ps(st.x + j));
         const __m128 dy = _mm_sub_ps(vy, _mm_loadu_ps(st.y + j));
         const __m128 d2 = _mm_add_ps(_mm_mul_ps(dy, dy), _mm_mul_ps(dx, dx));
-        const int hits = _mm_movemask_ps(_mm_cmplt_ps(d2, vh2));
+        const __m128 itself = _mm_castsi128_ps(
+            _mm_cmpeq_epi32(_mm_load_si128(reinterpret_cast<const __m128i*>(st.index + j)), vself));
+        const int hits = _mm_movemask_ps(_mm_andnot_ps(itself, _mm_cmplt_ps(d2, vh2)));
         // Every candidate is written and the count moves on only at a hit: no branch on data.
-        out[count] = st.index[j];
+        out[count] = static_cast<uint16_t>(st.index[j]);
         count += hits & 1;
-        out[count] = st.index[j + 1];
+        out[count] = static_cast<uint16_t>(st.index[j + 1]);
         count += (hits >> 1) & 1;
-        out[count] = st.index[j + 2];
+        out[count] = static_cast<uint16_t>(st.index[j + 2]);
         count += (hits >> 2) & 1;
-        out[count] = st.index[j + 3];
+        out[count] = static_cast<uint16_t>(st.index[j + 3]);
         count += (hits >> 3) & 1;
     }
 #else
@@ -63,8 +69,8 @@ int scan(const Stencil& st, float px, float py, float h2, uint32_t* out) {
         const float dx = px - st.x[j];
         const float dy = py - st.y[j];
         const float d2 = dy * dy + dx * dx;
-        out[count] = st.index[j];
-        count += d2 < h2 ? 1 : 0;
+        out[count] = static_cast<uint16_t>(st.index[j]);
+        count += d2 < h2 && st.index[j] != self ? 1 : 0;
     }
 #endif
     return count;
@@ -80,7 +86,7 @@ void search_cells(int32_t c0, int32_t c1, uint32_t cursor) {
     const uint16_t* buckets = sim.grid.buckets;
     const float nan = std::numeric_limits<float>::quiet_NaN();
     Stencil st;
-    alignas(16) uint32_t found[stencil_capacity];
+    alignas(16) uint16_t found[stencil_capacity];
     for (int32_t own = c0; own < c1; ++own) {
         const int own_fill = fill[own];
         if (own_fill == 0) continue;
@@ -110,16 +116,11 @@ void search_cells(int32_t c0, int32_t c1, uint32_t cursor) {
             st.index[j] = 0;
         }
         for (int k = own_start; k < own_start + own_fill; ++k) {
-            const int n = scan(st, st.x[k], st.y[k], h2, found);
             const uint32_t p = st.index[k];
-            uint16_t* list = water.near + cursor;
-            // The particle finds itself too and is left out here: writing NaN over its own slot
-            // for the scan, which would spare this, came out of emscripten's vector code as NaN
-            // in every lane.
-            int kept = 0;
-            for (int e = 0; e < n && kept < water_neighbour_slots; ++e) {
-                if (found[e] != p) list[kept++] = static_cast<uint16_t>(found[e]);
-            }
+            const int found_count = scan(st, st.x[k], st.y[k], h2, p, found);
+            const int kept =
+                found_count < water_neighbour_slots ? found_count : water_neighbour_slots;
+            std::memcpy(water.near + cursor, found, sizeof(uint16_t) * static_cast<size_t>(kept));
             water.near_first[p] = cursor;
             water.near_count[p] = static_cast<uint8_t>(kept);
             cursor += static_cast<uint32_t>(kept);

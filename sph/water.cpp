@@ -834,11 +834,26 @@ void finish(float dt) {
     const float top = sim.field_size;
     const float inv_dt = 1.0f / dt;
     const float inv_rest = 1.0f / sim.rest_density;
+    // The corrections give a particle at most the speed that one sub-step a frame allows. A
+    // sub-step's corrections may move it by up to the CFL bound, whatever the sub-step's length:
+    // taken whole as a velocity in a short sub-step, that speed called for still shorter
+    // sub-steps, in which the same bound gave a still greater speed. In a dam break twice the
+    // usual size, spray then reached 54 box units a second (free fall from the top: 7.5) and
+    // held every step at eight sub-steps.
+    const float reach = water_cfl * water.spacing * (dt / sim.timestep);
+    const float reach2 = reach * reach;
     run_ranges(sim.count, [&](int32_t begin, int32_t end) ONE_BODY_LAMBDA {
         for (int32_t i = begin; i < end; ++i) {
             Vec2 v = sim.velocity[i];
-            v.x += sim.force[i].x * inv_dt;
-            v.y += sim.force[i].y * inv_dt;
+            Vec2 c = sim.force[i];
+            const float c2 = c.x * c.x + c.y * c.y;
+            if (c2 > reach2) {
+                const float scale = reach / std::sqrt(c2);
+                c.x *= scale;
+                c.y *= scale;
+            }
+            v.x += c.x * inv_dt;
+            v.y += c.y * inv_dt;
             Vec2 p = sim.position[i];
             if (p.x < h) {
                 p.x = h;

@@ -477,9 +477,13 @@ inline void set_multiplier(int32_t i, float ratio, float den, float warm, bool f
     water.lambda[i] = lambda;
 }
 
-// Adds particle i's boundary neighbours' terms to its density ratio and gradient, keeping each
-// one's volume-weighted kernel gradient for the projection.
-inline void boundary_terms(int32_t i, Vec2 p, const KernelConstants& kc, float* ratio, Vec2* grad) {
+// Particle i's density ratio and multiplier from the fluid's part of its sums and its boundary
+// neighbours' terms, taken afresh at p; each boundary neighbour's volume-weighted kernel
+// gradient is kept for the projection.
+inline void close_sums(int32_t i, Vec2 p, const KernelConstants& kc, const FluidSums& fluid,
+                       float warm, bool opens) {
+    float ratio = fluid.ratio;
+    Vec2 grad = fluid.grad;
     const int32_t* slots = water.boundary_near + int64_t{i} * water_boundary_slots;
     Vec2* slot_grad = water.boundary_grad + int64_t{i} * water_boundary_slots;
     for (int k = 0; k < water.boundary_near_count[i]; ++k) {
@@ -490,10 +494,13 @@ inline void boundary_terms(int32_t i, Vec2 p, const KernelConstants& kc, float* 
         const float f = b.volume * t.f;
         const Vec2 g{f * dx, f * dy};
         slot_grad[k] = g;
-        *ratio += b.volume * t.w;
-        grad->x += g.x;
-        grad->y += g.y;
+        ratio += b.volume * t.w;
+        grad.x += g.x;
+        grad.y += g.y;
     }
+    water.ratio[i] = ratio;
+    const float den = grad.x * grad.x + grad.y * grad.y + fluid.sq + water.epsilon;
+    set_multiplier(i, ratio, den, warm, opens);
 }
 
 // Density ratio, the constraint's gradients and its multiplier, taken afresh at the current
@@ -514,12 +521,7 @@ void constraint_sums(float warm, bool opens) {
             const PairSums pairs = pair_terms(p, x, water.near + first, water.near_count[i], kc, v,
                                               water.pair_w + first, water.pair_grad + first);
             water.fluid_sums[i] = FluidSums{own + pairs.ratio, pairs.sq, pairs.grad};
-            float ratio = own + pairs.ratio;
-            Vec2 grad = pairs.grad;
-            boundary_terms(i, p, kc, &ratio, &grad);
-            water.ratio[i] = ratio;
-            const float den = grad.x * grad.x + grad.y * grad.y + pairs.sq + water.epsilon;
-            set_multiplier(i, ratio, den, warm, opens);
+            close_sums(i, p, kc, water.fluid_sums[i], warm, opens);
         }
     });
 }
@@ -542,12 +544,7 @@ void linear_sums(float warm) {
             const Vec2* list_grad = water.pair_grad + water.near_first[i];
             FluidSums& fs = water.fluid_sums[i];
             fs.ratio += water_density_change(moved[i], moved, list, list_grad, c);
-            float ratio = fs.ratio;
-            Vec2 grad = fs.grad;
-            boundary_terms(i, x[i], kc, &ratio, &grad);
-            water.ratio[i] = ratio;
-            const float den = grad.x * grad.x + grad.y * grad.y + fs.sq + water.epsilon;
-            set_multiplier(i, ratio, den, warm, false);
+            close_sums(i, x[i], kc, fs, warm, false);
         }
     });
 }

@@ -627,8 +627,10 @@ void push_bodies(float dt) {
 // however many sub-steps the speeds call for (Macklin and Mueller apply it once a frame too).
 // Both read the values from before the walk and write the new ones beside them (the change of
 // velocity into `delta`, the colours into the colours' scratch array), so that every pair
-// exchanges equal and opposite amounts.
-void smooth_velocities() {
+// exchanges equal and opposite amounts. With `last` (nothing changes the velocities after it)
+// the walk that applies them also copies them for the dump and sets the density colours, which
+// saves a pass over the particles; returns whether it did.
+bool smooth_velocities(bool last) {
     const KernelConstants kc = kernel_constants();
     const int32_t n = sim.count;
     const float c = water.viscosity;
@@ -637,7 +639,8 @@ void smooth_velocities() {
     Color3* mixed = sim.color_scratch;
     const bool diffuse =
         color != nullptr && mixed != nullptr && sim.point_diffusion > 0.0f && sim.point_colors != 2;
-    if (!(c > 0.0f) && !diffuse) return;
+    if (!(c > 0.0f) && !diffuse) return false;
+    const bool ramp = sim.point_colors == 2 && color != nullptr;
     // The stored weights are V W: the colours' exchange takes W / W(0).
     const float kw = diffuse ? sim.point_diffusion / (water.volume * kc.s) : 0.0f;
     Vec2* dv = water.delta;
@@ -673,8 +676,13 @@ void smooth_velocities() {
                 vel[i].y += dv[i].y;
             }
             if (diffuse) color[i] = mixed[i];
+            if (last) {
+                sim.velocity_eval[i] = vel[i];
+                if (ramp) color[i] = water_density_ramp(water.ratio[i]);
+            }
         }
     });
+    return last;
 }
 
 // The same viscosity between the fluid and the bodies: each particle's velocity is drawn towards
@@ -1133,11 +1141,12 @@ void water_step(StepProfile* profile) {
     }
     {
         const Clock::time_point t = Clock::now();
-        smooth_velocities();
+        const bool drags = sim.geom_count > 0 && water.viscosity > 0.0f;
+        const bool copied = smooth_velocities(!drags);
         drag_bodies();
+        if (!copied) copy_eval_and_colours();
         ms[6] += ms_between(t, Clock::now());
     }
-    copy_eval_and_colours();
     {
         const Clock::time_point t = Clock::now();
         recycle_drained();

@@ -1086,11 +1086,11 @@ void water_step(StepProfile* profile) {
     const Clock::time_point start = Clock::now();
     double ms[step_stage_count] = {};
     const float frame_dt = sim.timestep;
-    // CFL: the fastest particle moves at most water_cfl lattice spacings per sub-step.
+    // CFL: the fastest particle moves at most water_substep_cfl lattice spacings per sub-step.
     const float fastest = fastest_speed();
     int substeps = 1;
-    if (fastest * frame_dt > water_cfl * water.spacing) {
-        const float need = fastest * frame_dt / (water_cfl * water.spacing);
+    if (fastest * frame_dt > water_substep_cfl * water.spacing) {
+        const float need = fastest * frame_dt / (water_substep_cfl * water.spacing);
         substeps = need < static_cast<float>(water_max_substeps) ? static_cast<int>(need) + 1
                                                                  : water_max_substeps;
     }

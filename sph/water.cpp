@@ -563,12 +563,24 @@ void project() {
             const uint16_t* list = water.near + water.near_first[i];
             const Vec2* list_grad = water.pair_grad + water.near_first[i];
             const float li = lambda[i];
-            Vec2 delta{0.0f, 0.0f};
-            for (int k = 0; k < c; ++k) {
-                const float f = li + lambda[list[k]];
-                delta.x += f * list_grad[k].x;
-                delta.y += f * list_grad[k].y;
+            // The even and the odd pairs in two sums, which do not wait on each other.
+            Vec2 even{0.0f, 0.0f};
+            Vec2 odd{0.0f, 0.0f};
+            int k = 0;
+            for (; k + 1 < c; k += 2) {
+                const float fe = li + lambda[list[k]];
+                const float fo = li + lambda[list[k + 1]];
+                even.x += fe * list_grad[k].x;
+                even.y += fe * list_grad[k].y;
+                odd.x += fo * list_grad[k + 1].x;
+                odd.y += fo * list_grad[k + 1].y;
             }
+            if (k < c) {
+                const float fe = li + lambda[list[k]];
+                even.x += fe * list_grad[k].x;
+                even.y += fe * list_grad[k].y;
+            }
+            Vec2 delta{even.x + odd.x, even.y + odd.y};
             if (li != 0.0f) {
                 const Vec2* slot_grad = water.boundary_grad + int64_t{i} * water_boundary_slots;
                 for (int k = 0; k < water.boundary_near_count[i]; ++k) {

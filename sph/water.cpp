@@ -288,8 +288,35 @@ void sample_inset_outline(const Vec2* corners, int n, float inset, float spacing
     sample_outline(moved, n, spacing, body, count);
 }
 
-// Every boundary particle of this step, sorted into cells, with its volume.
+BoundarySource boundary_source() {
+    BoundarySource source{scene.piston_side, scene.piston_side != 0 ? scene.piston_wall : 0.0f,
+                          scene.obstacle_count, 14695981039346656037ull};
+    for (int o = 0; o < scene.obstacle_count; ++o) {
+        const RigidBody& obstacle = scene.obstacles[o];
+        const int n = stored_vertex_count(obstacle);
+        for (int k = 0; k < n; ++k) {
+            uint32_t bits[2];
+            std::memcpy(bits, &obstacle.world_vertices[k], sizeof bits);
+            for (const uint32_t b : bits)
+                source.obstacle_hash = (source.obstacle_hash ^ b) * 1099511628211ull;
+        }
+    }
+    return source;
+}
+
+bool same_source(const BoundarySource& a, const BoundarySource& b) {
+    return a.piston_side == b.piston_side && a.piston_wall == b.piston_wall &&
+           a.obstacle_count == b.obstacle_count && a.obstacle_hash == b.obstacle_hash;
+}
+
+// Every boundary particle of this step, sorted into cells, with its volume; kept from the last
+// sub-step where nothing in it has moved since.
 void build_boundary() {
+    const BoundarySource source = boundary_source();
+    if (sim.geom_count == 0 && water.boundary_kept && same_source(source, water.boundary_source))
+        return;
+    water.boundary_kept = sim.geom_count == 0;
+    water.boundary_source = source;
     const float h = sim.smooth_radius;
     const float top = sim.field_size;
     const float s = water.spacing;

@@ -81,6 +81,14 @@ struct BodyMove {
     float sin;
 };
 
+// The walls, the moving wall and the obstacles, as far as the boundary depends on them.
+struct BoundarySource {
+    int32_t piston_side;
+    float piston_wall;
+    int32_t obstacle_count;
+    uint64_t obstacle_hash; // of every obstacle's outline
+};
+
 // Writers and readers: water_init writes the constants and sizes the arrays; water_step writes
 // everything else each step. The per-particle arrays are indexed like sim's (not permuted: they
 // are recomputed every iteration).
@@ -138,6 +146,12 @@ struct WaterState {
                                  // beside it
     int32_t boundary_count;
     int32_t boundary_capacity;
+    // What the boundary was last built from, and whether it can be kept: without bodies nothing
+    // in it moves unless the moving wall does or obstacles are drawn or erased, and rebuilding
+    // it (a pass over every cell of the grid, on one thread) then costs a few per cent of a step
+    // for nothing. build_boundary writes both; water_init clears `boundary_kept`.
+    bool boundary_kept;
+    BoundarySource boundary_source;
 
     // Per body: mass and moment of inertia from its density (water_set_body); the force and
     // torque the fluid exerts on it in the current iteration (push_bodies writes them, the

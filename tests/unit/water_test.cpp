@@ -157,6 +157,22 @@ TEST(Water, PoolKeepsItsVolumeAndItsWalls) {
     }
 }
 
+// The boundary is kept from step to step while nothing in it moves; an obstacle drawn into the
+// pool mid-run must still join it at once, and one erased must leave the walls' boundary as it
+// was.
+TEST(Water, ObstaclesDrawnOrErasedMidRunChangeTheBoundary) {
+    ASSERT_TRUE(start_pool(0.3f, 1));
+    const float h = sim.smooth_radius;
+    run(20);
+    const int32_t walls = water.boundary_count;
+    ASSERT_TRUE(add_stroke_obstacle(Vec2{0.1f, 0.05f}, Vec2{0.2f, 0.05f}, 4.0f * h));
+    run(1);
+    EXPECT_GT(water.boundary_count, walls);
+    EXPECT_EQ(erase_obstacles_near(Vec2{0.15f, 0.05f}, h), 1);
+    run(1);
+    EXPECT_EQ(water.boundary_count, walls);
+}
+
 // How far boundary particle b lies inside its body's outline (negative: outside).
 float depth_inside(const BoundaryParticle& b) {
     const RigidBody& body = sim.bodies[b.body];

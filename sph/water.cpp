@@ -859,6 +859,32 @@ void finish_bodies(float dt) {
     }
 }
 
+// A particle inside an obstacle goes to its nearest edge and loses the part of its velocity
+// that points in. The obstacles' boundary particles keep the fluid out, but not of an obstacle
+// drawn across it: the particles caught inside it would otherwise stay there, held in by the
+// same boundary from within. Only particles with boundary neighbours can be inside one (a
+// stroke is two smoothing radii thick, and a particle reaches a scene's obstacle only across
+// its outline).
+void leave_obstacles(Vec2* p, Vec2* v) {
+    for (int o = 0; o < scene.obstacle_count; ++o) {
+        const RigidBody& obstacle = scene.obstacles[o];
+        if (!(obstacle.min_x <= p->x && p->x <= obstacle.max_x && obstacle.min_y <= p->y &&
+              p->y <= obstacle.max_y))
+            continue;
+        Vec2 push;
+        if (!polygon_point_push(obstacle, *p, &push)) continue;
+        const float d2 = push.x * push.x + push.y * push.y;
+        if (!(d2 > 0.0f)) continue;
+        p->x += push.x;
+        p->y += push.y;
+        const float into = (v->x * push.x + v->y * push.y) / d2;
+        if (into < 0.0f) {
+            v->x -= into * push.x;
+            v->y -= into * push.y;
+        }
+    }
+}
+
 void predict(float dt) {
     const float g = sim.current_gravity;
     run_ranges(sim.count, [&](int32_t begin, int32_t end) ONE_BODY_LAMBDA {
@@ -899,6 +925,8 @@ void finish(float dt) {
             v.x += c.x * inv_dt;
             v.y += c.y * inv_dt;
             Vec2 p = sim.position[i];
+            if (scene.obstacle_count > 0 && water.boundary_near_count[i] != 0)
+                leave_obstacles(&p, &v);
             if (p.x < h) {
                 p.x = h;
                 if (v.x < 0.0f) v.x = 0.0f;

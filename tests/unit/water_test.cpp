@@ -158,16 +158,27 @@ TEST(Water, PoolKeepsItsVolumeAndItsWalls) {
 }
 
 // The boundary is kept from step to step while nothing in it moves; an obstacle drawn into the
-// pool mid-run must still join it at once, and one erased must leave the walls' boundary as it
-// was.
+// pool mid-run must still push the fluid out of it at once, and one erased must leave the walls'
+// boundary as it was.
 TEST(Water, ObstaclesDrawnOrErasedMidRunChangeTheBoundary) {
     ASSERT_TRUE(start_pool(0.3f, 1));
     const float h = sim.smooth_radius;
     run(20);
     const int32_t walls = water.boundary_count;
-    ASSERT_TRUE(add_stroke_obstacle(Vec2{0.1f, 0.05f}, Vec2{0.2f, 0.05f}, 4.0f * h));
-    run(1);
+    const Vec2 a{0.1f, 0.05f};
+    const Vec2 b{0.2f, 0.05f};
+    const float thickness = 4.0f * h;
+    ASSERT_TRUE(add_stroke_obstacle(a, b, thickness));
+    run(150);
+    ASSERT_FALSE(sim.blown_up);
     EXPECT_GT(water.boundary_count, walls);
+    int32_t inside = 0;
+    for (int32_t i = 0; i < sim.count; ++i) {
+        const Vec2 p = sim.position[i];
+        // Well within the stroke: more than half a lattice spacing from its edges.
+        if (p.x > a.x && p.x < b.x && std::fabs(p.y - a.y) < 0.5f * thickness - 0.25f * h) ++inside;
+    }
+    EXPECT_EQ(inside, 0);
     EXPECT_EQ(erase_obstacles_near(Vec2{0.15f, 0.05f}, h), 1);
     run(1);
     EXPECT_EQ(water.boundary_count, walls);

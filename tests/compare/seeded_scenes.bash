@@ -1,7 +1,8 @@
 # The seeded scenes every same-bits comparison runs (sourced): stirring both ways, density
 # colours, ten bodies (contacts between bodies), the outline lattice, and the largest count
 # accepted for a few steps; three built-in scenes: the moving wall and a fixed obstacle, the drain
-# and the jet, bodies weighed by their density; and water (solver 1) with floating bodies. The
+# and the jet, bodies weighed by their density; and water (solver 1) with floating bodies and
+# among obstacles (the kept boundary, particles pushed out of an obstacle). The
 # flow is chaotic, so one differently rounded operation anywhere grows into visibly different
 # dumps within these step counts.
 
@@ -27,5 +28,6 @@ wave defaults 13 500 --scene wave_machine
 fountain defaults 14 400 --scene fountain
 floating defaults 15 400 --scene floating
 water defaults 16 150 --scene floating --solver 1
+water_obstacles defaults 17 300 --scene obstacles --solver 1
 SCENES
 }

@@ -39,9 +39,9 @@ constexpr float water_cfl = 2.0f;
 // fastest particle at most this many lattice spacings in one. The lists are found after that
 // move, so they hold its new neighbours however far it went; the bound keeps the move short
 // enough for the projection to find and correct the particles it brings too close. The dam
-// break's front and its volume after 3 s came out the same at two spacings and at three, and
-// at three it takes a second sub-step in 7 of its first 2,000 steps instead of 250 (spray that
-// splashes off the far wall).
+// break's front came out the same at two spacings and at three, and its volume after 3 to 6 s
+// as before within the spread of its flow; at three it takes a second sub-step in 7 of its
+// first 2,000 steps instead of 250 (spray that splashes off the far wall).
 constexpr float water_substep_cfl = 3.0f;
 constexpr int water_max_substeps = 8;
 // Boundary particles one fluid particle takes into account: a straight wall gives it 5 at most,

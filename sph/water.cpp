@@ -479,12 +479,43 @@ void find_boundary_neighbours() {
 // Each walks particle i's own list and writes particle i only (sph/water_neighbours.cpp), so
 // every thread count gives the same bits.
 
+// What an iteration's multipliers take from outside the particle: the warm start's share of the
+// pressure before, the Chebyshev weight and whether the iteration opens the sub-step.
+struct IterationTerms {
+    float warm;
+    float omega;
+    bool opens;
+};
+
+// The Chebyshev weights of the iterations (1 before water_accelerated_from), computed once by the
+// compiler so that every build takes the same floats.
+struct Weights {
+    float omega[water_iterations];
+};
+constexpr Weights chebyshev_weights() {
+    Weights w{};
+    const float r2 = water_spectral_radius * water_spectral_radius;
+    float omega = 1.0f;
+    for (int it = 0; it < water_iterations; ++it) {
+        if (it == water_accelerated_from) {
+            omega = 2.0f / (2.0f - r2);
+        } else if (it > water_accelerated_from) {
+            omega = 4.0f / (4.0f - r2 * omega);
+        }
+        w.omega[it] = omega;
+    }
+    return w;
+}
+constexpr Weights water_weights = chebyshev_weights();
+
 // The constraint's multiplier from particle i's density ratio and denominator. Only compressed
 // particles push. Each iteration adds its share of the pressure of the sub-step before (warm
 // start); the sub-step's own pressure is the sum of what it applies. Not beside a body: its
 // pressure is what moves the body, and a body that moves between sub-steps leaves the pressure
 // it found there out of date.
-inline void set_multiplier(int32_t i, float ratio, float den, float warm, bool first) {
+inline void set_multiplier(int32_t i, float ratio, float den, const IterationTerms& terms) {
+    const float warm = terms.warm;
+    const bool first = terms.opens;
     const float compressed = ratio > 1.0f ? ratio - 1.0f : 0.0f;
     // Where a particle is far less compressed than a sub-step ago, the fluid around it is
     // draining away, and the pressure that held it up no longer does: pushed on, a column 140
@@ -496,19 +527,26 @@ inline void set_multiplier(int32_t i, float ratio, float den, float warm, bool f
     const float eased = before > 2.0f * now ? 2.0f * now / before : 1.0f;
     const float carried = water.by_body[i] != 0 ? 0.0f : eased * warm * water.carried[i];
     const float lambda = compressed > 0.0f ? -compressed / den + carried : 0.0f;
+    // The warm start carries the plain multipliers' sum: carrying the accelerated ones' left the
+    // dam break more compressed than no acceleration at all.
     if (first) {
         water.pressure[i] = lambda;
     } else {
         water.pressure[i] += lambda;
     }
-    water.lambda[i] = lambda;
+    // Only where the particle is compressed now: carried on where it no longer is (tried on the
+    // moves), the push of the iteration before flung a third of the dam break apart in a second.
+    const float omega = terms.omega;
+    water.lambda[i] = omega != 1.0f && lambda != 0.0f
+                          ? omega * lambda + (omega - 1.0f) * water.lambda[i]
+                          : lambda;
 }
 
 // Particle i's density ratio and multiplier from the fluid's part of its sums and its boundary
 // neighbours' terms, taken afresh at p; each boundary neighbour's volume-weighted kernel
 // gradient is kept for the projection.
 inline void close_sums(int32_t i, Vec2 p, const KernelConstants& kc, const FluidSums& fluid,
-                       float warm, bool opens) {
+                       const IterationTerms& terms) {
     float ratio = fluid.ratio;
     Vec2 grad = fluid.grad;
     const int32_t* slots = water.boundary_near + int64_t{i} * water_boundary_slots;
@@ -527,14 +565,14 @@ inline void close_sums(int32_t i, Vec2 p, const KernelConstants& kc, const Fluid
     }
     water.ratio[i] = ratio;
     const float den = grad.x * grad.x + grad.y * grad.y + fluid.sq + water.epsilon;
-    set_multiplier(i, ratio, den, warm, opens);
+    set_multiplier(i, ratio, den, terms);
 }
 
 // Density ratio, the constraint's gradients and its multiplier, taken afresh at the current
 // positions (`opens`: in the sub-step's first iteration); each pair's and each boundary
 // neighbour's volume-weighted kernel gradient is kept for the projection and the first-order
 // iteration that follow.
-void constraint_sums(float warm, bool opens) {
+void constraint_sums(const IterationTerms& terms) {
     const KernelConstants kc = kernel_constants();
     const float v = water.volume;
     const float own = v * kc.s; // the particle's own term, V W(0)
@@ -548,7 +586,7 @@ void constraint_sums(float warm, bool opens) {
             const PairSums pairs = pair_terms(p, x, water.near + first, water.near_count[i], kc, v,
                                               water.pair_w + first, water.pair_grad + first);
             water.fluid_sums[i] = FluidSums{own + pairs.ratio, pairs.sq, pairs.grad};
-            close_sums(i, p, kc, water.fluid_sums[i], warm, opens);
+            close_sums(i, p, kc, water.fluid_sums[i], terms);
         }
     });
 }
@@ -560,7 +598,7 @@ void constraint_sums(float warm, bool opens) {
 // division and costs two fifths of a fresh one, and the dam break's front and volume come out
 // as with fresh sums every time; three first-order iterations in a row let the front run
 // ahead in spray. The boundary's part, few terms but moving bodies among them, is taken afresh.
-void linear_sums(float warm) {
+void linear_sums(const IterationTerms& terms) {
     const KernelConstants kc = kernel_constants();
     const Vec2* x = sim.position;
     const Vec2* moved = water.moved;
@@ -571,7 +609,7 @@ void linear_sums(float warm) {
             const Vec2* list_grad = water.pair_grad + water.near_first[i];
             FluidSums& fs = water.fluid_sums[i];
             fs.ratio += water_density_change(moved[i], moved, list, list_grad, c);
-            close_sums(i, x[i], kc, fs, warm, false);
+            close_sums(i, x[i], kc, fs, terms);
         }
     });
 }
@@ -1189,10 +1227,11 @@ void water_step(StepProfile* profile) {
         const float warm =
             water_warm_start * ratio_dt * ratio_dt / static_cast<float>(water_iterations);
         for (int it = 0; it < water_iterations; ++it) {
+            const IterationTerms terms{warm, water_weights.omega[it], it == 0};
             if (it % 2 == 0) { // fresh sums, then first-order ones, in turn
-                constraint_sums(warm, it == 0);
+                constraint_sums(terms);
             } else {
-                linear_sums(warm);
+                linear_sums(terms);
             }
             lap(2);
             project();

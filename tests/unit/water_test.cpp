@@ -241,6 +241,48 @@ TEST(Water, LightBodiesFloatHeavyOnesSink) {
     EXPECT_LT(sim.bodies[1].center.y, h + side);
 }
 
+// Without gravity or walls in reach, a light block inside a squeezed and pushed disc of water
+// takes exactly the momentum the water loses: the fluid's corrections against the block's
+// boundary particles push the block back with the multipliers that moved the fluid.
+TEST(Water, BodyAndWaterKeepTheirMomentumTogether) {
+    SceneDescription d{};
+    std::snprintf(d.name, sizeof d.name, "disc with a block");
+    d.spacing = 0.5f;
+    d.fluids[d.fluid_count++] = SceneFluid{true, 0.5f, 0.5f, 0.0f, 0.0f, 0.25f};
+    d.bodies[d.body_count++] = SceneBody{0, 0.55f, 0.5f, 0.12f, 0.12f, 20.0f, 0.5f};
+    ASSERT_TRUE(start_scene(d, 2, 0.0f));
+    ASSERT_EQ(sim.geom_count, 1);
+    const float c = 0.5f * sim.field_size;
+    for (int32_t i = 0; i < sim.count; ++i) {
+        const Vec2 r{sim.position[i].x - c, sim.position[i].y - c};
+        sim.velocity[i] = Vec2{0.1f - 2.0f * r.x, 0.5f * r.y};
+    }
+    auto momentum = [] {
+        double px = 0.0;
+        double py = 0.0;
+        for (int32_t i = 0; i < sim.count; ++i) {
+            px += static_cast<double>(water.particle_mass) * sim.velocity[i].x;
+            py += static_cast<double>(water.particle_mass) * sim.velocity[i].y;
+        }
+        px += static_cast<double>(water.body_mass[0]) * sim.bodies[0].linear_velocity.x;
+        py += static_cast<double>(water.body_mass[0]) * sim.bodies[0].linear_velocity.y;
+        return Vec2{static_cast<float>(px), static_cast<float>(py)};
+    };
+    const Vec2 before = momentum();
+    const float scale = water.particle_mass * static_cast<float>(sim.count) * 0.1f;
+    float block_most = 0.0f;
+    for (int step = 0; step < 200; ++step) {
+        run(1);
+        block_most = std::max(block_most, std::fabs(sim.bodies[0].linear_velocity.x));
+    }
+    ASSERT_FALSE(sim.blown_up);
+    // The block must have been pushed about for the balance to mean something.
+    EXPECT_GT(block_most, 0.05f);
+    const Vec2 after = momentum();
+    EXPECT_NEAR(after.x, before.x, 1e-3f * scale);
+    EXPECT_NEAR(after.y, before.y, 1e-3f * scale);
+}
+
 // In a pool at rest the pressure the solver holds the water up with grows with depth as
 // rho g d. The pressure of a particle is what its multipliers moved it by in the last sub-step,
 // p = -relaxation * (sum of lambda) * rest_density / dt^2 (lambda is a displacement over the

@@ -1,7 +1,8 @@
 """Reads the dumps of a dam-break run (tarnwell-sim --scene dam_break --dump-every K) and prints
 the front's advance beside Martin and Moyce's measurements (1952, their column of width a and
 height 2a: Z = front / a against T = t sqrt(2 g / a)), then how the fluid's volume and density
-fare at the end.
+fare at the end, and the most energy it had at any dump against its first (nothing does work on
+it, so more is energy a solver made up).
 
 Usage: dam_break.py A H FIELD DUMP...   (A the column width, H smooth_radius, FIELD field_size)
 """
@@ -25,12 +26,12 @@ def read(path):
     for line in open(path):
         if line.startswith("p "):
             w = line.split()
-            points.append((float(w[2]), float(w[3]), float(w[8])))
+            points.append((float(w[2]), float(w[3]), float(w[8]), float(w[4]), float(w[5])))
     return float(fields["time"]), points
 
 
 def front(points, a, h):
-    near_floor = sorted((x for x, y, _ in points if y < h + 0.25 * a), reverse=True)
+    near_floor = sorted((p[0] for p in points if p[1] < h + 0.25 * a), reverse=True)
     if len(near_floor) < SPRAY:
         return float("nan")
     return (near_floor[SPRAY - 1] - h) / a
@@ -68,6 +69,13 @@ def main():
     now = sum(inv)
     then = sum(p[2] for p in start_points)
     print("after %.2f s: the fluid's area is %.1f %% of its area at %.2f s" % (t, 100.0 * now / then, start_t))
+    # Kinetic and potential energy per unit mass, summed over the particles.
+    def energy(pts):
+        return sum(0.5 * (p[3] * p[3] + p[4] * p[4]) + GRAVITY * p[1] for p in pts)
+    first = energy(start_points)
+    most_t, most = max(((t_e, energy(pts)) for t_e, pts in runs), key=lambda e: e[1])
+    print("its most energy: %.1f %% of its energy at %.2f s, at %.2f s"
+          % (100.0 * most / first, start_t, most_t))
 
 
 main()

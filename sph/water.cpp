@@ -510,7 +510,7 @@ constexpr Weights water_weights = chebyshev_weights();
 
 // The constraint's multiplier from particle i's density ratio and denominator. Only compressed
 // particles push. Each iteration adds its share of the pressure of the sub-step before (warm
-// start); the sub-step's own pressure is the sum of what it applies. Not beside a body: its
+// start); the sub-step's own pressure is the sum of its multipliers. Not beside a body: its
 // pressure is what moves the body, and a body that moves between sub-steps leaves the pressure
 // it found there out of date.
 inline void set_multiplier(int32_t i, float ratio, float den, const IterationTerms& terms) {

@@ -41,7 +41,7 @@ constexpr float water_warm_start = 0.5f;
 // above rest density in 18 of 55 looks instead of 31 (the median of them 2.7 % instead of
 // 3.2 %), and its energy in the first 1.5 s stays within 3 % of what it is without. Accelerating
 // the last two iterations compressed it less still, but when its front struck the far wall its
-// energy rose by 44 % and a fifth of its particles flew apart; r = 0.8 in the last one alone did
+// energy rose by 45 % and a fifth of its particles flew apart; r = 0.8 in the last one alone did
 // much the same. r = 0.65 and 0.75 came out as 0.7.
 constexpr int water_accelerated_from = 3;
 constexpr float water_spectral_radius = 0.7f;

@@ -10,6 +10,7 @@ import sys
 
 GRAVITY = 9.8
 REST = 0.01
+SETTLE = 3.0  # s: the plunge's splashes are over by then
 
 
 def read(path):
@@ -87,6 +88,45 @@ def main():
                 rest_from = t
         print("  %d       %5.1f %%             %.4f     %s" % (
             k, 100.0 * fraction, body[1], "%.2f s" % rest_from if rest_from is not None else "not yet"))
+    sloshing(runs, h, field, level)
+
+
+def sloshing(runs, h, field, level):
+    """What keeps the light blocks moving: the tank's first sloshing mode, which their plunge
+    sets off. Its period by linear wave theory, T = 2 pi / sqrt(g k tanh(k d)) with k = pi / L
+    (L the width between the walls, d the depth), beside the period of the water's tilt (the
+    surface at the left wall less the surface at the right one) from SETTLE s on, and the rate
+    at which the tilt's swings die away (a least-squares line through their logarithms)."""
+    width, depth = field - h, level - h
+    k = math.pi / width
+    omega = math.sqrt(GRAVITY * k * math.tanh(k * depth))
+    times, tilt = [], []
+    for t, points, _ in runs:
+        left = max((y for x, y in points if x < h + 3 * h), default=float("nan"))
+        right = max((y for x, y in points if x > field - 3 * h), default=float("nan"))
+        times.append(t)
+        tilt.append(left - right)
+    crossings = []
+    for i in range(1, len(times)):
+        if times[i - 1] >= SETTLE and (tilt[i - 1] < 0.0) != (tilt[i] < 0.0):
+            crossings.append(times[i - 1] + (times[i] - times[i - 1]) *
+                             tilt[i - 1] / (tilt[i - 1] - tilt[i]))
+    print("sloshing: linear theory's first mode %.3f s" % (2.0 * math.pi / omega), end="")
+    if len(crossings) < 6:
+        print(", too few swings after %.0f s to measure (run it for 8 s or more)" % SETTLE)
+        return
+    period = 2.0 * (crossings[-1] - crossings[0]) / (len(crossings) - 1)
+    swings = []
+    for a, b in zip(crossings, crossings[1:]):
+        peak = max(abs(v) for t, v in zip(times, tilt) if a <= t <= b)
+        swings.append((0.5 * (a + b), math.log(peak)))
+    n = len(swings)
+    mt = sum(t for t, _ in swings) / n
+    ml = sum(v for _, v in swings) / n
+    slope = sum((t - mt) * (v - ml) for t, v in swings) / sum((t - mt) ** 2 for t, _ in swings)
+    print(", the water's %.3f s (from %.0f s on); its swings shrink %.0f %% a second "
+          "(%.1f %% of critical damping)" % (period, SETTLE, 100.0 * (1.0 - math.exp(slope)),
+                                             100.0 * -slope / (2.0 * math.pi / period)))
 
 
 main()

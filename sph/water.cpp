@@ -100,10 +100,10 @@ inline __m128 select_ps(__m128 mask, __m128 a, __m128 b) {
     return _mm_or_ps(_mm_and_ps(mask, a), _mm_andnot_ps(mask, b));
 }
 
+// (l0 + l1) + (l2 + l3), in registers.
 inline float lane_sum(__m128 v) {
-    alignas(16) float l[4];
-    _mm_store_ps(l, v);
-    return (l[0] + l[1]) + (l[2] + l[3]);
+    const __m128 pairs = _mm_add_ps(v, _mm_shuffle_ps(v, v, _MM_SHUFFLE(2, 3, 0, 1)));
+    return _mm_cvtss_f32(_mm_add_ss(pairs, _mm_movehl_ps(pairs, pairs)));
 }
 
 PairSums pair_terms(Vec2 xi, const Vec2* x, const uint16_t* list, int c, const KernelConstants& kc,
@@ -123,9 +123,11 @@ PairSums pair_terms(Vec2 xi, const Vec2* x, const uint16_t* list, int c, const K
     __m128 sum_x = _mm_setzero_ps();
     __m128 sum_y = _mm_setzero_ps();
     for (int k = 0; k < c; k += 4) {
+        // Past the list's end the spare lanes read what its room holds, indices of particles
+        // all the same, whose terms the mask drops.
         const Vec2* p[4];
         for (int l = 0; l < 4; ++l)
-            p[l] = x + list[k + l < c ? k + l : c - 1];
+            p[l] = x + list[k + l];
         // (x0, y0, x1, y1) and (x2, y2, x3, y3), then split into x and y lanes.
         const __m128 p01 =
             _mm_loadh_pi(_mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(p[0]))),
@@ -159,22 +161,10 @@ PairSums pair_terms(Vec2 xi, const Vec2* x, const uint16_t* list, int c, const K
         const __m128 ww = _mm_mul_ps(vv, wk);
         const __m128 gx = _mm_mul_ps(f, dx);
         const __m128 gy = _mm_mul_ps(f, dy);
-        if (k + 4 <= c) {
-            _mm_storeu_ps(w + k, ww);
-            _mm_storeu_ps(reinterpret_cast<float*>(g + k), _mm_unpacklo_ps(gx, gy));
-            _mm_storeu_ps(reinterpret_cast<float*>(g + k + 2), _mm_unpackhi_ps(gx, gy));
-        } else { // the lists lie end to end: the spare lanes are the next list's
-            alignas(16) float lw[4];
-            alignas(16) float lx[4];
-            alignas(16) float ly[4];
-            _mm_store_ps(lw, ww);
-            _mm_store_ps(lx, gx);
-            _mm_store_ps(ly, gy);
-            for (int l = 0; k + l < c; ++l) {
-                w[k + l] = lw[l];
-                g[k + l] = Vec2{lx[l], ly[l]};
-            }
-        }
+        // Each list has room up to the next multiple of four, which the spare lanes fill.
+        _mm_storeu_ps(w + k, ww);
+        _mm_storeu_ps(reinterpret_cast<float*>(g + k), _mm_unpacklo_ps(gx, gy));
+        _mm_storeu_ps(reinterpret_cast<float*>(g + k + 2), _mm_unpackhi_ps(gx, gy));
         sum_w = _mm_add_ps(sum_w, ww);
         sum_sq = _mm_add_ps(sum_sq, _mm_add_ps(_mm_mul_ps(gx, gx), _mm_mul_ps(gy, gy)));
         sum_x = _mm_add_ps(sum_x, gx);

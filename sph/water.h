@@ -66,6 +66,7 @@ constexpr int water_boundary_slots = 16;
 // h / 2); a list fills up only where the fluid is squeezed to four times its rest density, and
 // the pairs beyond it are left out.
 constexpr int water_neighbour_slots = 48;
+static_assert(water_neighbour_slots % 4 == 0, "a full list fills its room of four-entry blocks");
 
 // A particle the boundary lends the fluid: where it is, the volume it stands for (Akinci:
 // 1 / its kernel sum over its boundary neighbours) and whose it is (-1 fixed, else a body).
@@ -118,9 +119,11 @@ struct WaterState {
     int32_t substeps;    // of the last step
 
     // Each particle's fluid neighbours (sph/water_neighbours.cpp), found once a sub-step:
-    // list i is near[near_first[i] ...], near_count[i] long, in cell order. The lists lie end
-    // to end, each lane of the search packing its own from lane_particle * water_neighbour_slots
-    // on, so that the passes walk one dense block.
+    // list i is near[near_first[i] ...], near_count[i] long, in cell order. The lists lie one
+    // after another, each in room for the next multiple of four entries (the density pass
+    // works on four at a time), each lane of the search packing its own from lane_particle *
+    // water_neighbour_slots on, so that the passes walk one dense block. What a list's room
+    // holds past its end is particle indices too, from earlier searches or 0.
     uint16_t* near; // count * water_neighbour_slots
     uint8_t* near_count;
     uint32_t* near_first;

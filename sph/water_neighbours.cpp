@@ -123,7 +123,9 @@ void search_cells(int32_t c0, int32_t c1, uint32_t cursor) {
             std::memcpy(water.near + cursor, found, sizeof(uint16_t) * static_cast<size_t>(kept));
             water.near_first[p] = cursor;
             water.near_count[p] = static_cast<uint8_t>(kept);
-            cursor += static_cast<uint32_t>(kept);
+            // Each list takes room for a multiple of four entries, so that the density pass
+            // can read and write four at a time without touching the next list.
+            cursor += static_cast<uint32_t>((kept + 3) & ~3);
         }
     }
 }

@@ -623,6 +623,23 @@ void project() {
             Vec2 even{0.0f, 0.0f};
             Vec2 odd{0.0f, 0.0f};
             int k = 0;
+#if TARNWELL_SSE2_PATH
+            // Both sums in one register, (even.x, even.y, odd.x, odd.y), two pairs a round: the
+            // gradients of pairs k and k + 1 lie side by side as (x, y, x, y) already.
+            const __m128 vli = _mm_set1_ps(li);
+            __m128 sums = _mm_setzero_ps();
+            for (; k + 1 < c; k += 2) {
+                const __m128 lj = _mm_unpacklo_ps(_mm_load_ss(lambda + list[k]),
+                                                  _mm_load_ss(lambda + list[k + 1]));
+                const __m128 f = _mm_add_ps(vli, lj); // (fe, fo, ., .)
+                const __m128 g = _mm_loadu_ps(reinterpret_cast<const float*>(list_grad + k));
+                sums = _mm_add_ps(sums, _mm_mul_ps(_mm_unpacklo_ps(f, f), g));
+            }
+            alignas(16) float lanes[4];
+            _mm_store_ps(lanes, sums);
+            even = Vec2{lanes[0], lanes[1]};
+            odd = Vec2{lanes[2], lanes[3]};
+#endif
             for (; k + 1 < c; k += 2) {
                 const float fe = li + lambda[list[k]];
                 const float fo = li + lambda[list[k + 1]];

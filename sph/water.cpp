@@ -729,25 +729,33 @@ bool smooth_velocities(bool last) {
     // The stored weights are V W: the colours' exchange takes W / W(0).
     const float kw = diffuse ? sim.point_diffusion / (water.volume * kc.s) : 0.0f;
     Vec2* dv = water.delta;
+    const bool viscous = c > 0.0f;
     run_gather(n, [&](int32_t begin, int32_t end) ONE_BODY_LAMBDA {
+        const Vec2* v = vel;
+        const Color3* col = color;
         for (int32_t i = begin; i < end; ++i) {
             const int count = water.near_count[i];
             const uint16_t* list = water.near + water.near_first[i];
             Vec2 u{0.0f, 0.0f};
             Color3 d{0.0f, 0.0f, 0.0f};
             const float* list_w = water.pair_w + water.near_first[i];
-            for (int k = 0; k < count; ++k) {
-                const int32_t j = list[k];
-                const float w = list_w[k];
-                if (c > 0.0f) {
-                    u.x += (vel[j].x - vel[i].x) * (c * w);
-                    u.y += (vel[j].y - vel[i].y) * (c * w);
+            const Vec2 vi = v[i];
+            if (viscous) {
+                for (int k = 0; k < count; ++k) {
+                    const Vec2 vj = v[list[k]];
+                    const float w = list_w[k];
+                    u.x += (vj.x - vi.x) * (c * w);
+                    u.y += (vj.y - vi.y) * (c * w);
                 }
-                if (diffuse) {
-                    const float f = kw * w;
-                    d.r += (color[j].r - color[i].r) * f;
-                    d.g += (color[j].g - color[i].g) * f;
-                    d.b += (color[j].b - color[i].b) * f;
+            }
+            if (diffuse) {
+                const Color3 ci = col[i];
+                for (int k = 0; k < count; ++k) {
+                    const Color3 cj = col[list[k]];
+                    const float f = kw * list_w[k];
+                    d.r += (cj.r - ci.r) * f;
+                    d.g += (cj.g - ci.g) * f;
+                    d.b += (cj.b - ci.b) * f;
                 }
             }
             dv[i] = u;

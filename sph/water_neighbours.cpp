@@ -76,8 +76,8 @@ int scan(const Stencil& st, float px, float py, float h2, uint32_t self, uint16_
     return count;
 }
 
-// Lists of the particles in cells c0 .. c1-1, packed from entry `cursor` on.
-void search_cells(int32_t c0, int32_t c1, uint32_t cursor) {
+// Lists of the particles in cells c0 .. c1-1, packed from entry `cursor` on, before `limit`.
+void search_cells(int32_t c0, int32_t c1, uint32_t cursor, uint32_t limit) {
     const float h = sim.smooth_radius;
     const float h2 = h * h;
     const int32_t per_row = sim.cells_per_row;
@@ -117,10 +117,14 @@ void search_cells(int32_t c0, int32_t c1, uint32_t cursor) {
         }
         for (int k = own_start; k < own_start + own_fill; ++k) {
             const uint32_t p = st.index[k];
-            const int found_count = scan(st, st.x[k], st.y[k], h2, p, found);
+            // The scan writes every candidate it passes, so it goes straight into the lists
+            // where the lane's block has room for all of them, and through `found` otherwise.
+            uint16_t* out = water.near + cursor;
+            const bool direct = cursor + static_cast<uint32_t>(st.total) + 3u <= limit;
+            const int found_count = scan(st, st.x[k], st.y[k], h2, p, direct ? out : found);
             const int kept =
                 found_count < water_neighbour_slots ? found_count : water_neighbour_slots;
-            std::memcpy(water.near + cursor, found, sizeof(uint16_t) * static_cast<size_t>(kept));
+            if (!direct) std::memcpy(out, found, sizeof(uint16_t) * static_cast<size_t>(kept));
             water.near_first[p] = cursor;
             water.near_count[p] = static_cast<uint8_t>(kept);
             // Each list takes room for a multiple of four entries, so that the density pass
@@ -141,6 +145,7 @@ void find_water_neighbours() {
     const CellGrid& grid = sim.grid;
     run_lanes(grid.lanes, [&](int lane) ONE_BODY_LAMBDA {
         search_cells(grid.lane_cell[lane], grid.lane_cell[lane + 1],
-                     static_cast<uint32_t>(grid.lane_particle[lane]) * water_neighbour_slots);
+                     static_cast<uint32_t>(grid.lane_particle[lane]) * water_neighbour_slots,
+                     static_cast<uint32_t>(grid.lane_particle[lane + 1]) * water_neighbour_slots);
     });
 }

@@ -447,4 +447,15 @@ TEST(Water, ListsHoldEveryNeighbourInOrder) {
     search();
     check("in a crowd: ", &overflowing);
     EXPECT_GE(overflowing, 60);
+
+    // Every particle in one crowd, 0.095 smoothing radii apart (at most 121 to a cell, all
+    // kept): every list overflows, so a lane's block has no room to spare at its end, where
+    // the search cannot write its candidates straight into the lists.
+    const int32_t side = static_cast<int32_t>(std::sqrt(static_cast<float>(sim.count))) + 1;
+    for (int32_t i = 0; i < sim.count; ++i)
+        sim.position[i] = Vec2{0.1f + 0.095f * h * static_cast<float>(i % side),
+                               0.1f + 0.095f * h * static_cast<float>(i / side)};
+    search();
+    check("all in a crowd: ", &overflowing);
+    EXPECT_EQ(overflowing, sim.count);
 }

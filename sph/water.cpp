@@ -1111,6 +1111,8 @@ bool water_init(float spacing, float viscosity) {
     water.compressed_before = alloc_array<float>(n);
     water.near = alloc_array<uint16_t>(int64_t{n} * water_neighbour_slots);
     water.near_count = alloc_array<uint8_t>(n);
+    water.search_x = alloc_array<float>(int64_t{n} + 4);
+    water.search_y = alloc_array<float>(int64_t{n} + 4);
     water.near_first = alloc_array<uint32_t>(n);
     water.pressure = alloc_array<float>(n);
     water.carried = alloc_array<float>(n);
@@ -1136,14 +1138,15 @@ bool water_init(float spacing, float viscosity) {
     water.body_start = alloc_array<BodyPose>(bodies);
     water.body_move = alloc_array<BodyMove>(bodies);
     water.body_at_wall = alloc_array<uint8_t>(bodies);
-    const bool ok = water.near && water.near_count && water.near_first && water.pressure &&
-                    water.carried && water.ratio && water.lambda && water.compressed &&
-                    water.compressed_before && water.delta && water.moved && water.fluid_sums &&
-                    water.boundary && water.boundary_scratch && water.boundary_start &&
-                    water.boundary_near_cell && water.pair_w && water.pair_grad &&
-                    water.boundary_near && water.boundary_grad && water.boundary_near_count &&
-                    water.by_body && water.body_mass && water.body_inertia && water.body_force &&
-                    water.body_torque && water.body_start && water.body_move && water.body_at_wall;
+    const bool ok = water.near && water.near_count && water.search_x && water.search_y &&
+                    water.near_first && water.pressure && water.carried && water.ratio &&
+                    water.lambda && water.compressed && water.compressed_before && water.delta &&
+                    water.moved && water.fluid_sums && water.boundary && water.boundary_scratch &&
+                    water.boundary_start && water.boundary_near_cell && water.pair_w &&
+                    water.pair_grad && water.boundary_near && water.boundary_grad &&
+                    water.boundary_near_count && water.by_body && water.body_mass &&
+                    water.body_inertia && water.body_force && water.body_torque &&
+                    water.body_start && water.body_move && water.body_at_wall;
     if (!ok) water_free();
     return ok;
 }
@@ -1177,6 +1180,8 @@ void water_free() {
     std::free(water.compressed_before);
     std::free(water.near);
     std::free(water.near_count);
+    std::free(water.search_x);
+    std::free(water.search_y);
     std::free(water.near_first);
     std::free(water.pressure);
     std::free(water.carried);

@@ -125,6 +125,10 @@ struct WaterState {
     // water_neighbour_slots on, so that the passes walk one dense block. What a list's room
     // holds past its end is particle indices too, from earlier searches or 0.
     uint16_t* near; // count * water_neighbour_slots
+    // count + 4: the particles' coordinates, which the search reads four at a time (it writes
+    // them first when every particle lies in a bucket in cell order, and only then reads them)
+    float* search_x;
+    float* search_y;
     uint8_t* near_count;
     uint32_t* near_first;
     float* ratio;      // count: rho_i / rest_density in the current iteration, all terms

@@ -456,6 +456,14 @@ TEST(Water, ListsHoldEveryNeighbourInOrder) {
         sim.position[i] = Vec2{0.1f + 0.095f * h * static_cast<float>(i % side),
                                0.1f + 0.095f * h * static_cast<float>(i / side)};
     search();
+    ASSERT_TRUE(sim.grid.holds_all_in_order);
     check("all in a crowd: ", &overflowing);
     EXPECT_EQ(overflowing, sim.count);
+    // The same with one particle outside the grid, in no bucket: the search gathers each
+    // cell's stencil instead of reading the particles in place.
+    sim.position[sim.count / 2] = Vec2{-1.0f, -1.0f};
+    search();
+    ASSERT_FALSE(sim.grid.holds_all_in_order);
+    check("all in a crowd, one outside: ", &overflowing);
+    EXPECT_EQ(overflowing, sim.count - 1);
 }

@@ -254,7 +254,8 @@ bool rows_can_pipeline(bool in_order) {
 // Lanes of the grid and of the neighbour search. The search costs more per particle where the
 // fluid is denser: in a settled pool the lower half of the particles has about twice the
 // neighbours of the upper half, so lanes of even particle counts do not carry even work. Cut
-// finer than the threads, which take the lanes as they come free, and the work evens out.
+// finer than the threads, which take each other's left-over lanes once their own are done, and
+// the work evens out.
 int grid_lanes(int32_t n) {
     const int threads = worker_threads();
     if (threads == 1) return 1;

@@ -415,7 +415,8 @@ template <typename Visit> void for_boundary_near(Vec2 p, const Visit& visit) {
 }
 
 // Particles a lane of the gather passes takes: lanes are cut finer than the threads, which
-// take them as they come free, since the particles beside a wall or deep in a pool cost more.
+// take each other's left-over lanes once their own are done, since the particles beside a wall
+// or deep in a pool cost more.
 int gather_lanes(int32_t n) {
     const int threads = worker_threads();
     if (threads == 1) return 1;

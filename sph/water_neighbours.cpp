@@ -242,11 +242,11 @@ void search_cells(int32_t c0, int32_t c1, uint32_t cursor, uint32_t limit) {
 
 } // namespace
 
-// Over the grid's lanes (cells of about even particle counts, more lanes than threads, taken
-// as threads come free). A particle in no bucket keeps the empty list its caller gave it. With
-// several lanes the particles are in cell order (fill_cell_grid falls back to one lane
-// otherwise), so a lane's cells hold no more particles than its range, and its lists, at most
-// water_neighbour_slots each, end before the next lane's begin.
+// Over the grid's lanes (cells of about even particle counts, more lanes than threads, which
+// take each other's left-over lanes once their own are done). A particle in no bucket keeps the
+// empty list its caller gave it. With several lanes the particles are in cell order (fill_cell_grid
+// falls back to one lane otherwise), so a lane's cells hold no more particles than its range, and
+// its lists, at most water_neighbour_slots each, end before the next lane's begin.
 void find_water_neighbours() {
     const CellGrid& grid = sim.grid;
     if (grid.holds_all_in_order) {

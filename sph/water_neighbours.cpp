@@ -130,7 +130,8 @@ int scan_runs(const float* xs, const float* ys, const Run* runs, int run_count, 
     return count;
 }
 
-// Stores particle p's list (found_count candidates at out) and returns the next list's start.
+// Keeps particle p's list of found_count candidates, which the scan wrote at `cursor` already
+// (`direct`) or into `found`, and returns where the next list starts.
 uint32_t keep_list(uint32_t p, int found_count, uint32_t cursor, const uint16_t* found,
                    bool direct) {
     const int kept = found_count < water_neighbour_slots ? found_count : water_neighbour_slots;
@@ -199,12 +200,12 @@ void search_cells(int32_t c0, int32_t c1, uint32_t cursor, uint32_t limit) {
     for (int32_t own = c0; own < c1; ++own) {
         const int own_fill = fill[own];
         if (own_fill == 0) continue;
-        const int32_t cx = own % per_row;
-        const int32_t cy = own / per_row;
         if (in_place) {
             cursor = search_runs(own, cursor, limit, found);
             continue;
         }
+        const int32_t cx = own % per_row;
+        const int32_t cy = own / per_row;
         st.total = 0;
         int own_start = 0;
         for (int32_t y = cy - 1; y <= cy + 1; ++y) {

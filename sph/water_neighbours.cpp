@@ -140,8 +140,13 @@ uint32_t keep_list(uint32_t p, int found_count, uint32_t cursor, const uint16_t*
     water.near_first[p] = cursor;
     water.near_count[p] = static_cast<uint8_t>(kept);
     // Each list takes room for a multiple of four entries, so that the density pass can read
-    // and write four at a time without touching the next list.
-    return cursor + static_cast<uint32_t>((kept + 3) & ~3);
+    // and write four at a time without touching the next list. It reads the spare entries as
+    // particle indices too (and drops their terms), which the scan's writes past a run's end
+    // are not.
+    const int room = (kept + 3) & ~3;
+    for (int k = kept; k < room; ++k)
+        water.near[cursor + static_cast<uint32_t>(k)] = 0;
+    return cursor + static_cast<uint32_t>(room);
 }
 
 // The lists of the particles of cell `own`, from runs (every particle in a bucket, in cell

@@ -123,7 +123,7 @@ struct WaterState {
     // after another, each in room for the next multiple of four entries (the density pass
     // works on four at a time), each lane of the search packing its own from lane_particle *
     // water_neighbour_slots on, so that the passes walk one dense block. What a list's room
-    // holds past its end is 0, a particle index too.
+    // holds past its end is particle indices too, from the search or 0.
     uint16_t* near; // count * water_neighbour_slots
     // count + 4: the particles' coordinates, which the search reads four at a time (it writes
     // them first when every particle lies in a bucket in cell order, and only then reads them)

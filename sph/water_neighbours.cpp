@@ -35,6 +35,23 @@ struct Stencil {
     int total;
 };
 
+#if TARNWELL_SSE2_PATH
+// Writes four candidates at out[count] on and returns the count moved on past those whose bit is
+// set in `hits`: every candidate is written and the count moves on only at a hit, so there is no
+// branch on data.
+inline int keep_hits(uint16_t* out, int count, int hits, uint32_t a, uint32_t b, uint32_t c,
+                     uint32_t d) {
+    out[count] = static_cast<uint16_t>(a);
+    count += hits & 1;
+    out[count] = static_cast<uint16_t>(b);
+    count += (hits >> 1) & 1;
+    out[count] = static_cast<uint16_t>(c);
+    count += (hits >> 2) & 1;
+    out[count] = static_cast<uint16_t>(d);
+    return count + ((hits >> 3) & 1);
+}
+#endif
+
 // Appends every candidate closer than h to (px, py) but the particle `self` to `out` (room for
 // total + 3) and returns how many. Only a strict comparison of dy*dy + dx*dx, computed alike on
 // both paths, decides, so both give the same lists. The particle is left out by its index:
@@ -54,15 +71,8 @@ int scan(const Stencil& st, float px, float py, float h2, uint32_t self, uint16_
         const __m128 itself = _mm_castsi128_ps(
             _mm_cmpeq_epi32(_mm_load_si128(reinterpret_cast<const __m128i*>(st.index + j)), vself));
         const int hits = _mm_movemask_ps(_mm_andnot_ps(itself, _mm_cmplt_ps(d2, vh2)));
-        // Every candidate is written and the count moves on only at a hit: no branch on data.
-        out[count] = static_cast<uint16_t>(st.index[j]);
-        count += hits & 1;
-        out[count] = static_cast<uint16_t>(st.index[j + 1]);
-        count += (hits >> 1) & 1;
-        out[count] = static_cast<uint16_t>(st.index[j + 2]);
-        count += (hits >> 2) & 1;
-        out[count] = static_cast<uint16_t>(st.index[j + 3]);
-        count += (hits >> 3) & 1;
+        count = keep_hits(out, count, hits, st.index[j], st.index[j + 1], st.index[j + 2],
+                          st.index[j + 3]);
     }
 #else
     for (int j = 0; j < st.total; ++j) {
@@ -106,16 +116,14 @@ int scan_runs(const float* xs, const float* ys, const Run* runs, int run_count, 
             const __m128 other = _mm_castsi128_ps(
                 _mm_andnot_si128(_mm_cmpeq_epi32(index, vself), _mm_cmplt_epi32(index, vend)));
             const int hits = _mm_movemask_ps(_mm_and_ps(other, _mm_cmplt_ps(d2, vh2)));
-            out[count] = static_cast<uint16_t>(j);
-            count += hits & 1;
-            out[count] = static_cast<uint16_t>(j + 1);
-            count += (hits >> 1) & 1;
-            out[count] = static_cast<uint16_t>(j + 2);
-            count += (hits >> 2) & 1;
-            out[count] = static_cast<uint16_t>(j + 3);
-            count += (hits >> 3) & 1;
+            count = keep_hits(out, count, hits, j, j + 1, j + 2, j + 3);
         }
     }
+    // What was written past a run's end need not name a particle, and the density pass reads a
+    // list's spare room as particle indices (dropping their terms): the three entries after the
+    // last hit name the particle itself. They lie within what the scan may write anyway (the
+    // particle is one of the candidates, so the hits are fewer than them).
+    out[count] = out[count + 1] = out[count + 2] = static_cast<uint16_t>(self);
 #else
     for (int r = 0; r < run_count; ++r) {
         for (uint32_t j = runs[r].begin; j < runs[r].end; ++j) {
@@ -140,13 +148,8 @@ uint32_t keep_list(uint32_t p, int found_count, uint32_t cursor, const uint16_t*
     water.near_first[p] = cursor;
     water.near_count[p] = static_cast<uint8_t>(kept);
     // Each list takes room for a multiple of four entries, so that the density pass can read
-    // and write four at a time without touching the next list. It reads the spare entries as
-    // particle indices too (and drops their terms), which the scan's writes past a run's end
-    // are not.
-    const int room = (kept + 3) & ~3;
-    for (int k = kept; k < room; ++k)
-        water.near[cursor + static_cast<uint32_t>(k)] = 0;
-    return cursor + static_cast<uint32_t>(room);
+    // and write four at a time without touching the next list.
+    return cursor + static_cast<uint32_t>((kept + 3) & ~3);
 }
 
 // The lists of the particles of cell `own`, from runs (every particle in a bucket, in cell
@@ -200,6 +203,7 @@ void search_cells(int32_t c0, int32_t c1, uint32_t cursor, uint32_t limit) {
     const uint16_t* buckets = sim.grid.buckets;
     const float nan = std::numeric_limits<float>::quiet_NaN();
     Stencil st;
+    // The scan over runs writes up to three entries past each of three runs.
     alignas(16) uint16_t found[stencil_capacity + 6];
     const bool in_place = sim.grid.holds_all_in_order;
     for (int32_t own = c0; own < c1; ++own) {

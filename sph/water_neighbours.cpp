@@ -36,6 +36,15 @@ struct Stencil {
 };
 
 #if TARNWELL_SSE2_PATH
+// All bits set in the lanes of the four candidates at (xs, ys) closer to (vx, vy) than
+// sqrt(vh2), by dy*dy + dx*dx as the portable scans compute it.
+inline __m128 closer(const float* xs, const float* ys, __m128 vx, __m128 vy, __m128 vh2) {
+    const __m128 dx = _mm_sub_ps(vx, _mm_loadu_ps(xs));
+    const __m128 dy = _mm_sub_ps(vy, _mm_loadu_ps(ys));
+    const __m128 d2 = _mm_add_ps(_mm_mul_ps(dy, dy), _mm_mul_ps(dx, dx));
+    return _mm_cmplt_ps(d2, vh2);
+}
+
 // Writes four candidates at out[count] on and returns the count moved on past those whose bit is
 // set in `hits`: every candidate is written and the count moves on only at a hit, so there is no
 // branch on data.
@@ -65,12 +74,10 @@ int scan(const Stencil& st, float px, float py, float h2, uint32_t self, uint16_
     const __m128 vh2 = _mm_set1_ps(h2);
     const __m128i vself = _mm_set1_epi32(static_cast<int>(self));
     for (int j = 0; j < st.total; j += 4) {
-        const __m128 dx = _mm_sub_ps(vx, _mm_loadu_ps(st.x + j));
-        const __m128 dy = _mm_sub_ps(vy, _mm_loadu_ps(st.y + j));
-        const __m128 d2 = _mm_add_ps(_mm_mul_ps(dy, dy), _mm_mul_ps(dx, dx));
         const __m128 itself = _mm_castsi128_ps(
             _mm_cmpeq_epi32(_mm_load_si128(reinterpret_cast<const __m128i*>(st.index + j)), vself));
-        const int hits = _mm_movemask_ps(_mm_andnot_ps(itself, _mm_cmplt_ps(d2, vh2)));
+        const int hits =
+            _mm_movemask_ps(_mm_andnot_ps(itself, closer(st.x + j, st.y + j, vx, vy, vh2)));
         count = keep_hits(out, count, hits, st.index[j], st.index[j + 1], st.index[j + 2],
                           st.index[j + 3]);
     }
@@ -108,14 +115,12 @@ int scan_runs(const float* xs, const float* ys, const Run* runs, int run_count, 
     for (int r = 0; r < run_count; ++r) {
         const __m128i vend = _mm_set1_epi32(static_cast<int>(runs[r].end));
         for (uint32_t j = runs[r].begin; j < runs[r].end; j += 4) {
-            const __m128 dx = _mm_sub_ps(vx, _mm_loadu_ps(xs + j));
-            const __m128 dy = _mm_sub_ps(vy, _mm_loadu_ps(ys + j));
-            const __m128 d2 = _mm_add_ps(_mm_mul_ps(dy, dy), _mm_mul_ps(dx, dx));
             const __m128i index = _mm_add_epi32(_mm_set1_epi32(static_cast<int>(j)), lane);
             // Within the run and not the particle itself.
             const __m128 other = _mm_castsi128_ps(
                 _mm_andnot_si128(_mm_cmpeq_epi32(index, vself), _mm_cmplt_epi32(index, vend)));
-            const int hits = _mm_movemask_ps(_mm_and_ps(other, _mm_cmplt_ps(d2, vh2)));
+            const int hits =
+                _mm_movemask_ps(_mm_and_ps(other, closer(xs + j, ys + j, vx, vy, vh2)));
             count = keep_hits(out, count, hits, j, j + 1, j + 2, j + 3);
         }
     }

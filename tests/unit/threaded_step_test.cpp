@@ -258,24 +258,32 @@ TEST(ThreadedStep, EveryLaneRunsOnce) {
             EXPECT_EQ(runs[static_cast<size_t>(k)], 1) << k;
     }
     // Each thread first works through its own block of lanes; one held up on its first lane
-    // has the rest of its block taken from the back by the others, each lane still once.
+    // has the rest of its block taken from the back by the others, each lane still once. On a
+    // busy machine the caller may wake so late that the helpers have taken its whole block
+    // already, which shows nothing: then the dispatch is tried again.
     const std::thread::id caller = std::this_thread::get_id();
-    std::vector<std::atomic<int>> runs(12);
-    std::vector<std::thread::id> ran_on(12);
-    run_lanes(12, [&](int lane) {
-        // Held up until another thread has taken the last lane of its block (or ten seconds
-        // have passed, which fails the test).
-        const auto start = std::chrono::steady_clock::now();
-        while (lane == 0 && runs[3].load() == 0 &&
-               std::chrono::steady_clock::now() - start < std::chrono::seconds(10))
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        ran_on[static_cast<size_t>(lane)] = std::this_thread::get_id();
-        runs[static_cast<size_t>(lane)].fetch_add(1);
-    });
-    for (int k = 0; k < 12; ++k)
-        EXPECT_EQ(runs[static_cast<size_t>(k)].load(), 1) << k;
-    EXPECT_EQ(ran_on[0], caller);
-    EXPECT_NE(ran_on[3], caller); // the last of the caller's block of four
+    bool caller_held = false;
+    for (int attempt = 0; attempt < 50 && !caller_held; ++attempt) {
+        std::vector<std::atomic<int>> runs(12);
+        std::vector<std::thread::id> ran_on(12);
+        run_lanes(12, [&](int lane) {
+            // Held up until another thread has taken the last lane of its block (or ten
+            // seconds have passed, which fails the test).
+            const auto start = std::chrono::steady_clock::now();
+            while (lane == 0 && runs[3].load() == 0 &&
+                   std::chrono::steady_clock::now() - start < std::chrono::seconds(10))
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            ran_on[static_cast<size_t>(lane)] = std::this_thread::get_id();
+            runs[static_cast<size_t>(lane)].fetch_add(1);
+        });
+        for (int k = 0; k < 12; ++k)
+            EXPECT_EQ(runs[static_cast<size_t>(k)].load(), 1) << k;
+        caller_held = ran_on[0] == caller;
+        if (caller_held) {
+            EXPECT_NE(ran_on[3], caller); // the last of the caller's block of four
+        }
+    }
+    EXPECT_TRUE(caller_held) << "the caller never ran its own first lane";
     stop_workers();
 }
 

@@ -133,7 +133,7 @@ def page(b):
     # A scene from the address: its lattice blocks give the count, its bodies are drawn.
     started(b, "?scene=floating")
     b.sleep(2)
-    check(status(b).endswith("Count: 8174   >>>"), "scene=floating not used: %r" % status(b))
+    check(status(b).endswith("Count: 7736   >>>"), "scene=floating not used: %r" % status(b))
     check(not b.console_errors(), "console errors in a scene: %s" % b.console_errors())
     print("scene floating:", status(b))
 

@@ -21,7 +21,10 @@
 // Iterations of the density constraint per step.
 constexpr int water_iterations = 4;
 // Jacobi corrections overshoot where constraints share particles; each is taken at this
-// fraction (1 overshoots until the fluid boils; 0.7 is the largest that left a pool calm).
+// fraction (1 overshoots until the fluid boils). 0.75 and 0.8 leave a pool at rest calmer and
+// the dam break less compressed (its most compressed interior particle above 3 % in 7 and 0 of
+// 55 looks from 2 to 6 s, against 18), but the splash then feeds on the overshoot: in the first
+// second the dam break's energy rises to 137 and 161 % of its start, and 0.85 flies apart.
 constexpr float water_relaxation = 0.7f;
 // A Jacobi solver holds a column up only by compressing it: the deeper, the more, about in
 // proportion to g dt^2 / (iterations * relaxation). Each sub-step therefore starts from this

@@ -36,13 +36,25 @@ struct Stencil {
 };
 
 #if TARNWELL_SSE2_PATH
-// All bits set in the lanes of the four candidates at (xs, ys) closer to (vx, vy) than
-// sqrt(vh2), by dy*dy + dx*dx as the portable scans compute it.
-inline __m128 closer(const float* xs, const float* ys, __m128 vx, __m128 vy, __m128 vh2) {
-    const __m128 dx = _mm_sub_ps(vx, _mm_loadu_ps(xs));
-    const __m128 dy = _mm_sub_ps(vy, _mm_loadu_ps(ys));
+// The particle whose list a scan finds, in every lane: where it is, h^2 and its index.
+struct Probe {
+    __m128 x;
+    __m128 y;
+    __m128 h2;
+    __m128i self;
+};
+inline Probe probe(float px, float py, float h2, uint32_t self) {
+    return Probe{_mm_set1_ps(px), _mm_set1_ps(py), _mm_set1_ps(h2),
+                 _mm_set1_epi32(static_cast<int>(self))};
+}
+
+// All bits set in the lanes of the four candidates at (xs, ys) closer to the probe than h, by
+// dy*dy + dx*dx as the portable scans compute it.
+inline __m128 closer(const float* xs, const float* ys, const Probe& p) {
+    const __m128 dx = _mm_sub_ps(p.x, _mm_loadu_ps(xs));
+    const __m128 dy = _mm_sub_ps(p.y, _mm_loadu_ps(ys));
     const __m128 d2 = _mm_add_ps(_mm_mul_ps(dy, dy), _mm_mul_ps(dx, dx));
-    return _mm_cmplt_ps(d2, vh2);
+    return _mm_cmplt_ps(d2, p.h2);
 }
 
 // Writes four candidates at out[count] on and returns the count moved on past those whose bit is
@@ -69,15 +81,11 @@ inline int keep_hits(uint16_t* out, int count, int hits, uint32_t a, uint32_t b,
 int scan(const Stencil& st, float px, float py, float h2, uint32_t self, uint16_t* out) {
     int count = 0;
 #if TARNWELL_SSE2_PATH
-    const __m128 vx = _mm_set1_ps(px);
-    const __m128 vy = _mm_set1_ps(py);
-    const __m128 vh2 = _mm_set1_ps(h2);
-    const __m128i vself = _mm_set1_epi32(static_cast<int>(self));
+    const Probe pr = probe(px, py, h2, self);
     for (int j = 0; j < st.total; j += 4) {
-        const __m128 itself = _mm_castsi128_ps(
-            _mm_cmpeq_epi32(_mm_load_si128(reinterpret_cast<const __m128i*>(st.index + j)), vself));
-        const int hits =
-            _mm_movemask_ps(_mm_andnot_ps(itself, closer(st.x + j, st.y + j, vx, vy, vh2)));
+        const __m128 itself = _mm_castsi128_ps(_mm_cmpeq_epi32(
+            _mm_load_si128(reinterpret_cast<const __m128i*>(st.index + j)), pr.self));
+        const int hits = _mm_movemask_ps(_mm_andnot_ps(itself, closer(st.x + j, st.y + j, pr)));
         count = keep_hits(out, count, hits, st.index[j], st.index[j + 1], st.index[j + 2],
                           st.index[j + 3]);
     }
@@ -107,10 +115,7 @@ int scan_runs(const float* xs, const float* ys, const Run* runs, int run_count, 
               float h2, uint32_t self, uint16_t* out) {
     int count = 0;
 #if TARNWELL_SSE2_PATH
-    const __m128 vx = _mm_set1_ps(px);
-    const __m128 vy = _mm_set1_ps(py);
-    const __m128 vh2 = _mm_set1_ps(h2);
-    const __m128i vself = _mm_set1_epi32(static_cast<int>(self));
+    const Probe pr = probe(px, py, h2, self);
     const __m128i lane = _mm_set_epi32(3, 2, 1, 0);
     for (int r = 0; r < run_count; ++r) {
         const __m128i vend = _mm_set1_epi32(static_cast<int>(runs[r].end));
@@ -118,9 +123,8 @@ int scan_runs(const float* xs, const float* ys, const Run* runs, int run_count, 
             const __m128i index = _mm_add_epi32(_mm_set1_epi32(static_cast<int>(j)), lane);
             // Within the run and not the particle itself.
             const __m128 other = _mm_castsi128_ps(
-                _mm_andnot_si128(_mm_cmpeq_epi32(index, vself), _mm_cmplt_epi32(index, vend)));
-            const int hits =
-                _mm_movemask_ps(_mm_and_ps(other, closer(xs + j, ys + j, vx, vy, vh2)));
+                _mm_andnot_si128(_mm_cmpeq_epi32(index, pr.self), _mm_cmplt_epi32(index, vend)));
+            const int hits = _mm_movemask_ps(_mm_and_ps(other, closer(xs + j, ys + j, pr)));
             count = keep_hits(out, count, hits, j, j + 1, j + 2, j + 3);
         }
     }

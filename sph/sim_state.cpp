@@ -151,7 +151,7 @@ bool sim_init_seeded(int32_t point_colors, const PhysConfig& phys, float point_d
     if (scene_description != nullptr) scene_build(*scene_description);
     if (phys.solver == 1) {
         const float spacing = scene_description != nullptr ? scene_description->spacing : 0.5f;
-        if (!water_init(spacing, phys.water_viscosity)) {
+        if (!water_init(spacing, phys.water_viscosity, phys.water_iterations)) {
             sim_free();
             fail_empty();
             return false;

@@ -478,27 +478,6 @@ struct IterationTerms {
     bool opens;
 };
 
-// The Chebyshev weights of the iterations (1 before water_accelerated_from), computed once by the
-// compiler so that every build takes the same floats.
-struct Weights {
-    float omega[water_iterations];
-};
-constexpr Weights chebyshev_weights() {
-    Weights w{};
-    const float r2 = water_spectral_radius * water_spectral_radius;
-    float omega = 1.0f;
-    for (int it = 0; it < water_iterations; ++it) {
-        if (it == water_accelerated_from) {
-            omega = 2.0f / (2.0f - r2);
-        } else if (it > water_accelerated_from) {
-            omega = 4.0f / (4.0f - r2 * omega);
-        }
-        w.omega[it] = omega;
-    }
-    return w;
-}
-constexpr Weights water_weights = chebyshev_weights();
-
 // The constraint's multiplier from particle i's density ratio and denominator. Only compressed
 // particles push. Each iteration adds its share of the pressure of the sub-step before (warm
 // start); the sub-step's own pressure is the sum of its multipliers. Not beside a body: its
@@ -611,7 +590,7 @@ void linear_sums(const IterationTerms& terms) {
 // position, so each particle moves as soon as its correction is known.
 void project() {
     Vec2* x = sim.position;
-    const float longest = water_cfl * water.spacing / static_cast<float>(water_iterations);
+    const float longest = water_cfl * water.spacing / static_cast<float>(water.iterations);
     const float longest2 = longest * longest;
     const float* lambda = water.lambda;
     run_gather(sim.count, [&](int32_t begin, int32_t end) ONE_BODY_LAMBDA {
@@ -1074,10 +1053,11 @@ float water_density_change(Vec2 moved_i, const Vec2* moved, const uint16_t* list
     return change;
 }
 
-bool water_init(float spacing, float viscosity) {
+bool water_init(float spacing, float viscosity, int32_t iterations) {
     water_free();
     water.on = true;
     water.viscosity = viscosity;
+    water.iterations = iterations;
     const float h = sim.smooth_radius;
     water.spacing = spacing * h;
     // The particle's volume so that a particle at rest on the square lattice has exactly the
@@ -1247,10 +1227,14 @@ void water_step(StepProfile* profile) {
         // Pressure scales with the square of the time step (lambda is a displacement).
         const float ratio_dt = water.pressure_dt > 0.0f ? dt / water.pressure_dt : 0.0f;
         const float warm =
-            water_warm_start * ratio_dt * ratio_dt / static_cast<float>(water_iterations);
-        for (int it = 0; it < water_iterations; ++it) {
-            const IterationTerms terms{warm, water_weights.omega[it], it == 0};
-            if (it % 2 == 0) { // fresh sums, then first-order ones, in turn
+            water_warm_start * ratio_dt * ratio_dt / static_cast<float>(water.iterations);
+        const int last = water.iterations - 1;
+        for (int it = 0; it <= last; ++it) {
+            const IterationTerms terms{warm, it == last ? water_last_omega : 1.0f, it == 0};
+            // Fresh sums, then first-order ones, in turn, and the last always first-order (the
+            // cheaper pass): an odd count ends on two in a row. Three in a row let the front
+            // run ahead in spray.
+            if (it % 2 == 0 && it < last) {
                 constraint_sums(terms);
             } else {
                 linear_sums(terms);

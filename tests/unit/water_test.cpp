@@ -19,25 +19,32 @@
 namespace {
 
 // Solver 1 in a box 0.3 wide with the scene `d`.
-bool start_scene(SceneDescription& d, int threads, float gravity = -9.8f) {
+bool start_scene(SceneDescription& d, int threads, float gravity = -9.8f, int iterations = 4) {
     PhysConfig phys = default_phys_config();
     phys.field_size = 0.3f;
     phys.geom_count = 0;
     phys.threads = threads;
     phys.solver = 1;
     phys.gravity = gravity;
+    phys.water_iterations = iterations;
     const int64_t sites =
         scene_lattice_sites(d, phys.smooth_radius, phys.field_size, nullptr, max_particle_count);
     phys.count = static_cast<int32_t>(sites);
     return sites > 0 && sim_init_seeded(1, phys, 0.002f, 7u, &d);
 }
 
-// A pool the width of the box and `depth` deep, with the given bodies.
-bool start_pool(float depth, int threads, const SceneBody* bodies = nullptr, int body_count = 0) {
+// A pool the width of the box and `depth` deep.
+SceneDescription pool_scene(float depth) {
     SceneDescription d{};
     std::snprintf(d.name, sizeof d.name, "pool");
     d.spacing = 0.5f;
     d.fluids[d.fluid_count++] = SceneFluid{false, 0.0f, 0.0f, 1.0f, depth, 0.0f};
+    return d;
+}
+
+// The pool with the given bodies.
+bool start_pool(float depth, int threads, const SceneBody* bodies = nullptr, int body_count = 0) {
+    SceneDescription d = pool_scene(depth);
     for (int k = 0; k < body_count; ++k)
         d.bodies[d.body_count++] = bodies[k];
     return start_scene(d, threads);
@@ -317,6 +324,36 @@ TEST(Water, PressureGrowsWithDepthAsRhoGH) {
     const double slope = pd / dd;
     const double want = sim.rest_density * 9.8;
     EXPECT_NEAR(slope, want, 0.25 * want) << "pressure per unit depth";
+}
+
+// Each iteration more leaves the deep water of a pool at rest less compressed, from the fewest
+// the setting allows (which must still hold the pool up) to more than the default.
+TEST(Water, MoreIterationsCompressLess) {
+    double before = 0.0;
+    for (const int iterations : {water_fewest_iterations, 4, 6}) {
+        SceneDescription d = pool_scene(0.4f);
+        ASSERT_TRUE(start_scene(d, 1, -9.8f, iterations));
+        run(600);
+        ASSERT_FALSE(sim.blown_up) << iterations;
+        const float h = sim.smooth_radius;
+        float top = 0.0f;
+        for (int32_t i = 0; i < sim.count; ++i)
+            top = std::max(top, sim.position[i].y);
+        double over = 0.0; // the mean compression of the water more than 3 h deep
+        int32_t deep = 0;
+        for (int32_t i = 0; i < sim.count; ++i) {
+            if (sim.position[i].y > top - 3.0f * h) continue;
+            over += 1.0 / (sim.density_pressure[i].x * sim.rest_density) - 1.0;
+            ++deep;
+        }
+        ASSERT_GT(deep, 500);
+        over /= deep;
+        EXPECT_LT(over, 0.03) << iterations << " iterations";
+        if (iterations != water_fewest_iterations) {
+            EXPECT_LT(over, before) << iterations << " iterations";
+        }
+        before = over;
+    }
 }
 
 // Without gravity a block keeps its area, and one that is squeezed from the sides and given a

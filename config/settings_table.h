@@ -156,14 +156,14 @@
     X(int32_t, solver, "0", range, 0, 1, always, "there are two fluid models, 0 and 1",            \
       "fluid model: 0 the particle model the settings above describe, 1 water that keeps its "     \
       "volume (position-based fluids; uses rest_density, gravity, timestep, smooth_radius, "       \
-      "water_viscosity and water_iterations, not mass, stiff, viscosity, ext_stiff or damp)")                       \
+      "water_viscosity and water_iterations, not mass, stiff, viscosity, ext_stiff or damp)")      \
     X(float, water_viscosity, "0.02", finite, 0, 0, always, "",                                    \
       "water (solver 1): the fraction by which each particle's velocity moves towards its "        \
-      "neighbours' every step, 0 to 0.5 (0 for none)")                                            \
+      "neighbours' every step, 0 to 0.5 (0 for none)")                                             \
     X(int32_t, water_iterations, "4", range, 2, 8, always,                                         \
       "each step corrects the water's density 2 to 8 times",                                       \
       "water (solver 1): how many times a step corrects the density; each one more costs "         \
-      "about a seventh of a step and leaves the water less compressed (a dam break's deepest "      \
+      "about a seventh of a step and leaves the water less compressed (a dam break's deepest "     \
       "water 3.1 % over its rest density with 4, 2.2 % with 5)")
 
 // The value of a text setting: a fixed array, so that the records stay plain values that may be

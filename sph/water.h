@@ -54,8 +54,7 @@ constexpr float water_warm_start = 0.5f;
 // energy rose by 45 % and a fifth of its particles flew apart; r = 0.8 in the last one alone did
 // much the same. r = 0.65 and 0.75 came out as 0.7.
 constexpr float water_spectral_radius = 0.7f;
-constexpr float water_last_omega =
-    2.0f / (2.0f - water_spectral_radius * water_spectral_radius);
+constexpr float water_last_omega = 2.0f / (2.0f - water_spectral_radius * water_spectral_radius);
 // How far a particle may move in a sub-step of the iterations: no correction moves it further
 // than this many lattice spacings over a sub-step's iterations, nor faster than that in a
 // step. Two spacings is one smoothing radius, so the neighbour lists, found after the sub-step's

@@ -45,14 +45,14 @@ constexpr float water_warm_start = 0.5f;
 // ACM TOG 34(6), 2015), taken on the multipliers: in it, a compressed particle's multiplier is
 // omega lambda + (omega - 1) times the one it used in the iteration before, with
 // omega = 2 / (2 - r^2), the method's first weight (r the Jacobi iteration's assumed spectral
-// radius). The projection, the first-order density
-// and the bodies' push all take that multiplier, so the bodies feel the pressure that moves the
-// fluid. In the dam break from 2 to 6 s the most compressed interior particle is more than 3 %
-// above rest density in 18 of 55 looks instead of 31 (the median of them 2.7 % instead of
-// 3.2 %), and its energy in the first 1.5 s stays within 3 % of what it is without. Accelerating
-// the last two iterations compressed it less still, but when its front struck the far wall its
-// energy rose by 45 % and a fifth of its particles flew apart; r = 0.8 in the last one alone did
-// much the same. r = 0.65 and 0.75 came out as 0.7.
+// radius). The projection, the first-order density and the bodies' push all take that
+// multiplier, so the bodies feel the pressure that moves the fluid. In the dam break from 2 to
+// 6 s the most compressed interior particle is more than 3 % above rest density in 18 of 55
+// looks instead of 31 (the median of them 2.7 % instead of 3.2 %), and its energy in the first
+// 1.5 s stays within 3 % of what it is without. Accelerating the last two iterations compressed
+// it less still, but when its front struck the far wall its energy rose by 45 % and a fifth of
+// its particles flew apart; r = 0.8 in the last one alone did much the same. r = 0.65 and 0.75
+// came out as 0.7.
 constexpr float water_spectral_radius = 0.7f;
 constexpr float water_last_omega = 2.0f / (2.0f - water_spectral_radius * water_spectral_radius);
 // How far a particle may move in a sub-step of the iterations: no correction moves it further
